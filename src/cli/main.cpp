@@ -1,0 +1,74 @@
+// phonecarve: recovers text messages, contacts and call logs, live and deleted, from Android
+// databases, for scripts and batch use.
+#include <CLI/CLI.hpp>
+
+#include <clocale>
+#include <iostream>
+
+#include "scan_command.h"
+
+namespace {
+
+constexpr const char* kVersion = "4.0";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    CLI::App app{
+        "PhoneCarve: recovers text messages, contacts and call logs, live and deleted, "
+        "from Android databases. Source files are only ever read.",
+        "phonecarve"};
+    app.set_version_flag("--version", std::string("phonecarve ") + kVersion);
+    app.require_subcommand(1);
+
+    pc::cli::ScanOptions o;
+    auto* scan = app.add_subcommand("scan", "Scan databases and print or save what they hold");
+    scan->add_option("--contacts", o.contacts, "contacts2.db to recover contacts from")
+        ->check(CLI::ExistingFile);
+    scan->add_option("--sms", o.sms, "mmssms.db to recover text messages from")
+        ->check(CLI::ExistingFile);
+    scan->add_option("--calls", o.calls,
+                     "contacts2.db (Android 6 and older) or calllog.db to "
+                     "recover the call log from")
+        ->check(CLI::ExistingFile);
+    scan->add_option("--out", o.out,
+                     "folder for the files (短信.txt ...); without it rows go to standard output");
+    std::string format = "tsv";
+    scan->add_option("--format", format, "tsv (the recover command's files), csv or jsonl")
+        ->check(CLI::IsMember({"tsv", "csv", "jsonl"}));
+    std::string encoding;
+    scan->add_option("--encoding", encoding,
+                     "gbk or utf-8 (default: gbk for --out tsv files, utf-8 otherwise)")
+        ->check(CLI::IsMember({"gbk", "utf-8"}));
+    scan->add_flag("-q,--quiet", o.quiet, "print only errors on standard error");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return pc::cli::kUsageError;
+    }
+
+    using pc::cli::OutputFormat;
+    o.format = format == "csv"     ? OutputFormat::Csv
+               : format == "jsonl" ? OutputFormat::Jsonl
+                                   : OutputFormat::Tsv;
+    if (!encoding.empty())
+        o.encoding = encoding == "gbk" ? pc::TextEncoding::Gb18030 : pc::TextEncoding::Utf8;
+    if (o.format == OutputFormat::Jsonl && o.encoding == pc::TextEncoding::Gb18030) {
+        std::cerr << "--format jsonl is always UTF-8\n";
+        return pc::cli::kUsageError;
+    }
+    if (!o.contacts && !o.sms && !o.calls) {
+        std::cerr << "nothing to scan: give --contacts, --sms or --calls\n" << scan->help();
+        return pc::cli::kUsageError;
+    }
+    return pc::cli::runScanCommand(o);
+}

@@ -1,0 +1,125 @@
+#include "row_format.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "text_export.h"
+
+namespace pc::cli {
+
+namespace {
+
+std::string csvField(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
+    std::string out = "\"";
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+void appendJsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (char c : s) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+                    out += buf;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+}
+
+std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t index) {
+    const RecordState state = store.stateAt(code, index);
+    std::string out = "{\"category\":\"";
+    out += categoryKey(code);
+    out += "\",\"state\":\"";
+    out += state == RecordState::Deleted ? "deleted" : "normal";
+    out += "\",\"offset\":" + std::to_string(store.offsetAt(code, index));
+    const auto& names = rowFieldNames(code);
+    std::size_t i = 0;
+    for (std::string_view cell : store.rowCells(code, index)) {
+        const std::string_view name = names[i++];
+        if (name == "state") continue;
+        out += ",\"";
+        out += name;
+        out += "\":";
+        appendJsonString(out, cell);
+    }
+    return out + "}\n";
+}
+
+}  // namespace
+
+const char* categoryKey(CategoryCode code) {
+    switch (code) {
+        case CategoryCode::Contacts:
+            return "contacts";
+        case CategoryCode::Sms:
+            return "sms";
+        case CategoryCode::CallLog:
+            return "calls";
+    }
+    return "";
+}
+
+std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
+                      std::uint32_t index) {
+    switch (format) {
+        case OutputFormat::Tsv:
+            return exportLine(store, code, index);
+        case OutputFormat::Jsonl:
+            return jsonRow(store, code, index);
+        case OutputFormat::Csv:
+            break;
+    }
+    std::string line;
+    bool first = true;
+    for (std::string_view cell : store.rowCells(code, index)) {
+        if (!first) line += ',';
+        line += csvField(cell);
+        first = false;
+    }
+    return line + "\r\n";
+}
+
+std::string headerLine(OutputFormat format, CategoryCode code) {
+    if (format != OutputFormat::Csv) return {};
+    std::string line;
+    for (const char* name : rowFieldNames(code)) {
+        if (!line.empty()) line += ',';
+        line += name;
+    }
+    return line + "\r\n";
+}
+
+std::string outputFileName(OutputFormat format, CategoryCode code) {
+    std::string name = exportFileName(code);
+    if (format == OutputFormat::Tsv) return name;
+    name.resize(name.size() - 4);  // ".txt"
+    return name + (format == OutputFormat::Csv ? ".csv" : ".jsonl");
+}
+
+}  // namespace pc::cli

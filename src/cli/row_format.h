@@ -1,0 +1,26 @@
+// Rows as the command line writes them: the export's TAB lines, RFC 4180 CSV, or JSON lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "result_store.h"
+
+namespace pc::cli {
+
+enum class OutputFormat { Tsv, Csv, Jsonl };
+
+// One row, its line end included, in UTF-8.
+std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
+                      std::uint32_t index);
+
+// The header line of a category's CSV rows; empty for the other formats.
+std::string headerLine(OutputFormat format, CategoryCode code);
+
+// "contacts", "sms", "calls".
+const char* categoryKey(CategoryCode code);
+
+// The file name for a category's rows: the export's name, or the same with .csv or .jsonl.
+std::string outputFileName(OutputFormat format, CategoryCode code);
+
+}  // namespace pc::cli

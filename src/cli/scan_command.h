@@ -1,0 +1,26 @@
+// `phonecarve scan`: the categories given, in the order contacts, SMS, call log.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "row_format.h"
+#include "text_export.h"
+
+namespace pc::cli {
+
+struct ScanOptions {
+    std::optional<std::string> contacts;
+    std::optional<std::string> sms;
+    std::optional<std::string> calls;
+    std::optional<std::string> out;
+    OutputFormat format = OutputFormat::Tsv;
+    std::optional<TextEncoding> encoding;  // default: GB18030 for --out tsv files, else UTF-8
+    bool quiet = false;
+};
+
+enum ExitStatus { kAllScanned = 0, kSomethingFailed = 1, kUsageError = 2 };
+
+int runScanCommand(const ScanOptions& options);
+
+}  // namespace pc::cli

@@ -1,0 +1,153 @@
+#include "MyFuns_.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "byte_order.h"
+#include "text_codec.h"
+
+namespace pc {
+
+std::string_view SplitField(std::string_view text, char sep, std::size_t k) {
+    for (std::size_t i = 0; i < k; ++i) {
+        const auto at = text.find(sep);
+        if (at == std::string_view::npos) break;
+        text.remove_prefix(at + 1);
+    }
+    return text.substr(0, text.find(sep));
+}
+
+std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
+                                 unsigned maxLength) {
+    if (at >= bytes.size() || bytes[at] == 0x80) return std::nullopt;
+    std::uint64_t value = 0;
+    for (unsigned i = 0; i < maxLength; ++i) {
+        if (at + i >= bytes.size()) return std::nullopt;
+        const std::uint8_t b = bytes[at + i];
+        if (i == 8) return Varint{(value << 8) | b, 9};  // the ninth byte gives all eight bits
+        value = (value << 7) | (b & 0x7F);
+        if (b < 0x80) return Varint{value, i + 1};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> serialBodySize(std::uint64_t t) {
+    static constexpr std::uint8_t kFixed[12] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0};
+    if (t == 10 || t == 11) return std::nullopt;
+    if (t < 12) return kFixed[t];
+    return (t - 12 - (t & 1)) / 2;  // blob (t-12)/2, text (t-13)/2
+}
+
+namespace {
+
+std::string decimal(std::uint64_t v) {
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, res.ptr);
+}
+
+std::string floatText(std::span<const std::uint8_t> body) {
+    const std::uint64_t bits = *readBigEndian(body, 0, 8);
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    char buf[40];
+    const int n = std::snprintf(buf, sizeof buf, "%.15g", d);
+    return std::string(buf, static_cast<std::size_t>(n));
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian), after H. Hinnant's algorithm.
+struct CivilDate {
+    std::int64_t year;
+    unsigned month, day;
+};
+
+CivilDate civilFromDays(std::int64_t z) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<std::uint64_t>(z - era * 146097);
+    const std::uint64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::uint64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::uint64_t mp = (5 * doy + 2) / 153;
+    const auto day = static_cast<unsigned>(doy - (153 * mp + 2) / 5 + 1);
+    const auto month = static_cast<unsigned>(mp < 10 ? mp + 3 : mp - 9);
+    const std::int64_t year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2);
+    return {year, month, day};
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    const std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+struct LocalTime {
+    CivilDate date;
+    std::int64_t secondOfDay;
+};
+
+constexpr std::int64_t kUtcPlus8 = 8 * 3600;
+
+LocalTime toUtcPlus8(std::int64_t ms) {
+    const std::int64_t seconds = floorDiv(ms, 1000) + kUtcPlus8;
+    const std::int64_t days = floorDiv(seconds, 86400);
+    return {civilFromDays(days), seconds - days * 86400};
+}
+
+}  // namespace
+
+std::string FieldValueText(std::uint64_t t, std::span<const std::uint8_t> body) {
+    switch (t) {
+        case 0:
+            return "NULL";
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+            return decimal(*readBigEndian(body, 0, static_cast<unsigned>(body.size())));
+        case 7:
+            return floatText(body);
+        case 8:
+            return "0";
+        case 9:
+            return "1";
+        default:
+            break;
+    }
+    if (t < 13 || (t & 1) == 0) return {};
+    const std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
+    return isValidUtf8(text) ? std::string(text) : std::string();
+}
+
+std::string JavaTimeToText(std::int64_t ms) {
+    const LocalTime lt = toUtcPlus8(ms);
+    char buf[64];
+    int n = std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(lt.date.year),
+                          lt.date.month, lt.date.day);
+    if (lt.secondOfDay != 0) {
+        n += std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), " %02d:%02d:%02d",
+                           static_cast<int>(lt.secondOfDay / 3600),
+                           static_cast<int>(lt.secondOfDay / 60 % 60),
+                           static_cast<int>(lt.secondOfDay % 60));
+    }
+    return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::int64_t JavaTimeYear(std::int64_t ms) {
+    return toUtcPlus8(ms).date.year;
+}
+
+std::optional<std::int64_t> parseDecimalInt64(std::string_view text) {
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus) text.remove_prefix(1);
+    if (text.empty() ||
+        !((text.front() >= '0' && text.front() <= '9') || (!plus && text.front() == '-')))
+        return std::nullopt;
+    std::int64_t v = 0;
+    const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (res.ec != std::errc() || res.ptr != text.data() + text.size()) return std::nullopt;
+    return v;
+}
+
+}  // namespace pc

@@ -1,0 +1,44 @@
+// Field codecs: how raw SQLite record bytes become the texts a scanner keeps and shows.
+// Every value travels as text: integers as decimal, SQL NULL as "NULL".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pc {
+
+// Field k (0-based) of `text` split at `sep`; asking past the last field gives the last field.
+std::string_view SplitField(std::string_view text, char sep, std::size_t k);
+
+struct Varint {
+    std::uint64_t value;
+    unsigned length;  // bytes taken, 1..9
+};
+
+// An SQLite varint at `at`, at most `maxLength` bytes long (1..9). A leading 0x80 is never written
+// by SQLite, so it is refused, as is a varint that runs past the view or past maxLength.
+std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
+                                 unsigned maxLength = 9);
+
+// Body bytes of a serial type as the record format gives them; nullopt for the reserved 10 and 11.
+std::optional<std::uint64_t> serialBodySize(std::uint64_t serialType);
+
+// The field text of one value; `body` holds exactly serialBodySize(serialType) bytes.
+// Integers are unsigned big-endian, floats have up to 15 significant digits, blobs are empty,
+// text that is not valid UTF-8 is empty.
+std::string FieldValueText(std::uint64_t serialType, std::span<const std::uint8_t> body);
+
+// A Java millisecond count in UTC+8 as "yyyy-mm-dd hh:mm:ss", or "yyyy-mm-dd" at midnight.
+std::string JavaTimeToText(std::int64_t ms);
+
+// The calendar year of a Java millisecond count in UTC+8.
+std::int64_t JavaTimeYear(std::int64_t ms);
+
+// A decimal integer with an optional sign, nothing else; nullopt when the text is not one or
+// does not fit in 64 bits.
+std::optional<std::int64_t> parseDecimalInt64(std::string_view text);
+
+}  // namespace pc

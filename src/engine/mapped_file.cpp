@@ -1,0 +1,61 @@
+#include "mapped_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "file_error.h"
+#include "unique_fd.h"
+
+namespace pc {
+
+MappedFile::MappedFile(const std::string& path, Access access, std::uint64_t length)
+    : access_(access) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) throw FileError(path, errno);
+    size_ = std::min<std::uint64_t>(length, static_cast<std::uint64_t>(st.st_size));
+    if (size_ == 0) return;
+    const int prot = access == Access::ReadOnly ? PROT_READ : PROT_READ | PROT_WRITE;
+    void* p = ::mmap(nullptr, size_, prot, MAP_PRIVATE, fd.get(), 0);
+    if (p == MAP_FAILED) {
+        size_ = 0;
+        throw FileError(path, errno);
+    }
+    data_ = static_cast<std::uint8_t*>(p);
+}
+
+MappedFile::MappedFile(MappedFile&& o) noexcept
+    : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)), access_(o.access_) {
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& o) noexcept {
+    if (this != &o) {
+        unmap();
+        data_ = std::exchange(o.data_, nullptr);
+        size_ = std::exchange(o.size_, 0);
+        access_ = o.access_;
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile() {
+    unmap();
+}
+
+void MappedFile::unmap() {
+    if (data_) ::munmap(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+void MappedFile::releaseBefore(std::uint64_t offset) const {
+    const auto pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t end = std::min(offset, size_) / pageSize * pageSize;
+    if (data_ && end > 0 && access_ == Access::ReadOnly) ::madvise(data_, end, MADV_DONTNEED);
+}
+
+}  // namespace pc

@@ -1,0 +1,19 @@
+// Raw file reads beneath the image loader. Sources are only ever opened for reading.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace pc {
+
+enum class SectorRead { Ok, OpenFailed, ShortRead };
+
+// Reads buffer.size() bytes at sector * 512. The buffer is filled only when every byte arrived.
+SectorRead ReadSectors(const std::string& path, std::span<std::uint8_t> buffer,
+                       std::uint64_t sector);
+
+// Size of the file in bytes; throws FileError when it cannot be opened.
+std::uint64_t FileSizeOf(const std::string& path);
+
+}  // namespace pc

@@ -1,0 +1,111 @@
+#include "result_store.h"
+
+#include <stdexcept>
+
+namespace pc {
+
+namespace {
+
+template <typename T>
+std::uint32_t push(std::vector<T>& v, T&& record) {
+    v.push_back(std::move(record));
+    return static_cast<std::uint32_t>(v.size() - 1);
+}
+
+}  // namespace
+
+const std::vector<const char*>& rowFieldNames(CategoryCode code) {
+    static const std::vector<const char*> contacts{"name", "phone", "state"};
+    static const std::vector<const char*> sms{"address", "date", "type", "state", "body"};
+    static const std::vector<const char*> calls{"number",   "name", "date",
+                                                "duration", "type", "state"};
+    switch (code) {
+        case CategoryCode::Contacts:
+            return contacts;
+        case CategoryCode::Sms:
+            return sms;
+        case CategoryCode::CallLog:
+            return calls;
+    }
+    throw std::out_of_range("category");
+}
+
+void ResultStore::beginCategory(CategoryCode code) {
+    switch (code) {
+        case CategoryCode::Contacts:
+            contacts_.clear();
+            break;
+        case CategoryCode::Sms:
+            sms_.clear();
+            break;
+        case CategoryCode::CallLog:
+            calls_.clear();
+            break;
+    }
+}
+
+std::uint32_t ResultStore::append(PtelValue r) {
+    return push(contacts_, std::move(r));
+}
+std::uint32_t ResultStore::append(PSMSvalue r) {
+    return push(sms_, std::move(r));
+}
+std::uint32_t ResultStore::append(PCallValue r) {
+    return push(calls_, std::move(r));
+}
+
+std::int32_t ResultStore::count(CategoryCode code) const {
+    switch (code) {
+        case CategoryCode::Contacts:
+            return static_cast<std::int32_t>(contacts_.size());
+        case CategoryCode::Sms:
+            return static_cast<std::int32_t>(sms_.size());
+        case CategoryCode::CallLog:
+            return static_cast<std::int32_t>(calls_.size());
+    }
+    return 0;
+}
+
+bool ResultStore::anyRows() const {
+    return !contacts_.empty() || !sms_.empty() || !calls_.empty();
+}
+
+RecordState ResultStore::stateAt(CategoryCode code, std::uint32_t i) const {
+    return visit(code, i, [](const auto& r) { return r.state; });
+}
+
+std::uint64_t ResultStore::offsetAt(CategoryCode code, std::uint32_t i) const {
+    return visit(code, i, [](const auto& r) { return r.offset; });
+}
+
+RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
+    switch (code) {
+        case CategoryCode::Contacts: {
+            const PtelValue& r = contacts_.at(i);
+            return {{r.name, r.phone, stateText(r.state)}, 3};
+        }
+        case CategoryCode::Sms: {
+            const PSMSvalue& r = sms_.at(i);
+            return {{r.address, r.date, r.type, stateText(r.state), r.body}, 5};
+        }
+        case CategoryCode::CallLog: {
+            const PCallValue& r = calls_.at(i);
+            return {{r.number, r.name, r.date, r.duration, r.type, stateText(r.state)}, 6};
+        }
+    }
+    throw std::out_of_range("category");
+}
+
+std::vector<std::uint32_t> ResultStore::rowsMatching(CategoryTag tag) const {
+    std::vector<std::uint32_t> rows;
+    const auto n = static_cast<std::uint32_t>(count(tag.code));
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const RecordState s = stateAt(tag.code, i);
+        if (tag.filter == RowFilter::All ||
+            (tag.filter == RowFilter::Normal) == (s == RecordState::Normal))
+            rows.push_back(i);
+    }
+    return rows;
+}
+
+}  // namespace pc

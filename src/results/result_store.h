@@ -1,0 +1,63 @@
+// The rows of the latest scan of each category. Scanners are the only writers; the report list
+// and the export read. A category's array is emptied when its scan starts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "result_types.h"
+
+namespace pc {
+
+// One record as the cells of its report-list row (and export line), in column order.
+struct RowCells {
+    std::array<std::string_view, 6> cells;
+    std::size_t size;
+    auto begin() const { return cells.begin(); }
+    auto end() const { return cells.begin() + static_cast<std::ptrdiff_t>(size); }
+};
+
+// The names of a row's cells, in row order ("state" for the state word).
+const std::vector<const char*>& rowFieldNames(CategoryCode code);
+
+class ResultStore {
+  public:
+    void beginCategory(CategoryCode code);
+    std::uint32_t append(PtelValue record);
+    std::uint32_t append(PSMSvalue record);
+    std::uint32_t append(PCallValue record);
+
+    std::int32_t count(CategoryCode code) const;
+    bool anyRows() const;
+    RecordState stateAt(CategoryCode code, std::uint32_t index) const;
+    std::uint64_t offsetAt(CategoryCode code, std::uint32_t index) const;
+    RowCells rowCells(CategoryCode code, std::uint32_t index) const;
+    // Indexes of the tag's category whose state the filter selects, in the order found.
+    std::vector<std::uint32_t> rowsMatching(CategoryTag tag) const;
+
+    const std::vector<PtelValue>& ContactRecords() const { return contacts_; }
+    const std::vector<PSMSvalue>& SmsRecords() const { return sms_; }
+    const std::vector<PCallValue>& CallLogRecords() const { return calls_; }
+
+  private:
+    template <typename F>
+    decltype(auto) visit(CategoryCode code, std::uint32_t index, F&& f) const {
+        switch (code) {
+            case CategoryCode::Contacts:
+                return f(contacts_.at(index));
+            case CategoryCode::Sms:
+                return f(sms_.at(index));
+            case CategoryCode::CallLog:
+                break;
+        }
+        return f(calls_.at(index));
+    }
+
+    std::vector<PtelValue> contacts_;
+    std::vector<PSMSvalue> sms_;
+    std::vector<PCallValue> calls_;
+};
+
+}  // namespace pc

@@ -1,0 +1,55 @@
+// What a scan finds, per category, in the order found. Texts are UTF-8 here; GB18030 is made at
+// the file boundary (export) and for the report list's byte-wise sort.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "record_state.h"
+
+namespace pc {
+
+enum class CategoryCode : std::uint8_t { Contacts = 0, Sms = 1, CallLog = 2 };
+inline constexpr CategoryCode kAllCategories[] = {CategoryCode::Contacts, CategoryCode::Sms,
+                                                  CategoryCode::CallLog};
+
+enum class RowFilter : std::uint8_t { Normal = 0, Deleted = 1, All = 2 };
+
+struct CategoryTag {
+    CategoryCode code;
+    RowFilter filter;
+    bool operator==(const CategoryTag&) const = default;
+};
+
+// Each record also keeps the image offset where it was found (for a contact, its phone row's).
+struct PtelValue {
+    std::string name;
+    std::string phone;
+    RecordState state;
+    std::uint64_t offset;
+};
+
+struct PSMSvalue {
+    std::string address;
+    std::string date;
+    std::string type;
+    std::string body;
+    RecordState state;
+    std::uint64_t offset;
+};
+
+struct PCallValue {
+    std::string name;
+    std::string number;
+    std::string type;
+    std::string duration;
+    std::string date;
+    RecordState state;
+    std::uint64_t offset;
+};
+
+inline const char* stateText(RecordState s) {
+    return s == RecordState::Deleted ? "删除" : "正常";
+}
+
+}  // namespace pc

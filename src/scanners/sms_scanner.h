@@ -1,0 +1,19 @@
+// Text messages of an Android mmssms.db, table "sms".
+#pragma once
+
+#include "category_scanner.h"
+
+namespace pc {
+
+class SmsScanner final : public CategoryScanner {
+  protected:
+    CategoryCode code() const override { return CategoryCode::Sms; }
+    const Texts& texts() const override;
+    const SignatureParams& params() const override;
+    CarveStep examine(const CarvedRecord& record) override;
+};
+
+// "接收", "发送", "草稿" for types 1 to 3, "其它" for any other.
+const char* smsTypeText(std::int64_t type);
+
+}  // namespace pc

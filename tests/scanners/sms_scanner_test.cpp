@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
+
+#include "record_bytes.h"
+#include "scan_runner.h"
+#include "sms_fixture.h"
+#include "sms_scanner.h"
+#include "temp_dir.h"
+
+namespace pc {
+namespace {
+
+namespace fx = fixtures;
+using testing::ScanRun;
+using testing::ShownMessage;
+using testing::TempDir;
+using Key = std::tuple<std::string, std::string, std::string, std::string>;
+
+Key keyOf(const fx::SmsMessage& m) {
+    return {m.address, testing::utcPlus8Text(m.date), smsTypeText(m.type), m.body};
+}
+Key keyOf(const PSMSvalue& r) {
+    return {r.address, r.date, r.type, r.body};
+}
+
+// What the carver cannot see by design: a record spilling onto overflow pages, a text longer than
+// the page-size bound, or a header with more than four bytes beyond one per column.
+bool carvable(const fx::SmsMessage& m, std::uint32_t pageSize) {
+    const auto bytes = fx::recordBytesFromColumn1(m.row);
+    if (bytes.size() + 4 > pageSize - 35) return false;
+    std::size_t extra = 0;
+    for (const auto& v : m.row) {
+        if (const auto* s = std::get_if<std::string>(&v)) {
+            const std::size_t type = 13 + 2 * s->size();
+            if (type > pageSize) return false;
+            extra += type >= 128 ? (type >= 16384 ? 2 : 1) : 0;
+        }
+    }
+    return extra <= 4;
+}
+
+struct Layout {
+    const char* name;
+    bool currentLayout;
+    std::uint32_t pageSize;
+    bool wal;
+    bool autoVacuumFull;
+};
+
+class SmsRecovery : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(SmsRecovery, FindsEveryLiveMessageAndTheDeletedOnesStillInTheFile) {
+    const Layout& layout = GetParam();
+    TempDir dir;
+    fx::SmsDbOptions options;
+    options.currentLayout = layout.currentLayout;
+    options.shape = {layout.pageSize, layout.wal, layout.autoVacuumFull, false};
+    options.messages = 400;
+    options.seed = layout.pageSize + layout.wal;
+    const std::string path = dir.file("mmssms.db");
+    const fx::SmsFixture fixture = fx::buildSmsDatabase(path, options);
+    const auto file = testing::readBytes(path);
+
+    ScanRun run;
+    SmsScanner scanner;
+    testing::runScan(run, scanner, CategoryCode::Sms, path);
+    ASSERT_EQ(run.outcome, ScanOutcome::Completed);
+    EXPECT_TRUE(run.host.messages.empty());
+
+    std::multiset<Key> normal, any;
+    for (const PSMSvalue& r : run.store.SmsRecords()) {
+        any.insert(keyOf(r));
+        if (r.state == RecordState::Normal) normal.insert(keyOf(r));
+    }
+    int liveChecked = 0, deletedChecked = 0;
+    for (const auto& m : fixture.live) {
+        if (!carvable(m, layout.pageSize)) continue;
+        ++liveChecked;
+        EXPECT_TRUE(normal.count(keyOf(m))) << "live message " << m.id << " not found as normal";
+    }
+    for (const auto& m : fixture.deleted) {
+        if (!carvable(m, layout.pageSize) ||
+            !testing::bytesOccurAfterFirstPage(file, layout.pageSize,
+                                               fx::recordBytesFromColumn1(m.row)))
+            continue;
+        ++deletedChecked;
+        EXPECT_TRUE(any.count(keyOf(m))) << "deleted message " << m.id << " not found";
+    }
+    EXPECT_GT(liveChecked, 200);
+    if (!layout.autoVacuumFull) {
+        EXPECT_GT(deletedChecked, 20);
+    }
+
+    // Every row is a written message; where a later cell overwrote part of a stale copy's body,
+    // the body is empty (no longer valid UTF-8) or garbled, its header fields still right. A
+    // header that merely looks like an sms record is rare noise the checks cannot tell apart.
+    std::set<Key> generated;
+    std::set<std::tuple<std::string, std::string, std::string>> headers;
+    for (const auto* list : {&fixture.live, &fixture.deleted}) {
+        for (const auto& m : *list) {
+            generated.insert(keyOf(m));
+            headers.insert({m.address, testing::utcPlus8Text(m.date), smsTypeText(m.type)});
+        }
+    }
+    int noise = 0;
+    for (const PSMSvalue& r : run.store.SmsRecords()) {
+        if (generated.count(keyOf(r))) continue;
+        if (headers.count({r.address, r.date, r.type})) {
+            EXPECT_EQ(r.state, RecordState::Deleted)
+                << "a live row with a damaged body: " << r.offset;
+            continue;
+        }
+        ++noise;
+    }
+    EXPECT_LE(noise * 200, run.store.count(CategoryCode::Sms)) << noise << " rows of noise";
+
+    std::int32_t deleted = 0;
+    for (const PSMSvalue& r : run.store.SmsRecords())
+        deleted += r.state == RecordState::Deleted;
+    const std::int32_t found = run.store.count(CategoryCode::Sms);
+    EXPECT_EQ(run.host.rows.size(), static_cast<std::size_t>(found));
+    EXPECT_EQ(run.host.branches.at(0).counts, "(" + std::to_string(found) + ")(" +
+                                                  std::to_string(found - deleted) + ")(" +
+                                                  std::to_string(deleted) + ")");
+    EXPECT_EQ(run.host.logRows.back(), "扫描完成,共找到 " + std::to_string(found) +
+                                           " 条短信, 其中有" + std::to_string(deleted) + "条删除");
+}
+
+INSTANTIATE_TEST_SUITE_P(AndroidLayouts, SmsRecovery,
+                         ::testing::Values(Layout{"old_1024", false, 1024, false, false},
+                                           Layout{"current_4096", true, 4096, false, false},
+                                           Layout{"current_4096_wal", true, 4096, true, false},
+                                           Layout{"current_4096_autovacuum", true, 4096, false,
+                                                  true},
+                                           Layout{"old_65536_wal", false, 65536, true, false},
+                                           Layout{"current_65536", true, 65536, false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A small database whose rows a test writes by hand.
+class SmsRows : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db_ = fx::createAndroidDb(path(), fx::AndroidSchema::mmssms_new, {});
+        columns_ = fx::tableColumns(*db_, "sms");
+    }
+    void add(std::int64_t id, std::int64_t date, std::int64_t type, const std::string& body) {
+        std::vector<fx::Value> row;
+        for (const auto& c : columns_) {
+            if (c == "_id")
+                row.emplace_back(id);
+            else if (c == "thread_id")
+                row.emplace_back(std::int64_t{1});
+            else if (c == "address")
+                row.emplace_back(std::string("10086"));
+            else if (c == "date")
+                row.emplace_back(date);
+            else if (c == "type")
+                row.emplace_back(type);
+            else if (c == "body")
+                row.emplace_back(body);
+            else if (c == "subject" || c == "person" || c == "creator" || c == "service_center")
+                row.emplace_back(nullptr);
+            else
+                row.emplace_back(std::int64_t{0});
+        }
+        fx::insertRow(*db_, "sms", row);
+    }
+    ScanRun& scan() {
+        db_.reset();
+        testing::runScan(run_, scanner_, CategoryCode::Sms, path());
+        return run_;
+    }
+    std::string path() const { return dir_.file("mmssms.db"); }
+
+    TempDir dir_;
+    std::unique_ptr<fx::SqliteDb> db_;
+    std::vector<std::string> columns_;
+    ScanRun run_;
+    SmsScanner scanner_;
+};
+
+TEST_F(SmsRows, KeepsTypesUpToNineAndYearsFrom1979To2099) {
+    const std::int64_t may2013 = 1368748800000;
+    add(1, may2013, 2, "sent");
+    add(2, may2013, 5, "type five");
+    add(3, may2013, 10, "type ten");
+    add(4, 283968000000 - 1000, 1, "1978");  // 1978-12-31 23:59:59 in UTC+8
+    add(5, 283968000000, 1, "1979");         // 1979-01-01 00:00:00
+    add(6, 4102415999000, 1, "2099");        // 2099-12-31 23:59:59
+    add(7, 4102416000000, 1, "2100");
+    add(8, 568971792000000, 1, "year 20000");  // its text begins "2000"
+    ScanRun& run = scan();
+
+    std::set<std::tuple<std::string, std::string, std::string>> got;
+    for (const auto& r : run.store.SmsRecords())
+        got.insert({r.body, r.type, r.date});
+    EXPECT_EQ(got, (std::set<std::tuple<std::string, std::string, std::string>>{
+                       {"sent", "发送", "2013-05-17 08:00:00"},
+                       {"type five", "其它", "2013-05-17 08:00:00"},
+                       {"1979", "接收", "1979-01-01"},
+                       {"2099", "接收", "2099-12-31 23:59:59"}}));
+    EXPECT_EQ(run.host.branches.at(0).counts, "(4)(4)(0)");
+    EXPECT_EQ(run.host.status[1], "找到 4 条短信, 0条删除");
+}
+
+TEST_F(SmsRows, ReportsTheScanAsTheWindowShowsIt) {
+    add(1, 1368748800000, 1, "hello");
+    ScanRun& run = scan();
+    EXPECT_EQ(run.host.logRows,
+              (std::vector<std::string>{"扫描... ", "扫描完成,共找到 1 条短信, 其中有0条删除"}));
+    EXPECT_EQ(run.host.status[0], "扫描完成");
+    EXPECT_EQ(run.host.commandStates,
+              (std::vector<CommandState>{CommandState::Scanning, CommandState::Idle}));
+    EXPECT_EQ(run.state.ScanHalted, 1);
+    EXPECT_EQ(run.host.progressMax + 1, run.host.pages.size() + 1);
+    ASSERT_EQ(run.host.branches.size(), 1u);
+    EXPECT_EQ(run.host.branches[0].code, CategoryCode::Sms);
+}
+
+TEST_F(SmsRows, StopsAtTheNextPageAndStillEndsTheScan) {
+    for (int i = 1; i <= 300; ++i)
+        add(i, 1368748800000 + i * 1000, 1, std::string(200, 'x'));
+    db_.reset();
+    run_.host.onPage = [&](std::uint32_t page) {
+        if (page == 5) run_.state.ScanHalted = 1;  // the stop command, pressed during page 5
+    };
+    ScanRun& run = scan();
+    EXPECT_EQ(run.host.pages.back(), 5u);  // the flag is looked at right after the page's events
+    const auto found = run.store.count(CategoryCode::Sms);
+    EXPECT_GT(found, 0);
+    EXPECT_LT(found, 300);
+    EXPECT_EQ(run.host.status[0], "扫描完成");
+    std::int32_t deleted = 0;
+    for (const auto& r : run.store.SmsRecords())
+        deleted += r.state == RecordState::Deleted;
+    EXPECT_EQ(run.host.branches.at(0).counts, "(" + std::to_string(found) + ")(" +
+                                                  std::to_string(found - deleted) + ")(" +
+                                                  std::to_string(deleted) + ")");
+    EXPECT_EQ(run.host.commandStates.back(), CommandState::Idle);
+    EXPECT_EQ(run.state.ScanHalted, 1);
+}
+
+struct EarlyEnd {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::vector<ShownMessage> messages;
+};
+
+class SmsEarlyEnd : public ::testing::TestWithParam<EarlyEnd> {};
+
+TEST_P(SmsEarlyEnd, ShowsWhyAndLeavesTheBranchWithoutCounts) {
+    TempDir dir;
+    const std::string path = dir.file("mmssms.db");
+    GetParam().make(path);
+    ScanRun run;
+    SmsScanner scanner;
+    testing::runScan(run, scanner, CategoryCode::Sms, path);
+
+    EXPECT_EQ(run.outcome, ScanOutcome::EndedEarly);
+    EXPECT_EQ(run.host.messages, GetParam().messages);
+    ASSERT_EQ(run.host.branches.size(), 1u);
+    EXPECT_EQ(run.host.branches[0].counts, "");
+    EXPECT_EQ(run.host.status[0], "正在扫描...");
+    EXPECT_EQ(run.host.logRows, std::vector<std::string>{"扫描... "});
+    EXPECT_EQ(run.host.commandStates.back(), CommandState::Idle);
+    EXPECT_EQ(run.state.ScanHalted, 1);
+    EXPECT_EQ(run.store.count(CategoryCode::Sms), 0);
+}
+
+const ShownMessage kInvalid{"无效的数据文件！", "提示", MessageIcon::Information};
+const ShownMessage kReadError{"Read then device error......", "提示", MessageIcon::Error};
+const ShownMessage kOpenError{"Open the device error......", "information", MessageIcon::Error};
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SmsEarlyEnd,
+    ::testing::Values(
+        EarlyEnd{"text_file",
+                 [](const std::string& p) {
+                     testing::writeBytes(p, std::vector<std::uint8_t>(600, 'a'));
+                 },
+                 {kInvalid}},
+        EarlyEnd{
+            "short_file",
+            [](const std::string& p) { testing::writeBytes(p, std::vector<std::uint8_t>(100, 0)); },
+            {kReadError, kInvalid}},
+        EarlyEnd{"empty_file",
+                 [](const std::string& p) { testing::writeBytes(p, {}); },
+                 {kReadError, kInvalid}},
+        EarlyEnd{"missing_file", [](const std::string&) {}, {kOpenError, kReadError, kInvalid}},
+        EarlyEnd{"no_sms_table",
+                 [](const std::string& p) {
+                     fx::createAndroidDb(p, fx::AndroidSchema::calllog_new, {});
+                 },
+                 {{"没有找短信记录，扫描结束！", "提示", MessageIcon::Information}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace pc
