@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.ScanQueue = {pc::CategoryCode::Sms};
     run.SourcePaths[1] = file.path();
     pc::selectCategory(run, pc::CategoryCode::Sms);
-    pc::fuzz::SilentHost host;
+    pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState state;
     pc::SmsScanner().run(host, store, state, run);

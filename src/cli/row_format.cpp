@@ -23,21 +23,11 @@ void appendJsonString(std::string& out, std::string_view s) {
     out += '"';
     for (char c : s) {
         switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char buf[8];
@@ -75,12 +65,9 @@ std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t i
 
 const char* categoryKey(CategoryCode code) {
     switch (code) {
-        case CategoryCode::Contacts:
-            return "contacts";
-        case CategoryCode::Sms:
-            return "sms";
-        case CategoryCode::CallLog:
-            return "calls";
+        case CategoryCode::Contacts: return "contacts";
+        case CategoryCode::Sms: return "sms";
+        case CategoryCode::CallLog: return "calls";
     }
     return "";
 }
@@ -88,12 +75,9 @@ const char* categoryKey(CategoryCode code) {
 std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
                       std::uint32_t index) {
     switch (format) {
-        case OutputFormat::Tsv:
-            return exportLine(store, code, index);
-        case OutputFormat::Jsonl:
-            return jsonRow(store, code, index);
-        case OutputFormat::Csv:
-            break;
+        case OutputFormat::Tsv: return exportLine(store, code, index);
+        case OutputFormat::Jsonl: return jsonRow(store, code, index);
+        case OutputFormat::Csv: break;
     }
     std::string line;
     bool first = true;

@@ -32,28 +32,19 @@ std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint6
     return std::nullopt;
 }
 
-std::optional<std::uint64_t> serialBodySize(std::uint64_t t) {
-    static constexpr std::uint8_t kFixed[12] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0};
-    if (t == 10 || t == 11) return std::nullopt;
-    if (t < 12) return kFixed[t];
-    return (t - 12 - (t & 1)) / 2;  // blob (t-12)/2, text (t-13)/2
-}
-
 namespace {
 
-std::string decimal(std::uint64_t v) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, res.ptr);
+std::string_view decimal(std::uint64_t v, FieldBuffer& buffer) {
+    const auto res = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v);
+    return {buffer.data(), static_cast<std::size_t>(res.ptr - buffer.data())};
 }
 
-std::string floatText(std::span<const std::uint8_t> body) {
+std::string_view floatText(std::span<const std::uint8_t> body, FieldBuffer& buffer) {
     const std::uint64_t bits = *readBigEndian(body, 0, 8);
     double d;
     std::memcpy(&d, &bits, sizeof d);
-    char buf[40];
-    const int n = std::snprintf(buf, sizeof buf, "%.15g", d);
-    return std::string(buf, static_cast<std::size_t>(n));
+    const int n = std::snprintf(buffer.data(), buffer.size(), "%.15g", d);
+    return {buffer.data(), static_cast<std::size_t>(n)};
 }
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian), after H. Hinnant's algorithm.
@@ -95,43 +86,52 @@ LocalTime toUtcPlus8(std::int64_t ms) {
 
 }  // namespace
 
-std::string FieldValueText(std::uint64_t t, std::span<const std::uint8_t> body) {
+std::string_view FieldValueView(std::uint64_t t, std::span<const std::uint8_t> body,
+                                FieldBuffer& buffer) {
     switch (t) {
-        case 0:
-            return "NULL";
+        case 0: return "NULL";
         case 1:
         case 2:
         case 3:
         case 4:
         case 5:
-        case 6:
-            return decimal(*readBigEndian(body, 0, static_cast<unsigned>(body.size())));
-        case 7:
-            return floatText(body);
-        case 8:
-            return "0";
-        case 9:
-            return "1";
-        default:
-            break;
+        case 6: return decimal(*readBigEndian(body, 0, static_cast<unsigned>(body.size())), buffer);
+        case 7: return floatText(body, buffer);
+        case 8: return "0";
+        case 9: return "1";
+        default: break;
     }
     if (t < 13 || (t & 1) == 0) return {};
     const std::string_view text(reinterpret_cast<const char*>(body.data()), body.size());
-    return isValidUtf8(text) ? std::string(text) : std::string();
+    return isValidUtf8(text) ? text : std::string_view();
 }
 
-std::string JavaTimeToText(std::int64_t ms) {
+std::string_view formatJavaTime(std::int64_t ms, FieldBuffer& buffer) {
     const LocalTime lt = toUtcPlus8(ms);
-    char buf[64];
-    int n = std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(lt.date.year),
-                          lt.date.month, lt.date.day);
-    if (lt.secondOfDay != 0) {
-        n += std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), " %02d:%02d:%02d",
-                           static_cast<int>(lt.secondOfDay / 3600),
-                           static_cast<int>(lt.secondOfDay / 60 % 60),
-                           static_cast<int>(lt.secondOfDay % 60));
+    char* out = buffer.data();
+    auto digits = [&](std::int64_t v, int width) {
+        for (int i = width - 1; i >= 0; --i, v /= 10)
+            out[i] = static_cast<char>('0' + v % 10);
+        out += width;
+    };
+    if (lt.date.year >= 0 && lt.date.year <= 9999) {
+        digits(lt.date.year, 4);
+    } else {
+        out = std::to_chars(out, buffer.data() + 12, lt.date.year).ptr;
     }
-    return std::string(buf, static_cast<std::size_t>(n));
+    *out++ = '-';
+    digits(lt.date.month, 2);
+    *out++ = '-';
+    digits(lt.date.day, 2);
+    if (lt.secondOfDay != 0) {
+        *out++ = ' ';
+        digits(lt.secondOfDay / 3600, 2);
+        *out++ = ':';
+        digits(lt.secondOfDay / 60 % 60, 2);
+        *out++ = ':';
+        digits(lt.secondOfDay % 60, 2);
+    }
+    return {buffer.data(), static_cast<std::size_t>(out - buffer.data())};
 }
 
 std::int64_t JavaTimeYear(std::int64_t ms) {

@@ -2,6 +2,7 @@
 // Every value travels as text: integers as decimal, SQL NULL as "NULL".
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -24,15 +25,35 @@ std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint6
                                  unsigned maxLength = 9);
 
 // Body bytes of a serial type as the record format gives them; nullopt for the reserved 10 and 11.
-std::optional<std::uint64_t> serialBodySize(std::uint64_t serialType);
+inline std::optional<std::uint64_t> serialBodySize(std::uint64_t t) {
+    constexpr std::uint8_t kFixed[12] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, 0, 0};
+    if (t < 12) {
+        if (t == 10 || t == 11) return std::nullopt;
+        return kFixed[t];
+    }
+    return (t - 12 - (t & 1)) / 2;  // blob (t-12)/2, text (t-13)/2
+}
+
+// Room for a field text that is not the record's own bytes: a number, "NULL", a date.
+using FieldBuffer = std::array<char, 32>;
 
 // The field text of one value; `body` holds exactly serialBodySize(serialType) bytes.
 // Integers are unsigned big-endian, floats have up to 15 significant digits, blobs are empty,
-// text that is not valid UTF-8 is empty.
-std::string FieldValueText(std::uint64_t serialType, std::span<const std::uint8_t> body);
+// text that is not valid UTF-8 is empty. A text is a view of `body`; anything else is placed in
+// `buffer`.
+std::string_view FieldValueView(std::uint64_t serialType, std::span<const std::uint8_t> body,
+                                FieldBuffer& buffer);
+inline std::string FieldValueText(std::uint64_t serialType, std::span<const std::uint8_t> body) {
+    FieldBuffer buffer;
+    return std::string(FieldValueView(serialType, body, buffer));
+}
 
 // A Java millisecond count in UTC+8 as "yyyy-mm-dd hh:mm:ss", or "yyyy-mm-dd" at midnight.
-std::string JavaTimeToText(std::int64_t ms);
+std::string_view formatJavaTime(std::int64_t ms, FieldBuffer& buffer);
+inline std::string JavaTimeToText(std::int64_t ms) {
+    FieldBuffer buffer;
+    return std::string(formatJavaTime(ms, buffer));
+}
 
 // The calendar year of a Java millisecond count in UTC+8.
 std::int64_t JavaTimeYear(std::int64_t ms);

@@ -115,14 +115,10 @@ TSQLiteTable::Kind kindOfDeclared(const char* declared) {
 TSQLiteTable::Kind kindOfValue(int storage) {
     using K = TSQLiteTable::Kind;
     switch (storage) {
-        case SQLITE_INTEGER:
-            return K::Integer;
-        case SQLITE_FLOAT:
-            return K::Float;
-        case SQLITE_BLOB:
-            return K::Blob;
-        default:
-            return K::Text;
+        case SQLITE_INTEGER: return K::Integer;
+        case SQLITE_FLOAT: return K::Float;
+        case SQLITE_BLOB: return K::Blob;
+        default: return K::Text;
     }
 }
 
@@ -130,10 +126,8 @@ TSQLiteTable::Cell readCell(sqlite3_stmt* s, int col, TSQLiteTable::Kind kind) {
     using K = TSQLiteTable::Kind;
     if (sqlite3_column_type(s, col) == SQLITE_NULL) return {};
     switch (kind) {
-        case K::Integer:
-            return static_cast<std::int64_t>(sqlite3_column_int64(s, col));
-        case K::Float:
-            return sqlite3_column_double(s, col);
+        case K::Integer: return static_cast<std::int64_t>(sqlite3_column_int64(s, col));
+        case K::Float: return sqlite3_column_double(s, col);
         case K::Blob: {
             const int n = sqlite3_column_bytes(s, col);
             if (n == 0) return {};

@@ -43,8 +43,7 @@ std::string columnTextOf(std::string_view sql, SignatureParams::Tail tail) {
         case SignatureParams::Tail::DropOneMore:
             if (!text.empty()) text.pop_back();
             break;
-        case SignatureParams::Tail::Keep:
-            break;
+        case SignatureParams::Tail::Keep: break;
     }
     return text;
 }

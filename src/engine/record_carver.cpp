@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
-#include "MyFuns_.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "byte_order.h"
 
 namespace pc {
@@ -18,69 +21,82 @@ constexpr unsigned kMaxExtraHeaderBytes = 4;
 
 constexpr std::uint8_t kTableLeafPage = 0x0D;
 
+// Columns tested together before positions are looked at one by one: enough to pass over
+// zeros, index pages and integer bodies in bulk.
+constexpr std::size_t kPrefixColumns = 8;
+
+bool fitsTextColumn(std::uint64_t v, std::uint32_t pageSize) {
+    return v == 0 || ((v & 1) && v >= 13 && v <= pageSize);
+}
+
 }  // namespace
 
-std::string CarvedRecord::text(std::uint32_t column) const {
+std::uint64_t CarvedRecord::serialType(std::uint32_t column) const {
+    return column == 0 || column >= serialTypes_->size() ? 0 : (*serialTypes_)[column];
+}
+
+std::string_view CarvedRecord::field(std::uint32_t column, FieldBuffer& buffer) const {
     if (column == 0 || column >= serialTypes_->size()) return {};
     const std::uint64_t t = (*serialTypes_)[column];
     const std::uint64_t at = (*bodyOffsets_)[column];
-    return FieldValueText(t, image_->bytes().subspan(at, *serialBodySize(t)));
+    return FieldValueView(t, image_->bytes().subspan(at, *serialBodySize(t)), buffer);
 }
 
 RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequiredInt)
-    : serialTypes_(std::max<std::size_t>(sig.columnCount, 1)),
+    : columns_(sig.columnCount > 1 ? sig.columnCount - 1 : 0),
+      byteClass_(columns_ * 256, kReject),
+      serialTypes_(std::max<std::size_t>(sig.columnCount, 1)),
       bodyOffsets_(std::max<std::size_t>(sig.columnCount, 1)) {
-    for (unsigned t = 0; t < 10; ++t) {
-        intAllowed_[0][t] = t != 7;
-        intAllowed_[1][t] = (refusedRequiredInt & (1u << t)) == 0;
-    }
-    for (std::uint32_t i = 1; i < sig.columnCount; ++i) {
-        const PTableField& f = sig.columns[i];
-        if (f.typeCode == "i")
-            rules_.push_back(f.required ? Rule::IntRequired : Rule::IntOptional);
-        else if (f.typeCode == "c")
-            rules_.push_back(Rule::Text);
-        else
-            rules_.push_back(Rule::Untyped);
-    }
-    if (rules_.empty()) return;  // a record without columns to test is nothing to look for
-    for (unsigned b = 0; b < 256; ++b) {
-        switch (rules_[0]) {
-            case Rule::IntRequired:
-                firstByteMayFit_[b] = b < 10 && intAllowed_[1][b];
-                break;
-            case Rule::IntOptional:
-                firstByteMayFit_[b] = b < 10 && intAllowed_[0][b];
-                break;
-            case Rule::Text:
-                firstByteMayFit_[b] = b == 0 || (b >= 13 && (b & 1)) || b > 0x80;
-                break;
-            case Rule::Untyped:
-                firstByteMayFit_[b] = b != 0x80 && b != 10 && b != 11;
-                break;
+    for (std::size_t k = 0; k < columns_; ++k) {
+        const PTableField& f = sig.columns[k + 1];
+        std::uint8_t* cls = &byteClass_[k * 256];
+        if (f.typeCode == "i") {
+            rules_.push_back(Rule::Integer);
+            const SerialTypeSet refused = f.required ? refusedRequiredInt : serialTypeSet({7});
+            for (unsigned b = 0; b < 10; ++b)
+                cls[b] = (refused >> b) & 1 ? kReject : kSingle;
+        } else {
+            // Texts and untyped columns take a full varint; SQLite never starts one with 0x80.
+            const Rule rule = f.typeCode == "c" ? Rule::Text : Rule::Untyped;
+            rules_.push_back(rule);
+            for (unsigned b = 0; b < 256; ++b) {
+                if (b > 0x80)
+                    cls[b] = kVarint;
+                else if (b < 0x80)
+                    cls[b] = (rule == Rule::Text ? fitsTextColumn(b, 512) : b != 10 && b != 11)
+                                 ? kSingle
+                                 : kReject;
+            }
+        }
+        if (k < kPrefixColumns) {
+            PrefixColumn c{rules_.back(), 0, {}};
+            if (c.rule == Rule::Integer)
+                for (std::uint8_t t = 0; t < 10; ++t)
+                    if (cls[t] == kReject) c.refused[c.refusedCount++] = t;
+            prefix_.push_back(c);
         }
     }
 }
 
 std::uint32_t RecordCarver::fitHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos,
                                       std::uint32_t pageSize) {
+    const std::uint8_t* const data = bytes.data();
+    const std::uint64_t size = bytes.size();
     std::uint64_t at = pos;
     unsigned extra = 0;
-    for (std::size_t k = 0; k < rules_.size(); ++k) {
-        if (at >= bytes.size()) return 0;
-        const Rule rule = rules_[k];
-        if (rule == Rule::IntRequired || rule == Rule::IntOptional) {
-            const std::uint8_t b = bytes[at];
-            if (b > 9 || !intAllowed_[rule == Rule::IntRequired][b]) return 0;
+    for (std::size_t k = 0; k < columns_; ++k) {
+        if (at >= size) return 0;
+        const std::uint8_t b = data[at];
+        const std::uint8_t cls = byteClass_[k * 256 + b];
+        if (cls == kSingle) {
             serialTypes_[k + 1] = b;
             ++at;
             continue;
         }
+        if (cls == kReject) return 0;
         const auto v = readVarint(bytes, at, 1 + kMaxExtraHeaderBytes - extra);
         if (!v) return 0;
-        if (rule == Rule::Text && v->value != 0 &&
-            ((v->value & 1) == 0 || v->value < 13 || v->value > pageSize))
-            return 0;
+        if (rules_[k] == Rule::Text && !fitsTextColumn(v->value, pageSize)) return 0;
         serialTypes_[k + 1] = v->value;
         extra += v->length - 1;
         at += v->length;
@@ -90,13 +106,58 @@ std::uint32_t RecordCarver::fitHeader(std::span<const std::uint8_t> bytes, std::
 
 bool RecordCarver::placeBody(std::uint64_t bodyStart, std::uint64_t imageSize) {
     std::uint64_t q = bodyStart;
-    for (std::size_t j = 1; j <= rules_.size(); ++j) {
+    for (std::size_t j = 1; j <= columns_; ++j) {
         const auto size = serialBodySize(serialTypes_[j]);
         if (!size || q > imageSize || *size > imageSize - q) return false;
         bodyOffsets_[j] = q;
         q += *size;
     }
     return true;
+}
+
+inline std::uint32_t RecordCarver::startMask(const std::uint8_t* at, std::uint64_t room) const {
+#if defined(__SSE2__)
+    if (room >= 16 + prefix_.size()) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i ones = _mm_cmpeq_epi8(zero, zero);
+        __m128i single = ones;  // every column so far took one byte
+        __m128i longer = zero;  // a text or untyped column so far starts a longer varint
+        for (std::size_t k = 0; k < prefix_.size(); ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k));
+            const PrefixColumn& c = prefix_[k];
+            __m128i fit;
+            if (c.rule == Rule::Integer) {
+                fit = _mm_cmpeq_epi8(_mm_subs_epu8(v, _mm_set1_epi8(9)), zero);
+                for (unsigned i = 0; i < c.refusedCount; ++i)
+                    fit = _mm_andnot_si128(
+                        _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c.refused[i]))), fit);
+            } else {
+                // 0x81..0xFF (negative as signed bytes, above -128) lead a longer varint.
+                const __m128i lead =
+                    _mm_and_si128(_mm_cmplt_epi8(v, zero), _mm_cmpgt_epi8(v, _mm_set1_epi8(-128)));
+                longer = _mm_or_si128(longer, _mm_and_si128(single, lead));
+                if (c.rule == Rule::Text) {  // 0, or odd from 13 to 127
+                    const __m128i odd =
+                        _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8(1));
+                    fit = _mm_or_si128(_mm_cmpeq_epi8(v, zero),
+                                       _mm_and_si128(odd, _mm_cmpgt_epi8(v, _mm_set1_epi8(12))));
+                } else {  // below 0x80, but not the reserved 10 and 11
+                    fit = _mm_cmpgt_epi8(v, _mm_set1_epi8(-1));
+                    fit = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(10)), fit);
+                    fit = _mm_andnot_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(11)), fit);
+                }
+            }
+            single = _mm_and_si128(single, fit);
+            // Most blocks have no candidate left after a column or two.
+            if (_mm_movemask_epi8(single) == 0) break;
+        }
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(single, longer)));
+    }
+#endif
+    std::uint32_t mask = 0;
+    for (unsigned i = 0; i < 16 && i < room; ++i)
+        mask |= (byteClass_[at[i]] != kReject ? 1u : 0u) << i;
+    return mask;
 }
 
 void RecordCarver::loadCellStarts(std::span<const std::uint8_t> page) {
@@ -121,41 +182,50 @@ RecordState RecordCarver::stateAt(std::uint32_t offsetInPage) const {
 }
 
 void RecordCarver::carve(const DatabaseImage& image, CarveVisitor& visitor) {
-    const auto bytes = image.bytes();
-    const std::uint64_t pageSize = image.pageSize();
     CarvedRecord record;
     record.image_ = &image;
     record.serialTypes_ = &serialTypes_;
     record.bodyOffsets_ = &bodyOffsets_;
     std::uint64_t released = 0;
-
     for (std::uint32_t page = 1; page < image.pageCount(); ++page) {
         if (!visitor.onPage(page)) return;
-        const std::uint64_t pageStart = page * pageSize;
-        const std::uint64_t pageEnd = pageStart + pageSize;
+        const std::uint64_t pageStart = std::uint64_t{page} * image.pageSize();
         if (pageStart - released >= kReleaseStride) {
             image.releaseBefore(pageStart);
             released = pageStart;
         }
-        loadCellStarts(bytes.subspan(pageStart, pageSize));
+        // A record without columns to test is nothing to look for.
+        if (columns_ > 0) carvePage(image, pageStart, visitor, record);
+    }
+}
 
-        // The hot loop: almost every position fails on its first byte, decided by one lookup.
-        std::uint64_t pos = pageStart;
-        while (pos < pageEnd) {
-            if (!firstByteMayFit_[bytes[pos]]) {
-                ++pos;
+void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart,
+                             CarveVisitor& visitor, CarvedRecord& record) {
+    const auto bytes = image.bytes();
+    const std::uint8_t* const data = bytes.data();
+    const std::uint64_t pageEnd = pageStart + image.pageSize();
+    loadCellStarts(bytes.subspan(pageStart, image.pageSize()));
+
+    // The hot loop. The positions where the first columns fit are found sixteen at a time (pages
+    // are multiples of 512 bytes), so most bytes are never looked at one by one.
+    std::uint64_t pos = pageStart;
+    for (std::uint64_t block = pageStart; block < pageEnd; block += 16) {
+        if (pos >= block + 16) continue;
+        std::uint32_t mask = startMask(data + block, bytes.size() - block);
+        if (pos > block) mask &= ~0u << (pos - block);
+        while (mask != 0) {
+            const std::uint64_t p = block + static_cast<unsigned>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            if (p < pos) continue;
+            const std::uint32_t headerLength = fitHeader(bytes, p, image.pageSize());
+            if (headerLength == 0 || !placeBody(p + headerLength, bytes.size())) {
+                pos = p + 1;
                 continue;
             }
-            const std::uint32_t headerLength = fitHeader(bytes, pos, image.pageSize());
-            if (headerLength == 0 || !placeBody(pos + headerLength, bytes.size())) {
-                ++pos;
-                continue;
-            }
-            record.pos_ = pos;
+            record.pos_ = p;
             record.headerLength_ = headerLength;
-            record.state_ = stateAt(static_cast<std::uint32_t>(pos - pageStart));
-            const CarveStep step = visitor.onRecord(record);
-            pos += step == CarveStep::SkipHeader ? headerLength : 1;
+            record.state_ = stateAt(static_cast<std::uint32_t>(p - pageStart));
+            pos = p + (visitor.onRecord(record) == CarveStep::SkipHeader ? headerLength : 1);
         }
     }
 }

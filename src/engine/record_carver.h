@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "MyFuns_.h"
 #include "column_signature.h"
 #include "database_image.h"
 #include "record_state.h"
@@ -32,8 +33,14 @@ class CarvedRecord {
     std::uint64_t position() const { return pos_; }  // image offset of column 1's serial type
     std::uint32_t headerLength() const { return headerLength_; }
     RecordState state() const { return state_; }
+    std::uint64_t serialType(std::uint32_t column) const;
     // The field text of a column; column 0 (the primary key) and unknown columns give "".
-    std::string text(std::uint32_t column) const;
+    // A text is a view of the image; a number or "NULL" is placed in `buffer`.
+    std::string_view field(std::uint32_t column, FieldBuffer& buffer) const;
+    std::string text(std::uint32_t column) const {
+        FieldBuffer buffer;
+        return std::string(field(column, buffer));
+    }
 
   private:
     friend class RecordCarver;
@@ -61,19 +68,38 @@ class RecordCarver {
     void carve(const DatabaseImage& image, CarveVisitor& visitor);
 
   private:
-    enum class Rule : std::uint8_t { IntRequired, IntOptional, Text, Untyped };
+    // What a header byte means for one column.
+    enum ByteClass : std::uint8_t {
+        kReject = 0,
+        kSingle = 1,  // a one-byte serial type that fits
+        kVarint = 2,  // the first byte of a longer varint: the column decides after reading it
+    };
+    enum class Rule : std::uint8_t { Integer, Text, Untyped };
 
     // Header length of a candidate at `pos`, with the serial types filled in; 0 when it does not
     // fit.
     std::uint32_t fitHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos,
                             std::uint32_t pageSize);
     bool placeBody(std::uint64_t bodyStart, std::uint64_t imageSize);
+    // Bit i set: a record may start at at + i (i < 16). `room`: bytes readable from `at`.
+    std::uint32_t startMask(const std::uint8_t* at, std::uint64_t room) const;
+    void carvePage(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
+                   CarvedRecord& record);
     void loadCellStarts(std::span<const std::uint8_t> page);
     RecordState stateAt(std::uint32_t offsetInPage) const;
 
-    std::vector<Rule> rules_;               // columns 1..N-1
-    std::array<bool, 10> intAllowed_[2]{};  // [required]: serial types an integer column takes
-    std::array<bool, 256> firstByteMayFit_{};
+    std::size_t columns_ = 0;              // columns 1..N-1 to test
+    std::vector<Rule> rules_;              // per column
+    std::vector<std::uint8_t> byteClass_;  // per column, 256 entries each
+    // The first columns, each assumed to take one header byte, tested sixteen positions at a time
+    // before any position is looked at by itself; a longer varint in a text or untyped column
+    // lets its position through to the full test.
+    struct PrefixColumn {
+        Rule rule;
+        std::uint8_t refusedCount;  // integer columns: serial types 0..9 they refuse
+        std::uint8_t refused[10];
+    };
+    std::vector<PrefixColumn> prefix_;
     std::vector<std::uint64_t> serialTypes_;
     std::vector<std::uint64_t> bodyOffsets_;
     std::vector<std::uint16_t> cellStarts_;  // sorted

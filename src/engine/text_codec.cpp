@@ -2,41 +2,55 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace pc {
 
 bool isValidUtf8(std::string_view bytes) {
+    // The well-formed sequences of the Unicode standard (table 3-7): the lead byte fixes the
+    // length and the range of the second byte; every later byte is 80..BF.
+    struct Lead {
+        std::uint8_t length, low, high;
+    };
+    static constexpr auto kLeads = [] {
+        std::array<Lead, 256> t{};
+        for (int b = 0xC2; b <= 0xDF; ++b)
+            t[b] = {2, 0x80, 0xBF};
+        for (int b = 0xE0; b <= 0xEF; ++b)
+            t[b] = {3, 0x80, 0xBF};
+        t[0xE0] = {3, 0xA0, 0xBF};  // no overlong forms
+        t[0xED] = {3, 0x80, 0x9F};  // no surrogates
+        for (int b = 0xF0; b <= 0xF4; ++b)
+            t[b] = {4, 0x80, 0xBF};
+        t[0xF0] = {4, 0x90, 0xBF};
+        t[0xF4] = {4, 0x80, 0x8F};  // nothing beyond U+10FFFF
+        return t;
+    }();
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
-        const std::uint8_t b = *p;
-        if (b < 0x80) {
+        if (end - p >= 8) {  // eight ASCII bytes at a time
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        if (*p < 0x80) {
             ++p;
             continue;
         }
-        unsigned len;
-        std::uint32_t cp;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2, cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3, cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4, cp = b & 0x07;
-        } else {
+        const Lead lead = kLeads[*p];
+        if (lead.length == 0 || end - p < lead.length || p[1] < lead.low || p[1] > lead.high)
             return false;
-        }
-        if (static_cast<std::size_t>(end - p) < len) return false;
-        for (unsigned i = 1; i < len; ++i) {
+        for (unsigned i = 2; i < lead.length; ++i)
             if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += len;
+        p += lead.length;
     }
     return true;
 }

@@ -6,10 +6,10 @@ namespace pc {
 
 namespace {
 
-template <typename T>
-std::uint32_t push(std::vector<T>& v, T&& record) {
-    v.push_back(std::move(record));
-    return static_cast<std::uint32_t>(v.size() - 1);
+template <typename Records>
+std::uint32_t push(Records& records, typename Records::value_type record) {
+    records.push_back(record);
+    return static_cast<std::uint32_t>(records.size() - 1);
 }
 
 }  // namespace
@@ -20,54 +20,49 @@ const std::vector<const char*>& rowFieldNames(CategoryCode code) {
     static const std::vector<const char*> calls{"number",   "name", "date",
                                                 "duration", "type", "state"};
     switch (code) {
-        case CategoryCode::Contacts:
-            return contacts;
-        case CategoryCode::Sms:
-            return sms;
-        case CategoryCode::CallLog:
-            return calls;
+        case CategoryCode::Contacts: return contacts;
+        case CategoryCode::Sms: return sms;
+        case CategoryCode::CallLog: return calls;
     }
     throw std::out_of_range("category");
 }
 
 void ResultStore::beginCategory(CategoryCode code) {
     switch (code) {
-        case CategoryCode::Contacts:
-            contacts_.clear();
-            break;
-        case CategoryCode::Sms:
-            sms_.clear();
-            break;
-        case CategoryCode::CallLog:
-            calls_.clear();
-            break;
+        case CategoryCode::Contacts: contacts_.clear(); break;
+        case CategoryCode::Sms: sms_.clear(); break;
+        case CategoryCode::CallLog: calls_.clear(); break;
     }
 }
 
 std::uint32_t ResultStore::append(PtelValue r) {
-    return push(contacts_, std::move(r));
+    TextPool& t = contacts_.texts;
+    return push(contacts_.records, {t.keep(r.name), t.keep(r.phone), r.state, r.offset});
 }
+
 std::uint32_t ResultStore::append(PSMSvalue r) {
-    return push(sms_, std::move(r));
+    TextPool& t = sms_.texts;
+    return push(sms_.records, {t.keep(r.address), t.keep(r.date), t.keep(r.type), t.keep(r.body),
+                               r.state, r.offset});
 }
+
 std::uint32_t ResultStore::append(PCallValue r) {
-    return push(calls_, std::move(r));
+    TextPool& t = calls_.texts;
+    return push(calls_.records, {t.keep(r.name), t.keep(r.number), t.keep(r.type),
+                                 t.keep(r.duration), t.keep(r.date), r.state, r.offset});
 }
 
 std::int32_t ResultStore::count(CategoryCode code) const {
     switch (code) {
-        case CategoryCode::Contacts:
-            return static_cast<std::int32_t>(contacts_.size());
-        case CategoryCode::Sms:
-            return static_cast<std::int32_t>(sms_.size());
-        case CategoryCode::CallLog:
-            return static_cast<std::int32_t>(calls_.size());
+        case CategoryCode::Contacts: return static_cast<std::int32_t>(contacts_.records.size());
+        case CategoryCode::Sms: return static_cast<std::int32_t>(sms_.records.size());
+        case CategoryCode::CallLog: return static_cast<std::int32_t>(calls_.records.size());
     }
     return 0;
 }
 
 bool ResultStore::anyRows() const {
-    return !contacts_.empty() || !sms_.empty() || !calls_.empty();
+    return !contacts_.records.empty() || !sms_.records.empty() || !calls_.records.empty();
 }
 
 RecordState ResultStore::stateAt(CategoryCode code, std::uint32_t i) const {
@@ -81,15 +76,15 @@ std::uint64_t ResultStore::offsetAt(CategoryCode code, std::uint32_t i) const {
 RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
     switch (code) {
         case CategoryCode::Contacts: {
-            const PtelValue& r = contacts_.at(i);
+            const PtelValue& r = contacts_.records.at(i);
             return {{r.name, r.phone, stateText(r.state)}, 3};
         }
         case CategoryCode::Sms: {
-            const PSMSvalue& r = sms_.at(i);
+            const PSMSvalue& r = sms_.records.at(i);
             return {{r.address, r.date, r.type, stateText(r.state), r.body}, 5};
         }
         case CategoryCode::CallLog: {
-            const PCallValue& r = calls_.at(i);
+            const PCallValue& r = calls_.records.at(i);
             return {{r.number, r.name, r.date, r.duration, r.type, stateText(r.state)}, 6};
         }
     }

@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string_view>
 #include <vector>
 
 #include "result_types.h"
+#include "text_pool.h"
 
 namespace pc {
 
@@ -37,27 +39,36 @@ class ResultStore {
     // Indexes of the tag's category whose state the filter selects, in the order found.
     std::vector<std::uint32_t> rowsMatching(CategoryTag tag) const;
 
-    const std::vector<PtelValue>& ContactRecords() const { return contacts_; }
-    const std::vector<PSMSvalue>& SmsRecords() const { return sms_; }
-    const std::vector<PCallValue>& CallLogRecords() const { return calls_; }
+    const std::deque<PtelValue>& ContactRecords() const { return contacts_.records; }
+    const std::deque<PSMSvalue>& SmsRecords() const { return sms_.records; }
+    const std::deque<PCallValue>& CallLogRecords() const { return calls_.records; }
 
   private:
+    // One category: its records, in a deque so that appending never moves them, and the pool
+    // their texts live in.
+    template <typename Record>
+    struct Category {
+        std::deque<Record> records;
+        TextPool texts;
+        void clear() {
+            records.clear();
+            texts.clear();
+        }
+    };
+
     template <typename F>
     decltype(auto) visit(CategoryCode code, std::uint32_t index, F&& f) const {
         switch (code) {
-            case CategoryCode::Contacts:
-                return f(contacts_.at(index));
-            case CategoryCode::Sms:
-                return f(sms_.at(index));
-            case CategoryCode::CallLog:
-                break;
+            case CategoryCode::Contacts: return f(contacts_.records.at(index));
+            case CategoryCode::Sms: return f(sms_.records.at(index));
+            case CategoryCode::CallLog: break;
         }
-        return f(calls_.at(index));
+        return f(calls_.records.at(index));
     }
 
-    std::vector<PtelValue> contacts_;
-    std::vector<PSMSvalue> sms_;
-    std::vector<PCallValue> calls_;
+    Category<PtelValue> contacts_;
+    Category<PSMSvalue> sms_;
+    Category<PCallValue> calls_;
 };
 
 }  // namespace pc

@@ -1,9 +1,10 @@
 // What a scan finds, per category, in the order found. Texts are UTF-8 here; GB18030 is made at
-// the file boundary (export) and for the report list's byte-wise sort.
+// the file boundary (export) and for the report list's byte-wise sort. The fields are views: a
+// record handed to the store may view anything, the store keeps its own copy of the texts.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 #include "record_state.h"
 
@@ -23,27 +24,27 @@ struct CategoryTag {
 
 // Each record also keeps the image offset where it was found (for a contact, its phone row's).
 struct PtelValue {
-    std::string name;
-    std::string phone;
+    std::string_view name;
+    std::string_view phone;
     RecordState state;
     std::uint64_t offset;
 };
 
 struct PSMSvalue {
-    std::string address;
-    std::string date;
-    std::string type;
-    std::string body;
+    std::string_view address;
+    std::string_view date;
+    std::string_view type;
+    std::string_view body;
     RecordState state;
     std::uint64_t offset;
 };
 
 struct PCallValue {
-    std::string name;
-    std::string number;
-    std::string type;
-    std::string duration;
-    std::string date;
+    std::string_view name;
+    std::string_view number;
+    std::string_view type;
+    std::string_view duration;
+    std::string_view date;
     RecordState state;
     std::uint64_t offset;
 };

@@ -14,12 +14,9 @@ namespace pc {
 
 const char* exportFileName(CategoryCode code) {
     switch (code) {
-        case CategoryCode::Contacts:
-            return "电话本.txt";
-        case CategoryCode::Sms:
-            return "短信.txt";
-        case CategoryCode::CallLog:
-            return "通话记录.txt";
+        case CategoryCode::Contacts: return "电话本.txt";
+        case CategoryCode::Sms: return "短信.txt";
+        case CategoryCode::CallLog: return "通话记录.txt";
     }
     return "";
 }

@@ -32,6 +32,7 @@ ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& 
     store_ = &store;
     state_ = &state;
     found_ = deleted_ = 0;
+    countChanged_ = false;
 
     state.ScanHalted = 0;
     host.clearRows();
@@ -93,11 +94,19 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
 }
 
 bool CategoryScanner::onPage(std::uint32_t pageIndex) {
+    flushCount();
     host_->pageReached(pageIndex);
     return state_->ScanHalted == 0;
 }
 
-void CategoryScanner::reportCount() {
+void CategoryScanner::pump() {
+    flushCount();
+    host_->pumpEvents();
+}
+
+void CategoryScanner::flushCount() {
+    if (!countChanged_) return;
+    countChanged_ = false;
     host_->setStatus(2, "找到 " + std::to_string(found_) + " 条" + texts().noun + ", " +
                             std::to_string(deleted_) + "条删除");
 }
@@ -113,6 +122,7 @@ ScanOutcome CategoryScanner::endEarly() {
 }
 
 void CategoryScanner::finish(const RunGlobals& run) {
+    flushCount();
     host_->setStatus(0, "扫描完成");
     host_->log("扫描完成,共找到 " + std::to_string(found_) + " 条" + texts().noun + ", 其中有" +
                std::to_string(deleted_) + "条删除");

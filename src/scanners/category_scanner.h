@@ -53,7 +53,11 @@ class CategoryScanner : private CarveVisitor {
         if (deleted) ++deleted_;
         reportCount();
     }
-    void reportCount();
+    // The running count changed. The host sees it before it next lets events run, which is the
+    // only time a window can show it, so the text is not rebuilt for every row.
+    void reportCount() { countChanged_ = true; }
+    // Lets the host's events run during long loops without pages.
+    void pump();
     std::uint32_t wanted(std::size_t i) const { return wanted_[i]; }
     ScanHost& host() { return *host_; }
 
@@ -65,6 +69,7 @@ class CategoryScanner : private CarveVisitor {
     ScanOutcome endEarly();
     void finish(const RunGlobals& run);
     void message(const char* text);
+    void flushCount();
 
     ScanHost* host_ = nullptr;
     ResultStore* store_ = nullptr;
@@ -72,6 +77,7 @@ class CategoryScanner : private CarveVisitor {
     std::vector<std::uint32_t> wanted_;
     std::int32_t found_ = 0;
     std::int32_t deleted_ = 0;
+    bool countChanged_ = false;
 };
 
 }  // namespace pc

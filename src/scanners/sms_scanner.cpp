@@ -16,14 +16,10 @@ constexpr std::int64_t kLastYear = 2099;
 
 const char* smsTypeText(std::int64_t type) {
     switch (type) {
-        case 1:
-            return "接收";
-        case 2:
-            return "发送";
-        case 3:
-            return "草稿";
-        default:
-            return "其它";
+        case 1: return "接收";
+        case 2: return "发送";
+        case 3: return "草稿";
+        default: return "其它";
     }
 }
 
@@ -44,20 +40,23 @@ const SignatureParams& SmsScanner::params() const {
 }
 
 CarveStep SmsScanner::examine(const CarvedRecord& record) {
-    const std::string typeText = record.text(wanted(kType));
+    FieldBuffer typeBuffer, dateBuffer, shownDate;
+    const std::string_view typeText = record.field(wanted(kType), typeBuffer);
     if (typeText.empty() || typeText == "NULL") return CarveStep::NextByte;
     // A type or date that is not a number passes its check; the sms table declares both as
     // required integers, so the carver only hands over numbers for them.
     const auto type = parseDecimalInt64(typeText);
     if (type && *type > kMaxType) return CarveStep::NextByte;
-    const std::string dateText = record.text(wanted(kDate));
+    const std::string_view dateText = record.field(wanted(kDate), dateBuffer);
     const auto date = parseDecimalInt64(dateText);
     if (date) {
         const std::int64_t year = JavaTimeYear(*date);
         if (year > kLastYear || year < kFirstYear) return CarveStep::NextByte;
     }
-    emit(PSMSvalue{record.text(wanted(kAddress)), date ? JavaTimeToText(*date) : dateText,
-                   type ? smsTypeText(*type) : smsTypeText(0), record.text(wanted(kBody)),
+    FieldBuffer addressBuffer, bodyBuffer;
+    emit(PSMSvalue{record.field(wanted(kAddress), addressBuffer),
+                   date ? formatJavaTime(*date, shownDate) : dateText,
+                   smsTypeText(type.value_or(0)), record.field(wanted(kBody), bodyBuffer),
                    record.state(), record.position()});
     return CarveStep::NextByte;
 }

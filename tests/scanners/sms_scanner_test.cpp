@@ -22,7 +22,7 @@ Key keyOf(const fx::SmsMessage& m) {
     return {m.address, testing::utcPlus8Text(m.date), smsTypeText(m.type), m.body};
 }
 Key keyOf(const PSMSvalue& r) {
-    return {r.address, r.date, r.type, r.body};
+    return {std::string(r.address), std::string(r.date), std::string(r.type), std::string(r.body)};
 }
 
 // What the carver cannot see by design: a record spilling onto overflow pages, a text longer than
@@ -107,7 +107,7 @@ TEST_P(SmsRecovery, FindsEveryLiveMessageAndTheDeletedOnesStillInTheFile) {
     int noise = 0;
     for (const PSMSvalue& r : run.store.SmsRecords()) {
         if (generated.count(keyOf(r))) continue;
-        if (headers.count({r.address, r.date, r.type})) {
+        if (headers.count({std::string(r.address), std::string(r.date), std::string(r.type)})) {
             EXPECT_EQ(r.state, RecordState::Deleted)
                 << "a live row with a damaged body: " << r.offset;
             continue;
@@ -195,7 +195,7 @@ TEST_F(SmsRows, KeepsTypesUpToNineAndYearsFrom1979To2099) {
 
     std::set<std::tuple<std::string, std::string, std::string>> got;
     for (const auto& r : run.store.SmsRecords())
-        got.insert({r.body, r.type, r.date});
+        got.insert({std::string(r.body), std::string(r.type), std::string(r.date)});
     EXPECT_EQ(got, (std::set<std::tuple<std::string, std::string, std::string>>{
                        {"sent", "发送", "2013-05-17 08:00:00"},
                        {"type five", "其它", "2013-05-17 08:00:00"},

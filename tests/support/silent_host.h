@@ -1,9 +1,9 @@
-// A scan host that shows nothing; fuzz targets only look for crashes and hangs.
+// A scan host that shows nothing; for fuzz targets and benchmarks.
 #pragma once
 
 #include "scan_host.h"
 
-namespace pc::fuzz {
+namespace pc::testing {
 
 class SilentHost : public ScanHost {
   public:
@@ -21,4 +21,4 @@ class SilentHost : public ScanHost {
     void showError(const std::string&) override {}
 };
 
-}  // namespace pc::fuzz
+}  // namespace pc::testing

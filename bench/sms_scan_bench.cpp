@@ -1,0 +1,145 @@
+// The SMS scan (carve, decode, store) against one plain pass over the same image, in one run.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "SQLiteTable3.h"
+#include "bench_data.h"
+#include "database_image.h"
+#include "record_carver.h"
+#include "result_store.h"
+#include "silent_host.h"
+#include "sms_scanner.h"
+
+namespace {
+
+const std::string& database() {
+    static const std::string path = pc::bench::smsDatabaseOf(100);
+    return path;
+}
+
+// Maps the image like a scan does and reads every byte once.
+void PlainPass(benchmark::State& state) {
+    std::uint64_t size = 0;
+    for (auto _ : state) {
+        const auto load = pc::loadDatabaseImage(database());
+        const auto bytes = load.image->bytes();
+        std::uint64_t sum = 0;
+        for (std::uint8_t b : bytes)
+            sum += b;
+        benchmark::DoNotOptimize(sum);
+        size = bytes.size();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+
+// The carve alone: every fitting header counted, nothing decoded or stored.
+void CarveOnly(benchmark::State& state) {
+    struct Count : pc::CarveVisitor {
+        bool onPage(std::uint32_t) override { return true; }
+        pc::CarveStep onRecord(const pc::CarvedRecord&) override {
+            ++records;
+            return pc::CarveStep::NextByte;
+        }
+        std::int64_t records = 0;
+    };
+    const std::string sql = pc::TSQLiteDatabase(database()).TableSql("sms");
+    const pc::SignatureParams params{"sms",
+                                     pc::SignatureParams::Tail::AppendBlank,
+                                     [](std::string_view item, std::string_view name) {
+                                         return item.find("default") != std::string_view::npos ||
+                                                name == "type" || name == "date";
+                                     },
+                                     {}};
+    const auto signature = pc::buildSignature(sql, params);
+    std::int64_t records = 0;
+    for (auto _ : state) {
+        const auto load = pc::loadDatabaseImage(database());
+        Count count;
+        pc::RecordCarver(signature, pc::serialTypeSet({0, 6, 7})).carve(*load.image, count);
+        records = count.records;
+    }
+    state.counters["records"] = static_cast<double>(records);
+}
+
+void SmsScan(benchmark::State& state) {
+    pc::RunGlobals run;
+    run.ScanQueue = {pc::CategoryCode::Sms};
+    run.SourcePaths[1] = database();
+    pc::selectCategory(run, pc::CategoryCode::Sms);
+    std::int32_t found = 0;
+    for (auto _ : state) {
+        pc::testing::SilentHost host;
+        pc::ResultStore store;
+        pc::ScanState scan;
+        pc::SmsScanner().run(host, store, scan, run);
+        found = store.count(pc::CategoryCode::Sms);
+    }
+    state.counters["rows"] = found;
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(database())));
+}
+
+// SQLite's own read of every row of `sms`, every column fetched.
+void SqliteRead(benchmark::State& state) {
+    std::int64_t rows = 0;
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "select * from sms", -1, &stmt, nullptr);
+        rows = 0;
+        std::uint64_t bytes = 0;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+                    bytes += static_cast<std::uint64_t>(sqlite3_column_bytes(stmt, c)) +
+                             (sqlite3_column_text(stmt, c) != nullptr);
+                else
+                    bytes += static_cast<std::uint64_t>(sqlite3_column_int64(stmt, c));
+            }
+            ++rows;
+        }
+        benchmark::DoNotOptimize(bytes);
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
+BENCHMARK(SqliteRead)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(PlainPass)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(CarveOnly)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(SmsScan)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// Prints the ratio of the two times after the usual table.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            seconds_[r.run_name.function_name] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        if (seconds_.count("PlainPass") && seconds_.count("SmsScan"))
+            std::printf("SMS scan / plain pass: %.2f (target: at most 8)\n",
+                        seconds_["SmsScan"] / seconds_["PlainPass"]);
+    }
+
+  private:
+    std::map<std::string, double> seconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    database();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    return 0;
+}

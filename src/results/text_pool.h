@@ -1,0 +1,23 @@
+// Append-only storage for the texts of many rows: one allocation per megabyte instead of one
+// per field, and views that stay valid until the pool is cleared.
+#pragma once
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace pc {
+
+class TextPool {
+  public:
+    std::string_view keep(std::string_view text);
+    void clear();
+
+  private:
+    static constexpr std::size_t kChunk = 1 << 20;
+    std::vector<std::unique_ptr<char[]>> chunks_;  // the last one is being filled
+    std::vector<std::unique_ptr<char[]>> big_;     // texts of more than a quarter chunk
+    std::size_t used_ = kChunk;                    // bytes used of the last chunk
+};
+
+}  // namespace pc

@@ -1,0 +1,19 @@
+// The call log in table `calls`: contacts2.db of Android 6 and older, calllog.db of newer ones.
+#pragma once
+
+#include "category_scanner.h"
+
+namespace pc {
+
+class CallLogScanner final : public CategoryScanner {
+  protected:
+    CategoryCode code() const override { return CategoryCode::CallLog; }
+    const Texts& texts() const override;
+    const SignatureParams& params() const override;
+    CarveStep examine(const CarvedRecord& record) override;
+};
+
+// "呼入", "呼出", "未接通" for types 1 to 3, "其它" for any other.
+const char* callTypeText(std::int64_t type);
+
+}  // namespace pc

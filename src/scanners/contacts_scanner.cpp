@@ -1,0 +1,104 @@
+#include "contacts_scanner.h"
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+
+#include "MyFuns_.h"
+#include "SQLiteTable3.h"
+#include "ascii_case.h"
+
+namespace pc {
+
+namespace {
+
+enum Wanted { kRawContactId, kMimetypeId, kData1 };
+
+constexpr const char* kNameMime = "vnd.android.cursor.item/name";
+constexpr const char* kPhoneMime = "vnd.android.cursor.item/phone_v2";
+// Android keeps its common MIME types within the first eleven ids.
+constexpr std::int64_t kUsualMaxMimeId = 11;
+
+std::optional<std::int32_t> int32Of(std::string_view text) {
+    const auto v = parseDecimalInt64(text);
+    if (!v || *v < std::numeric_limits<std::int32_t>::min() ||
+        *v > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(*v);
+}
+
+}  // namespace
+
+const CategoryScanner::Texts& ContactsScanner::texts() const {
+    static const Texts t{"联系人", "没有找到通讯录，扫描结束！", "没有找到通讯录，扫描结束！"};
+    return t;
+}
+
+const SignatureParams& ContactsScanner::params() const {
+    static const SignatureParams p{"data",
+                                   SignatureParams::Tail::DropOneMore,
+                                   [](std::string_view item, std::string_view) {
+                                       return item.find("default") != std::string_view::npos;
+                                   },
+                                   {"raw_contact_id", "mimetype_id", "data1"}};
+    return p;
+}
+
+void ContactsScanner::beginScan() {
+    rows_.clear();
+    nameMimeId_ = phoneMimeId_ = 0;
+}
+
+void ContactsScanner::readExtras(TSQLiteDatabase& db) {
+    // data.mimetype_id refers to mimetypes._id; the row position stands in only without one.
+    auto table = db.QueryTable("select * from mimetypes");
+    const std::optional<int> idColumn = table->FindColumn("_id");
+    for (std::int64_t position = 1; !table->AtEnd(); ++position, table->MoveNext()) {
+        const std::string mime = asciiLower(table->CellText(table->ColumnIndex("mimetype")));
+        std::int64_t id = position;
+        if (idColumn) id = parseDecimalInt64(table->CellText(*idColumn)).value_or(position);
+        if (mime == kNameMime) nameMimeId_ = id;
+        if (mime == kPhoneMime) phoneMimeId_ = id;
+    }
+    maxMimeId_ = std::max({kUsualMaxMimeId, nameMimeId_, phoneMimeId_});
+}
+
+CarveStep ContactsScanner::examine(const CarvedRecord& record) {
+    FieldBuffer mimeBuffer, rawBuffer;
+    const std::string_view mimeText = record.field(wanted(kMimetypeId), mimeBuffer);
+    if (mimeText.empty() || mimeText == "NULL") return CarveStep::NextByte;
+    const std::string_view rawText = record.field(wanted(kRawContactId), rawBuffer);
+    if (rawText.empty() || rawText == "NULL" || mimeText == "0") return CarveStep::NextByte;
+    const auto mime = int32Of(mimeText);
+    const auto raw = int32Of(rawText);
+    if (!mime || !raw || *mime > maxMimeId_) return CarveStep::NextByte;
+    rows_.push_back({*mime, *raw, record.text(wanted(kData1)),
+                     static_cast<std::uint8_t>(record.state() == RecordState::Deleted),
+                     record.position()});
+    return CarveStep::NextByte;
+}
+
+void ContactsScanner::afterCarve() {
+    // Each phone row takes the first name row of its raw contact, in the order carved; an index
+    // of those first name rows gives the same pairs as searching from the start every time.
+    std::unordered_map<std::int32_t, std::size_t> firstName;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        pump();
+        if (rows_[i].mimetypeId == nameMimeId_) firstName.try_emplace(rows_[i].rawContactId, i);
+    }
+    for (const PAlltelvalue& phone : rows_) {
+        pump();
+        if (phone.mimetypeId != phoneMimeId_) continue;
+        const auto name = firstName.find(phone.rawContactId);
+        if (name != firstName.end()) {
+            const PAlltelvalue& q = rows_[name->second];
+            const bool deleted = q.deleted == 1 && phone.deleted == 1;
+            emit(PtelValue{q.data1, phone.data1,
+                           deleted ? RecordState::Deleted : RecordState::Normal, phone.offset});
+        } else {
+            reportCount();
+        }
+    }
+}
+
+}  // namespace pc

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "scan_runner.h"
+#include "sms_fixture.h"
+#include "sms_scanner.h"
+#include "temp_dir.h"
+#include "text_codec.h"
+#include "text_export.h"
+
+namespace pc {
+namespace {
+
+namespace fx = fixtures;
+using testing::TempDir;
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+Result phonecarve(const TempDir& dir, const std::string& args) {
+    const std::string out = dir.file("stdout"), err = dir.file("stderr");
+    const std::string cmd =
+        quote(PHONECARVE_BIN) + " " + args + " >" + quote(out) + " 2>" + quote(err);
+    const int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readText(out), testing::readText(err)};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fx::SmsDbOptions o;
+        o.messages = 120;
+        o.seed = 7;
+        fx::buildSmsDatabase(sms(), o);
+        testing::runScan(expected_, scanner_, CategoryCode::Sms, sms());
+    }
+    std::string sms() const { return dir_.file("mmssms.db"); }
+    std::string found() const { return std::to_string(expected_.store.count(CategoryCode::Sms)); }
+
+    TempDir dir_;
+    testing::ScanRun expected_;
+    SmsScanner scanner_;
+};
+
+TEST_F(Cli, StreamsJsonLinesOfEveryRowAndTheTotalsOnStandardError) {
+    const Result r = phonecarve(dir_, "scan --sms " + quote(sms()) + " --format jsonl");
+    EXPECT_EQ(r.status, 0);
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), expected_.store.SmsRecords().size());
+    const PSMSvalue& first = expected_.store.SmsRecords()[0];
+    EXPECT_EQ(
+        rows[0].rfind(std::string("{\"category\":\"sms\",\"state\":\"") +
+                          (first.state == RecordState::Deleted ? "deleted" : "normal") +
+                          "\",\"offset\":" + std::to_string(first.offset) + ",\"address\":\"" +
+                          std::string(first.address) + "\",\"date\":\"" + std::string(first.date) +
+                          "\",\"type\":\"" + std::string(first.type) + "\",\"body\":\"",
+                      0),
+        0u)
+        << rows[0];
+    for (const auto& row : rows)
+        EXPECT_EQ(row.back(), '}');  // line breaks in bodies are escaped
+    EXPECT_NE(r.err.find(expected_.host.logRows.back()), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, WritesTheSameFileAsTheRecoverCommand) {
+    struct Folder : FolderChooser {
+        std::string path;
+        std::optional<std::string> chooseSaveFolder(const std::string&,
+                                                    const std::string&) override {
+            return path;
+        }
+    } folder;
+    folder.path = dir_.file("window");
+    std::filesystem::create_directory(folder.path);
+    exportResults({CategoryCode::Sms}, expected_.store, folder, TextEncoding::Gb18030);
+
+    const Result r =
+        phonecarve(dir_, "scan --sms " + quote(sms()) + " --out " + quote(dir_.file("cli")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(testing::readBytes(dir_.file("cli/短信.txt")),
+              testing::readBytes(dir_.file("window/短信.txt")));
+
+    const Result utf8 = phonecarve(
+        dir_, "scan --sms " + quote(sms()) + " --encoding utf-8 --out " + quote(dir_.file("utf8")));
+    EXPECT_EQ(testing::readText(dir_.file("utf8/短信.txt")),
+              gb18030ToUtf8(testing::readText(dir_.file("window/短信.txt"))));
+}
+
+TEST_F(Cli, WritesCsvWithAHeaderAndQuotedFields) {
+    const Result r = phonecarve(dir_, "scan --sms " + quote(sms()) + " --format csv --out " +
+                                          quote(dir_.file("csv")) + " --quiet");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string csv = testing::readText(dir_.file("csv/短信.csv"));
+    EXPECT_EQ(csv.rfind("address,date,type,state,body\r\n", 0), 0u);
+    for (const PSMSvalue& m : expected_.store.SmsRecords()) {
+        if (m.body.find_first_of(",\n\"") == std::string::npos) continue;
+        std::string quoted;
+        for (char c : m.body)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        EXPECT_NE(csv.find(",\"" + quoted + "\"\r\n"), std::string::npos) << m.body;
+    }
+}
+
+TEST_F(Cli, ExitsWithOneWhenAFileIsNotADatabaseAndTwoForUsageErrors) {
+    testing::writeBytes(dir_.file("notes.txt"), std::vector<std::uint8_t>(700, 'n'));
+    const Result bad = phonecarve(dir_, "scan --sms " + quote(dir_.file("notes.txt")));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("无效的数据文件！"), std::string::npos);
+    EXPECT_EQ(bad.out, "");
+
+    for (const std::string& args : std::vector<std::string>{
+             "scan", "scan --sms /no/such/file.db", "scan --sms x --format xml",
+             "scan --sms " + quote(sms()) + " --format jsonl --encoding gbk", "frobnicate"}) {
+        EXPECT_EQ(phonecarve(dir_, args).status, 2) << args;
+    }
+    const Result version = phonecarve(dir_, "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "phonecarve 4.0\n");
+}
+
+}  // namespace
+}  // namespace pc

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "temp_dir.h"
+#include "text_codec.h"
+#include "text_export.h"
+
+namespace pc {
+namespace {
+
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+class Folder : public FolderChooser {
+  public:
+    explicit Folder(std::optional<std::string> f) : folder(std::move(f)) {}
+    std::optional<std::string> chooseSaveFolder(const std::string& p, const std::string&) override {
+        prompt = p;
+        return folder;
+    }
+    std::optional<std::string> folder;
+    std::string prompt;
+};
+
+ResultStore sample() {
+    ResultStore store;
+    store.append(PtelValue{"王伟", "13800138000", RecordState::Deleted, 0});
+    store.append(PSMSvalue{"10086", "2013-05-17 08:00:00", "接收", "第一行\r\n第二行\tTAB😊",
+                           RecordState::Normal, 0});
+    store.append(PSMSvalue{"95588", "2013-05-17", "发送", "", RecordState::Deleted, 0});
+    return store;
+}
+
+TEST(TextExport, WritesTheExactBytesOfEachQueuedCategory) {
+    TempDir dir;
+    Folder folder(dir.path().string());
+    const ResultStore store = sample();
+    const auto report = exportResults({CategoryCode::Contacts, CategoryCode::Sms}, store, folder,
+                                      TextEncoding::Gb18030);
+    EXPECT_EQ(folder.prompt, "请选择保存目录:");
+    EXPECT_EQ(report.written,
+              (std::vector<std::string>{dir.file("电话本.txt"), dir.file("短信.txt")}));
+
+    // GBK bytes of 王伟 and 删除, fields joined by TAB, CR LF after every line, no BOM.
+    EXPECT_EQ(testing::readText(dir.file("电话本.txt")),
+              "\xCD\xF5\xCE\xB0\t13800138000\t\xC9\xBE\xB3\xFD\r\n");
+    EXPECT_EQ(testing::readText(dir.file("短信.txt")),
+              utf8ToGb18030("10086\t2013-05-17 08:00:00\t接收\t正常\t第一行\r\n第二行\tTAB😊\r\n"
+                            "95588\t2013-05-17\t发送\t删除\t\r\n"));
+    EXPECT_EQ(gb18030ToUtf8(testing::readText(dir.file("短信.txt"))).find("😊") != std::string::npos,
+              true);
+    EXPECT_FALSE(fs::exists(dir.file("通话记录.txt")));
+}
+
+TEST(TextExport, SkipsEmptyAndUnqueuedCategoriesAndKeepsOlderFiles) {
+    TempDir dir;
+    testing::writeBytes(dir.file("通话记录.txt"), {'o', 'l', 'd'});
+    testing::writeBytes(dir.file("短信.txt"), {'o', 'l', 'd'});
+    Folder folder(dir.path().string() + "/");
+    const ResultStore store = sample();
+    const auto report = exportResults({CategoryCode::Sms, CategoryCode::CallLog}, store, folder,
+                                      TextEncoding::Utf8);
+    EXPECT_EQ(report.written, std::vector<std::string>{dir.file("短信.txt")});  // one separator
+    EXPECT_EQ(testing::readText(dir.file("通话记录.txt")), "old");  // empty category: untouched
+    EXPECT_NE(testing::readText(dir.file("短信.txt")), "old");      // replaced
+    EXPECT_FALSE(fs::exists(dir.file("电话本.txt")));               // contacts were not queued
+}
+
+TEST(TextExport, DoesNothingWhenTheChoiceIsCancelledOrTheQueueEmpty) {
+    TempDir dir;
+    Folder cancel(std::nullopt);
+    EXPECT_TRUE(
+        exportResults({CategoryCode::Sms}, sample(), cancel, TextEncoding::Gb18030).cancelled);
+    Folder folder(dir.path().string());
+    const auto report = exportResults({}, sample(), folder, TextEncoding::Gb18030);
+    EXPECT_FALSE(report.cancelled);
+    EXPECT_TRUE(report.written.empty());
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(TextExport, StopsAtTheFirstFileThatFailsAndKeepsTheEarlierOnes) {
+    TempDir dir;
+    fs::create_directory(dir.file("短信.txt"));  // a folder where the file should go
+    Folder folder(dir.path().string());
+    const ResultStore store = sample();
+    try {
+        exportResults({CategoryCode::Contacts, CategoryCode::Sms}, store, folder,
+                      TextEncoding::Gb18030);
+        FAIL();
+    } catch (const ExportError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + dir.file("短信.txt") + "\". Is a directory");
+    }
+    EXPECT_TRUE(fs::is_regular_file(dir.file("电话本.txt")));
+
+    int calls = 0;
+    const WholeFileWriter failing = [&](const std::string&, std::string_view) {
+        if (++calls == 2) throw ExportError("Stream write error");
+    };
+    try {
+        exportResults({CategoryCode::Contacts, CategoryCode::Sms}, store, folder,
+                      TextEncoding::Gb18030, {}, failing);
+        FAIL();
+    } catch (const ExportError& e) {
+        EXPECT_STREQ(e.what(), "Stream write error");
+    }
+    EXPECT_EQ(calls, 2);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
+}
+
+}  // namespace
+}  // namespace pc

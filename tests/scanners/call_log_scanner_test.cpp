@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
+
+#include "call_log_scanner.h"
+#include "contacts_fixture.h"
+#include "record_bytes.h"
+#include "scan_runner.h"
+#include "temp_dir.h"
+
+namespace pc {
+namespace {
+
+namespace fx = fixtures;
+using testing::ScanRun;
+using testing::TempDir;
+using Key = std::tuple<std::string, std::string, std::string, std::string, std::string>;
+
+Key keyOf(const fx::Call& c) {
+    return {c.number, c.name.empty() ? "NULL" : c.name, testing::utcPlus8Text(c.date),
+            std::to_string(c.duration), callTypeText(c.type)};
+}
+Key keyOf(const PCallValue& r) {
+    return {std::string(r.number), std::string(r.name), std::string(r.date),
+            std::string(r.duration), std::string(r.type)};
+}
+
+struct Layout {
+    const char* name;
+    bool currentLayout;
+    std::uint32_t pageSize;
+    bool wal;
+};
+
+class CallLogRecovery : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(CallLogRecovery, FindsEveryLiveCallAndTheDeletedOnesStillInTheFile) {
+    const Layout& layout = GetParam();
+    TempDir dir;
+    fx::CallsDbOptions o;
+    o.currentLayout = layout.currentLayout;
+    o.shape.pageSize = layout.pageSize;
+    o.shape.wal = layout.wal;
+    o.calls = 400;
+    o.seed = layout.pageSize + layout.currentLayout;
+    const std::string path = dir.file("calls.db");
+    const fx::CallsFixture fixture = fx::buildCallsDatabase(path, o);
+    const auto file = testing::readBytes(path);
+
+    ScanRun run;
+    CallLogScanner scanner;
+    testing::runScan(run, scanner, CategoryCode::CallLog, path);
+    ASSERT_EQ(run.outcome, ScanOutcome::Completed);
+
+    std::multiset<Key> normal, any;
+    for (const PCallValue& r : run.store.CallLogRecords()) {
+        any.insert(keyOf(r));
+        if (r.state == RecordState::Normal) normal.insert(keyOf(r));
+    }
+    for (const fx::Call& c : fixture.live)
+        EXPECT_TRUE(normal.count(keyOf(c))) << "live call " << c.id;
+    int deletedChecked = 0;
+    for (const fx::Call& c : fixture.deleted) {
+        if (!testing::bytesOccurAfterFirstPage(file, layout.pageSize,
+                                               fx::recordBytesFromColumn1(c.row)))
+            continue;
+        ++deletedChecked;
+        EXPECT_TRUE(any.count(keyOf(c))) << "deleted call " << c.id;
+    }
+    EXPECT_GT(deletedChecked, 20);
+
+    // As with messages: a stale copy whose name a later cell overwrote keeps its number, date
+    // and type; a header that only looks like a call's is rare noise.
+    std::set<Key> written;
+    std::set<std::tuple<std::string, std::string, std::string>> headers;
+    for (const auto* list : {&fixture.live, &fixture.deleted}) {
+        for (const fx::Call& c : *list) {
+            written.insert(keyOf(c));
+            headers.insert({c.number, testing::utcPlus8Text(c.date), callTypeText(c.type)});
+        }
+    }
+    int noise = 0;
+    for (const PCallValue& r : run.store.CallLogRecords()) {
+        if (written.count(keyOf(r))) continue;
+        if (headers.count({std::string(r.number), std::string(r.date), std::string(r.type)})) {
+            EXPECT_EQ(r.state, RecordState::Deleted)
+                << "a live call with a damaged field: " << r.offset;
+            continue;
+        }
+        ++noise;
+    }
+    EXPECT_LE(noise * 100, run.store.count(CategoryCode::CallLog)) << noise << " rows of noise";
+    EXPECT_EQ(run.host.logRows.back().rfind("扫描完成,共找到 ", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AndroidLayouts, CallLogRecovery,
+                         ::testing::Values(Layout{"calllog_current", true, 4096, false},
+                                           Layout{"calllog_current_wal", true, 4096, true},
+                                           Layout{"contacts2_old", false, 4096, false},
+                                           Layout{"contacts2_old_1024", false, 1024, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A hand-made `calls` table: only the columns the rules look at.
+class CallRows : public ::testing::Test {
+  protected:
+    void make(const std::string& sql) {
+        db_ = std::make_unique<fx::SqliteDb>(path());
+        db_->exec(sql);
+    }
+    void add(const std::vector<fx::Value>& row) { fx::insertRow(*db_, "calls", row); }
+    ScanRun& scan() {
+        db_.reset();
+        testing::runScan(run_, scanner_, CategoryCode::CallLog, path());
+        return run_;
+    }
+    std::set<Key> found() const {
+        std::set<Key> out;
+        for (const PCallValue& r : run_.store.CallLogRecords())
+            out.insert(keyOf(r));
+        return out;
+    }
+    std::string path() const { return dir_.file("calllog.db"); }
+
+    TempDir dir_;
+    std::unique_ptr<fx::SqliteDb> db_;
+    ScanRun run_;
+    CallLogScanner scanner_;
+};
+
+TEST_F(CallRows, KeepsTypesUpTo144AndYearsFrom2000To2099) {
+    make(
+        "CREATE TABLE calls (_id INTEGER PRIMARY KEY,number TEXT,date INTEGER,duration "
+        "INTEGER,type INTEGER,name TEXT)");
+    const std::int64_t may2013 = 1368748800000;
+    using V = fx::Value;
+    add({V{1}, V{"1001"}, V{may2013}, V{300}, V{1}, V{"王伟"}});
+    add({V{2}, V{"1002"}, V{may2013}, V{0}, V{2}, V{nullptr}});  // a NULL name shows "NULL"
+    add({V{3}, V{"1003"}, V{may2013}, V{5}, V{3}, V{"c"}});
+    add({V{4}, V{"1004"}, V{may2013}, V{5}, V{0}, V{"d"}});
+    add({V{5}, V{"1005"}, V{may2013}, V{5}, V{144}, V{"e"}});
+    add({V{6}, V{"1006"}, V{may2013}, V{5}, V{145}, V{"f"}});
+    add({V{7}, V{"1007"}, V{may2013}, V{5}, V{nullptr}, V{"g"}});
+    add({V{8}, V{"1008"}, V{946655999000}, V{5}, V{1}, V{"1999"}});  // 1999-12-31 23:59:59
+    add({V{9}, V{"1009"}, V{946656000000}, V{5}, V{1}, V{"2000"}});  // 2000-01-01
+    add({V{10}, V{"1010"}, V{4102415999000}, V{5}, V{1}, V{"2099"}});
+    add({V{11}, V{"1011"}, V{4102416000000}, V{5}, V{1}, V{"2100"}});
+    add({V{12}, V{"1012"}, V{568971792000000}, V{5}, V{1}, V{"20000"}});  // text begins "2000"
+    scan();
+    EXPECT_EQ(found(), (std::set<Key>{{"1001", "王伟", "2013-05-17 08:00:00", "300", "呼入"},
+                                      {"1002", "NULL", "2013-05-17 08:00:00", "0", "呼出"},
+                                      {"1003", "c", "2013-05-17 08:00:00", "5", "未接通"},
+                                      {"1004", "d", "2013-05-17 08:00:00", "5", "其它"},
+                                      {"1005", "e", "2013-05-17 08:00:00", "5", "其它"},
+                                      {"1009", "2000", "2000-01-01", "5", "呼入"},
+                                      {"1010", "2099", "2099-12-31 23:59:59", "5", "呼入"}}));
+    EXPECT_EQ(run_.host.status[1], "找到 7 条通话记录, 0条删除");
+    EXPECT_EQ(run_.host.branches.at(0).counts, "(7)(7)(0)");
+}
+
+TEST_F(CallRows, RequiresDefaultedColumnsUnlessDefaultNullAndAlwaysDateAndType) {
+    // `a` has a DEFAULT, so a NULL there is refused; `b` has DEFAULT NULL, so it may be NULL;
+    // `date` is required by its name although its DEFAULT is NULL.
+    make(
+        "CREATE TABLE calls (_id INTEGER PRIMARY KEY,number TEXT,a INTEGER DEFAULT 0,b INTEGER "
+        "DEFAULT NULL,date INTEGER DEFAULT NULL,type INTEGER)");
+    using V = fx::Value;
+    add({V{1}, V{"2001"}, V{5}, V{nullptr}, V{1368748800000}, V{1}});
+    add({V{2}, V{"2002"}, V{nullptr}, V{5}, V{1368748800000}, V{1}});
+    scan();
+    ASSERT_EQ(run_.store.count(CategoryCode::CallLog), 1);
+    EXPECT_EQ(run_.store.CallLogRecords()[0].number, "2001");
+}
+
+TEST_F(CallRows, EndsEarlyWithoutACallsTable) {
+    make("CREATE TABLE other (x INTEGER)");
+    scan();
+    EXPECT_EQ(run_.outcome, ScanOutcome::EndedEarly);
+    EXPECT_EQ(run_.host.messages,
+              (std::vector<testing::ShownMessage>{
+                  {"没有找到通话记录，扫描结束！", "提示", MessageIcon::Information}}));
+    EXPECT_EQ(run_.host.branches.at(0).counts, "");
+}
+
+}  // namespace
+}  // namespace pc
