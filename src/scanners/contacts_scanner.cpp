@@ -78,27 +78,32 @@ CarveStep ContactsScanner::examine(const CarvedRecord& record) {
     return CarveStep::NextByte;
 }
 
-void ContactsScanner::afterCarve() {
-    // Each phone row takes the first name row of its raw contact, in the order carved; an index
-    // of those first name rows gives the same pairs as searching from the start every time.
-    std::unordered_map<std::int32_t, std::size_t> firstName;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        pump();
-        if (rows_[i].mimetypeId == nameMimeId_) firstName.try_emplace(rows_[i].rawContactId, i);
-    }
-    for (const PAlltelvalue& phone : rows_) {
-        pump();
-        if (phone.mimetypeId != phoneMimeId_) continue;
+void joinContactRows(const std::vector<PAlltelvalue>& rows, std::int64_t nameMimeId,
+                     std::int64_t phoneMimeId,
+                     const std::function<void(const PAlltelvalue*, const PAlltelvalue&)>& each) {
+    std::unordered_map<std::int32_t, const PAlltelvalue*> firstName;
+    for (const PAlltelvalue& row : rows)
+        if (row.mimetypeId == nameMimeId) firstName.try_emplace(row.rawContactId, &row);
+    for (const PAlltelvalue& phone : rows) {
+        if (phone.mimetypeId != phoneMimeId) continue;
         const auto name = firstName.find(phone.rawContactId);
-        if (name != firstName.end()) {
-            const PAlltelvalue& q = rows_[name->second];
-            const bool deleted = q.deleted == 1 && phone.deleted == 1;
-            emit(PtelValue{q.data1, phone.data1,
-                           deleted ? RecordState::Deleted : RecordState::Normal, phone.offset});
-        } else {
-            reportCount();
-        }
+        each(name == firstName.end() ? nullptr : name->second, phone);
     }
+}
+
+void ContactsScanner::afterCarve() {
+    joinContactRows(
+        rows_, nameMimeId_, phoneMimeId_,
+        [this](const PAlltelvalue* name, const PAlltelvalue& phone) {
+            pump();
+            if (!name) {
+                reportCount();
+                return;
+            }
+            const bool deleted = name->deleted == 1 && phone.deleted == 1;
+            emit(PtelValue{name->data1, phone.data1,
+                           deleted ? RecordState::Deleted : RecordState::Normal, phone.offset});
+        });
 }
 
 }  // namespace pc

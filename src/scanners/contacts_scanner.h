@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ struct PAlltelvalue {
     std::uint8_t deleted;
     std::uint64_t offset;
 };
+
+// Pairs every phone row with the first name row of its raw contact, in the order carved, and
+// calls `each` with the name row (nullptr when the raw contact has none) and the phone row.
+// Linear: the first name rows are indexed by raw contact id.
+void joinContactRows(
+    const std::vector<PAlltelvalue>& rows, std::int64_t nameMimeId, std::int64_t phoneMimeId,
+    const std::function<void(const PAlltelvalue* name, const PAlltelvalue& phone)>& each);
 
 class ContactsScanner final : public CategoryScanner {
   public:

@@ -10,10 +10,11 @@ namespace pc {
 
 std::unique_ptr<CategoryScanner> scannerFor(CategoryCode code) {
     switch (code) {
+        case CategoryCode::Contacts: return std::make_unique<ContactsScanner>();
         case CategoryCode::Sms: return std::make_unique<SmsScanner>();
-        default: break;
+        case CategoryCode::CallLog: return std::make_unique<CallLogScanner>();
     }
-    throw std::invalid_argument("no scanner for this category yet");
+    throw std::invalid_argument("category");
 }
 
 }  // namespace pc

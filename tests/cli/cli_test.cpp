@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "contacts_fixture.h"
 #include "scan_runner.h"
 #include "sms_fixture.h"
 #include "sms_scanner.h"
@@ -138,6 +139,52 @@ TEST_F(Cli, ExitsWithOneWhenAFileIsNotADatabaseAndTwoForUsageErrors) {
     const Result version = phonecarve(dir_, "--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "phonecarve 4.0\n");
+}
+
+TEST_F(Cli, ScansContactsSmsAndCallsInThatOrderWhateverTheOptionOrder) {
+    fx::ContactsDbOptions contacts;
+    contacts.contacts = 20;
+    fx::buildContactsDatabase(dir_.file("contacts2.db"), contacts);
+    fx::CallsDbOptions calls;
+    calls.calls = 20;
+    fx::buildCallsDatabase(dir_.file("calllog.db"), calls);
+
+    const Result r = phonecarve(dir_, "scan --calls " + quote(dir_.file("calllog.db")) + " --sms " +
+                                          quote(sms()) + " --contacts " +
+                                          quote(dir_.file("contacts2.db")) + " --format jsonl");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> order;
+    for (const std::string& row : lines(r.out)) {
+        const std::string category = row.substr(13, row.find('"', 13) - 13);
+        if (order.empty() || order.back() != category) order.push_back(category);
+        const std::vector<std::string> keys =
+            category == "contacts" ? std::vector<std::string>{"name", "phone"}
+            : category == "calls"
+                ? std::vector<std::string>{"number", "name", "date", "duration", "type"}
+                : std::vector<std::string>{"address", "date", "type", "body"};
+        std::size_t at = row.find(",\"offset\":");
+        for (const std::string& key : keys) {
+            at = row.find(",\"" + key + "\":\"", at);
+            EXPECT_NE(at, std::string::npos) << key << " in " << row;
+        }
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"contacts", "sms", "calls"}));
+    const auto log = lines(r.err);
+    ASSERT_EQ(log.size(), 3u) << r.err;
+    EXPECT_NE(log[0].find("条联系人"), std::string::npos);
+    EXPECT_NE(log[1].find("条短信"), std::string::npos);
+    EXPECT_NE(log[2].find("条通话记录"), std::string::npos);
+}
+
+TEST_F(Cli, GoesOnWithTheOtherCategoriesWhenOneFileIsNotADatabase) {
+    testing::writeBytes(dir_.file("broken.db"), std::vector<std::uint8_t>(4096, 0xEE));
+    const Result r =
+        phonecarve(dir_, "scan --contacts " + quote(dir_.file("broken.db")) + " --sms " +
+                             quote(sms()) + " --out " + quote(dir_.file("out")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("broken.db: 无效的数据文件！"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.file("out/短信.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("out/电话本.txt")));
 }
 
 }  // namespace
