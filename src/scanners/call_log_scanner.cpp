@@ -57,7 +57,7 @@ CarveStep CallLogScanner::examine(const CarvedRecord& record) {
     if (year > kLastYear || year < kFirstYear) return CarveStep::NextByte;
 
     FieldBuffer nameBuffer, numberBuffer, durationBuffer, shownDate;
-    emit(PCallValue{record.field(wanted(kName), nameBuffer),
+    keep(PCallValue{record.field(wanted(kName), nameBuffer),
                     record.field(wanted(kNumber), numberBuffer), callTypeText(*type),
                     record.field(wanted(kDuration), durationBuffer),
                     formatJavaTime(*date, shownDate), record.state(), record.position()});

@@ -39,14 +39,14 @@ class CategoryScanner : private CarveVisitor {
     // Whether what was read allows a scan; false ends it with texts().emptyDefinition.
     virtual bool extrasUsable() const { return true; }
     virtual void beginScan() {}
-    // Checks one carved record and emits what it keeps; wanted(i) is the position of the i-th
+    // Checks one carved record and keeps what passes; wanted(i) is the position of the i-th
     // wanted column.
     virtual CarveStep examine(const CarvedRecord& record) = 0;
     virtual void afterCarve() {}
 
     // Stores a found row, shows it and counts it.
     template <typename Record>
-    void emit(Record record) {
+    void keep(Record record) {
         const bool deleted = record.state == RecordState::Deleted;
         host_->rowAdded(code(), store_->append(std::move(record)));
         ++found_;

@@ -101,7 +101,7 @@ void ContactsScanner::afterCarve() {
                 return;
             }
             const bool deleted = name->deleted == 1 && phone.deleted == 1;
-            emit(PtelValue{name->data1, phone.data1,
+            keep(PtelValue{name->data1, phone.data1,
                            deleted ? RecordState::Deleted : RecordState::Normal, phone.offset});
         });
 }

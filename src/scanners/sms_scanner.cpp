@@ -54,7 +54,7 @@ CarveStep SmsScanner::examine(const CarvedRecord& record) {
         if (year > kLastYear || year < kFirstYear) return CarveStep::NextByte;
     }
     FieldBuffer addressBuffer, bodyBuffer;
-    emit(PSMSvalue{record.field(wanted(kAddress), addressBuffer),
+    keep(PSMSvalue{record.field(wanted(kAddress), addressBuffer),
                    date ? formatJavaTime(*date, shownDate) : dateText,
                    smsTypeText(type.value_or(0)), record.field(wanted(kBody), bodyBuffer),
                    record.state(), record.position()});

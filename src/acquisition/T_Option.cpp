@@ -1,0 +1,220 @@
+#include "T_Option.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "SQLiteTable3.h"
+
+namespace pc {
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Blanks and control characters at either end do not count as a path.
+bool blank(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() > ' ') return false;
+    return true;
+}
+
+constexpr CategoryCode kBoxCategory[3] = {CategoryCode::Contacts, CategoryCode::Sms,
+                                          CategoryCode::CallLog};
+
+}  // namespace
+
+TForm2::TForm2(ScanRunTarget& target, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      target_(target) {
+    setObjectName("Form2");
+    setWindowTitle(u("选项"));
+    buildLayout();
+    setFixedSize(481, 305);
+    RadioButton3Click();
+}
+
+void TForm2::buildLayout() {
+    auto* top = new QHBoxLayout;
+    auto* heading = new QLabel(u("选择扫描方式"));
+    heading->setObjectName("Label10");
+    auto* help = new QLabel(u("<a href=\"help\" style=\"color:blue\">使用帮助</a>"));
+    help->setObjectName("Label4");
+    help->setCursor(Qt::PointingHandCursor);
+    connect(help, &QLabel::linkActivated, this, [this] { target_.openHelp(); });
+    top->addWidget(heading);
+    top->addStretch();
+    top->addWidget(help);
+
+    auto* fileGroup = new QFrame;
+    fileGroup->setFrameShape(QFrame::StyledPanel);
+    auto* fileLayout = new QVBoxLayout(fileGroup);
+    radioFile_ = new QRadioButton(u("扫描数据库文件"));
+    radioFile_->setObjectName("RadioButton3");
+    pick_ = new QPushButton(u("数据库文件"));
+    pick_->setObjectName("BitBtn11");
+    path_ = new QLineEdit;
+    path_->setObjectName("Edit7");
+    auto* pickRow = new QHBoxLayout;
+    pickRow->addWidget(pick_);
+    pickRow->addWidget(path_);
+    fileLayout->addWidget(radioFile_);
+    fileLayout->addLayout(pickRow);
+
+    auto* phoneGroup = new QFrame;
+    phoneGroup->setFrameShape(QFrame::StyledPanel);
+    auto* phoneLayout = new QVBoxLayout(phoneGroup);
+    radioPhone_ = new QRadioButton(u("从手机中扫描"));
+    radioPhone_->setObjectName("RadioButton4");
+    phoneLayout->addWidget(radioPhone_);
+
+    const char* names[3] = {"通讯录", "短信", "通话记录"};
+    auto* fileBoxes = new QHBoxLayout;
+    auto* phoneBoxes = new QHBoxLayout;
+    for (int i = 0; i < 6; ++i) {
+        boxes_[i] = new QCheckBox(u(names[i % 3]));
+        boxes_[i]->setObjectName(QString("CheckBox%1").arg(i + 1));
+        (i < 3 ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
+    }
+    fileLayout->addLayout(fileBoxes);
+    phoneLayout->addLayout(phoneBoxes);
+
+    auto* note = new QLabel(u("注:选择“从手机中扫描”,手机必须Root,并且要打开“USB调试\""));
+    note->setObjectName("Label3");
+    note->setStyleSheet("color: red; font-weight: bold;");
+    auto* scan = new QPushButton(u("扫描"));
+    scan->setObjectName("BitBtn2");
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(note);
+    bottom->addStretch();
+    bottom->addWidget(scan);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(fileGroup);
+    layout->addWidget(phoneGroup);
+    layout->addLayout(bottom);
+
+    radioFile_->setChecked(true);
+    connect(radioFile_, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
+    connect(radioPhone_, &QRadioButton::clicked, this, &TForm2::RadioButton4Click);
+    connect(pick_, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
+    connect(scan, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
+}
+
+void TForm2::RadioButton3Click() {
+    if (!radioFile_->isChecked()) return;
+    pick_->setEnabled(true);
+    path_->setEnabled(true);
+    for (int n = 1; n <= 3; ++n)
+        box(n)->setEnabled(true);
+    for (int n = 4; n <= 6; ++n) {
+        box(n)->setChecked(false);
+        box(n)->setEnabled(false);
+    }
+}
+
+void TForm2::RadioButton4Click() {
+    if (!radioPhone_->isChecked()) return;
+    pick_->setEnabled(false);
+    path_->setEnabled(false);
+    for (int n = 4; n <= 6; ++n) {
+        box(n)->setChecked(true);
+        box(n)->setEnabled(true);
+    }
+    for (int n = 1; n <= 3; ++n) {
+        box(n)->setChecked(false);
+        box(n)->setEnabled(false);
+    }
+}
+
+void TForm2::BitBtn1Click() {
+    const auto picked = target_.prompter().openDatabaseFile();
+    if (!picked) return;
+    path_->setText(QString::fromStdString(*picked));
+    // A database left in write-ahead-log mode needs no header change: nothing here writes to
+    // the file, and the SQLite layer reads it as a private copy with the markers set to 1.
+    if (!checkPickedDatabase(*picked)) {
+        target_.prompter().message("无效的数据库，请重新选择！", "提示", MessageIcon::Error);
+        path_->clear();
+    }
+}
+
+bool TForm2::checkPickedDatabase(const std::string& path) {
+    try {
+        TSQLiteDatabase db(path);
+        if (db.HasTable("data")) {
+            box(1)->setChecked(true);
+            box(3)->setChecked(true);
+            box(2)->setChecked(false);
+        }
+        if (db.HasTable("sms")) {
+            box(1)->setChecked(false);
+            box(3)->setChecked(false);
+            box(2)->setChecked(true);
+        }
+        return true;
+    } catch (const ESQLiteException&) {
+        return false;  // the file is not a database SQLite can read; the user is told so
+    }
+}
+
+void TForm2::BitBtn2Click() {
+    target_.clearTree();
+    target_.clearRows();
+    RunGlobals& run = target_.runGlobals();
+    const bool phone = radioPhone_->isChecked();
+    run.source = phone ? ScanSource::Phone : ScanSource::DatabaseFile;
+    int firstBox = 1;
+    if (!phone) {
+        if (blank(path_->text())) {
+            target_.prompter().message("请先选择要扫描的文件，再进行扫描 !", "info",
+                                       MessageIcon::Error);
+            return;
+        }
+        run.ScanQueue.clear();
+        const std::string path = path_->text().toStdString();
+        for (int i = 0; i < 3; ++i) {
+            if (!box(i + 1)->isChecked()) continue;
+            run.ScanQueue.push_back(kBoxCategory[i]);
+            run.SourcePaths[sourcePathSlot(kBoxCategory[i])] = path;
+        }
+        run.CurrentDbPath = run.CurrentDbLongPath = path;
+    } else {
+        firstBox = 4;
+        // The phone's copies come in a later step of this work; nothing to scan from it yet.
+        run.ScanQueue.clear();
+        target_.prompter().message("程序无法访问手机，请确认手机是否Root，并且要打开\"USB调试\"",
+                                   "提示", MessageIcon::None);
+        return;
+    }
+    if (!box(firstBox)->isChecked() && !box(firstBox + 1)->isChecked() &&
+        !box(firstBox + 2)->isChecked()) {
+        target_.prompter().message("请选择要恢复的数据类型！", "提示", MessageIcon::Error);
+        return;
+    }
+    close();
+    for (CategoryCode code : run.ScanQueue) {
+        selectCategory(run, code);
+        target_.setColumns(code);
+        target_.runScanner(code);
+    }
+    target_.prompter().message("扫描完成！", "提示", MessageIcon::Information);
+    target_.setRecoverEnabled(target_.anyRows());
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    target_.setMainWindowEnabled(true);
+    event->accept();
+}
+
+}  // namespace pc

@@ -1,0 +1,41 @@
+// The scan-source dialog: a database file or a phone, the categories, and the run that scans them.
+#pragma once
+
+#include <QWidget>
+
+#include "scan_run_target.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace pc {
+
+class TForm2 : public QWidget {
+    Q_OBJECT
+  public:
+    TForm2(ScanRunTarget& target, QWidget* parent = nullptr);
+
+    void BitBtn1Click();  // pick a database file
+    void BitBtn2Click();  // the run
+    void RadioButton3Click();
+    void RadioButton4Click();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;  // FormClose
+
+  private:
+    void buildLayout();
+    bool checkPickedDatabase(const std::string& path);
+    QCheckBox* box(int n) const { return boxes_[n - 1]; }
+
+    ScanRunTarget& target_;
+    QRadioButton* radioFile_;
+    QRadioButton* radioPhone_;
+    QPushButton* pick_;
+    QLineEdit* path_;
+    QCheckBox* boxes_[6];
+};
+
+}  // namespace pc

@@ -1,0 +1,27 @@
+// What the scan-source dialog needs of the main window to perform a run.
+#pragma once
+
+#include <string>
+
+#include "prompter.h"
+#include "run_globals.h"
+
+namespace pc {
+
+class ScanRunTarget {
+  public:
+    virtual ~ScanRunTarget() = default;
+    virtual RunGlobals& runGlobals() = 0;
+    virtual Prompter& prompter() = 0;
+    virtual void clearTree() = 0;
+    virtual void clearRows() = 0;
+    virtual void setColumns(CategoryCode code) = 0;
+    // Runs the category's scanner to its end (the hidden menu item Scan11, scan21 or Scan31).
+    virtual void runScanner(CategoryCode code) = 0;
+    virtual bool anyRows() const = 0;
+    virtual void setRecoverEnabled(bool enabled) = 0;
+    virtual void setMainWindowEnabled(bool enabled) = 0;
+    virtual void openHelp() = 0;
+};
+
+}  // namespace pc

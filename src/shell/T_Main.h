@@ -1,0 +1,140 @@
+// The main window: toolbar, category tree, report list, log list, status bar with progress. It
+// owns the result store and the run globals, shows what the scanners report, and keeps the scan
+// state that the start, stop and recover commands follow.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "category_tree.h"
+#include "prompter.h"
+#include "report_list_model.h"
+#include "result_store.h"
+#include "run_globals.h"
+#include "scan_host.h"
+#include "scan_run_target.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace pc {
+
+class TForm2;
+
+struct MainWindowOptions {
+    std::string appDir;                        // where config.ini lives, with a trailing separator
+    std::function<void(const QUrl&)> openUrl;  // the system's handler for web pages and files
+};
+
+inline constexpr const char* kProductTitle = "PhoneCarve 安卓手机数据恢复V";
+inline constexpr const char* kProgramVersion = "4.0";
+
+class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
+    Q_OBJECT
+  public:
+    TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // Commands.
+    void ToolButton3Click();   // start: shows the scan-source dialog
+    void ToolButton5Click();   // stop
+    void ToolButton4Click();   // recover: export the last run's categories
+    void ToolButton8Click();   // help
+    void ToolButton9Click();   // about
+    void SpeedButton1Click();  // closes the log area
+    void TreeView1Click(QTreeWidgetItem* item);
+    void ListView1ColumnClick(int column);
+
+    TForm2& scanDialog() { return *form2_; }
+    const ResultStore& store() const { return store_; }
+    ReportListModel& reportList() { return *model_; }
+    std::uint8_t ScanHalted() const { return state_.ScanHalted; }
+    const std::string& AppDir() const { return appDir_; }
+    const std::string& ProgramTitle() const { return title_; }
+
+    // ScanHost
+    void clearRows() override;
+    void addCategoryBranch(CategoryCode code) override;
+    void setBranchCounts(std::int32_t found, std::int32_t deleted) override;
+    void rowAdded(CategoryCode code, std::uint32_t index) override;
+    void setStatus(int panel, const std::string& text) override;
+    void log(const std::string& message) override;
+    void setCommandState(CommandState state) override;
+    void setProgressRange(std::uint32_t maximum) override;
+    void pageReached(std::uint32_t page) override;
+    void pumpEvents() override;
+    void showMessage(const std::string& text, const std::string& caption,
+                     MessageIcon icon) override;
+    void showError(const std::string& text) override;
+
+    // ScanRunTarget
+    RunGlobals& runGlobals() override { return globals_; }
+    Prompter& prompter() override { return prompter_; }
+    void clearTree() override { tree_->clearTree(); }
+    void setColumns(CategoryCode code) override;
+    void runScanner(CategoryCode code) override;
+    bool anyRows() const override { return store_.anyRows(); }
+    void setRecoverEnabled(bool enabled) override;
+    void setMainWindowEnabled(bool enabled) override { setEnabled(enabled); }
+    void openHelp() override;
+
+  protected:
+    void changeEvent(QEvent* event) override;  // FormActivate
+
+  private:
+    void FormCreate();
+    void buildToolbar();
+    void buildActions();
+    void buildCentre();
+    void buildStatusBar();
+    bool readSettings();  // false when config.ini could not be written
+    void scanCategory(CategoryCode code);
+    void logRow(const QString& date, const QString& time, const std::string& message);
+    QAction* action(const char* name, const char* text, const QKeySequence& key,
+                    void (TMain::*slot)());
+
+    MainWindowOptions options_;
+    Prompter& prompter_;
+    std::string appDir_;
+    std::string title_;
+    std::string storedVersion_;
+    bool firstActivation_ = true;
+    bool sortAscending_ = false;
+
+    ResultStore store_;
+    RunGlobals globals_;
+    ScanState state_;
+    QElapsedTimer pumpClock_;
+    std::uint32_t progress_ = 0;
+
+    QToolButton* start_ = nullptr;
+    QToolButton* stop_ = nullptr;
+    QToolButton* recover_ = nullptr;
+    QAction* startAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
+    QAction* recoverAction_ = nullptr;
+    QTreeWidget* treeView_ = nullptr;
+    std::unique_ptr<CategoryTree> tree_;
+    QTableView* listView_ = nullptr;
+    ReportListModel* model_ = nullptr;
+    QTreeWidget* logView_ = nullptr;
+    QWidget* logArea_ = nullptr;
+    QLabel* panels_[3] = {};
+    QProgressBar* progressBar_ = nullptr;
+    QMenu* popup_ = nullptr;
+    TForm2* form2_ = nullptr;
+};
+
+}  // namespace pc

@@ -1,0 +1,297 @@
+// The window, driven as a person would: the dialog, a run, the tree, the list, the commands.
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <filesystem>
+
+#include "T_Main.h"
+#include "T_Option.h"
+#include "contacts_fixture.h"
+#include "profile_file.h"
+#include "scripted_prompter.h"
+#include "sms_fixture.h"
+#include "temp_dir.h"
+
+namespace pc {
+
+namespace fx = fixtures;
+using testing::ScriptedPrompter;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        testing::TempDir dir;
+        ScriptedPrompter prompter;
+        std::vector<QUrl> opened;
+        std::unique_ptr<TMain> window;
+
+        Fixture() { make(); }
+        void make() {
+            MainWindowOptions o;
+            o.appDir = dir.path().string() + "/";
+            o.openUrl = [this](const QUrl& url) { opened.push_back(url); };
+            window = std::make_unique<TMain>(o, prompter);
+        }
+        template <typename T>
+        T* child(const char* name) {
+            T* w = window->findChild<T*>(name);
+            if (!w) qFatal("no child %s", name);
+            return w;
+        }
+        QCheckBox* box(int n) {
+            return child<QCheckBox>(QString("CheckBox%1").arg(n).toUtf8().constData());
+        }
+        // Picks `path` in the dialog and presses "扫描".
+        void run(const std::string& path, std::optional<std::array<bool, 3>> ticks = {}) {
+            prompter.files.push_back(path);
+            window->scanDialog().BitBtn1Click();
+            if (ticks)
+                for (int i = 0; i < 3; ++i)
+                    box(i + 1)->setChecked((*ticks)[i]);
+            window->scanDialog().BitBtn2Click();
+        }
+        QStringList treeTexts() {
+            QStringList out;
+            auto* tree = child<QTreeWidget>("TreeView1");
+            for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+                QTreeWidgetItem* root = tree->topLevelItem(i);
+                out << root->text(0);
+                for (int c = 0; c < root->childCount(); ++c)
+                    out << root->child(c)->text(0);
+            }
+            return out;
+        }
+        QStringList headings() {
+            QStringList out;
+            auto* model = child<QTableView>("ListView1")->model();
+            for (int c = 0; c < model->columnCount(); ++c)
+                out << model->headerData(c, Qt::Horizontal).toString();
+            return out;
+        }
+        QStringList column(int c) {
+            QStringList out;
+            auto* model = child<QTableView>("ListView1")->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                out << model->index(r, c).data().toString();
+            return out;
+        }
+    };
+
+    static std::string smsDb(const testing::TempDir& dir, int messages = 120) {
+        fx::SmsDbOptions o;
+        o.messages = messages;
+        o.seed = 11;
+        o.wordIndex = messages <= 1000;  // a big word index only makes the fixture slow
+        const std::string path = dir.file("mmssms.db");
+        fx::buildSmsDatabase(path, o);
+        return path;
+    }
+    static std::string contactsDb(const testing::TempDir& dir) {
+        fx::ContactsDbOptions o;
+        o.contacts = 40;
+        const std::string path = dir.file("contacts2.db");
+        fx::buildContactsDatabase(path, o);
+        fx::CallsDbOptions calls;
+        calls.currentLayout = false;
+        calls.calls = 40;
+        fx::buildCallsDatabase(path, calls, true);
+        return path;
+    }
+
+  private slots:
+    void startsWithTheCaptionSettingsAndCommandStates() {
+        Fixture f;
+        QCOMPARE(f.window->windowTitle(), QString::fromUtf8("PhoneCarve 安卓手机数据恢复V4.0"));
+        QCOMPARE(f.window->size(), QSize(966, 643));
+        QVERIFY(f.child<QToolButton>("ToolButton3")->isEnabled());
+        QVERIFY(!f.child<QToolButton>("ToolButton5")->isEnabled());
+        QVERIFY(!f.child<QToolButton>("ToolButton4")->isEnabled());
+        QCOMPARE(f.child<QToolButton>("ToolButton3")->text(),
+                 QString::fromUtf8("     开始扫描     "));
+        QCOMPARE(f.window->ScanHalted(), 1);
+        const std::string ini = f.dir.file("config.ini");
+        QCOMPARE(readProfileString(ini, "main", "ver", ""), std::string("4.0"));
+        QVERIFY(!readProfileString(ini, "main", "date", "").empty());
+        auto* log = f.child<QTreeWidget>("ListView2");
+        QCOMPARE(log->topLevelItemCount(), 1);
+        QCOMPARE(log->topLevelItem(0)->text(0), QString("System"));
+        QCOMPARE(log->topLevelItem(0)->text(3), QString::fromUtf8("程序就绪..."));
+        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("就绪"));
+
+        // A title of blanks gives the product title; a title ending in V is followed by 4.0.
+        writeProfileString(ini, "main", "title", "   ");
+        f.make();
+        QCOMPARE(f.window->windowTitle(), QString::fromUtf8("PhoneCarve 安卓手机数据恢复V4.0"));
+        writeProfileString(ini, "main", "title", "MyV");
+        f.make();
+        QCOMPARE(f.window->windowTitle(), QString("MyV4.0"));
+    }
+
+    void firstActivationOpensTheDialogOverADisabledWindow() {
+        Fixture f;
+        f.window->show();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()) || f.window->scanDialog().isVisible());
+        QTRY_VERIFY(f.window->scanDialog().isVisible());
+        QVERIFY(!f.window->isEnabled());
+        QVERIFY(f.window->scanDialog().isEnabled());
+        QCOMPARE(f.window->scanDialog().windowTitle(), QString::fromUtf8("选项"));
+        QCOMPARE(f.window->scanDialog().size(), QSize(481, 305));
+        f.window->scanDialog().close();
+        QVERIFY(f.window->isEnabled());
+    }
+
+    void pickingAFileTicksTheCategoriesOfItsTables() {
+        Fixture f;
+        const std::string sms = smsDb(f.dir);
+        const std::string contacts = contactsDb(f.dir);
+        const auto bytesBefore = testing::readBytes(sms);
+        f.prompter.files = {contacts};
+        f.window->scanDialog().BitBtn1Click();
+        QVERIFY(f.box(1)->isChecked() && !f.box(2)->isChecked() && f.box(3)->isChecked());
+        f.prompter.files = {sms};
+        f.window->scanDialog().BitBtn1Click();
+        QVERIFY(!f.box(1)->isChecked() && f.box(2)->isChecked() && !f.box(3)->isChecked());
+        QCOMPARE(f.child<QLineEdit>("Edit7")->text().toStdString(), sms);
+        QVERIFY(testing::readBytes(sms) == bytesBefore);  // picking never writes
+
+        testing::writeBytes(f.dir.file("notes.db"), std::vector<std::uint8_t>(4096, 'x'));
+        f.prompter.files = {f.dir.file("notes.db")};
+        f.window->scanDialog().BitBtn1Click();
+        QCOMPARE(f.prompter.shown.back().text, std::string("无效的数据库，请重新选择！"));
+        QCOMPARE(f.prompter.shown.back().caption, std::string("提示"));
+        QVERIFY(f.child<QLineEdit>("Edit7")->text().isEmpty());
+        QVERIFY(f.box(2)->isChecked());  // ticks unchanged
+    }
+
+    void refusesARunWithoutAFileOrACategory() {
+        Fixture f;
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.prompter.shown.back().text, std::string("请先选择要扫描的文件，再进行扫描 !"));
+        QCOMPARE(f.prompter.shown.back().caption, std::string("info"));
+        f.child<QLineEdit>("Edit7")->setText(QString::fromStdString(smsDb(f.dir)));
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.prompter.shown.back().text, std::string("请选择要恢复的数据类型！"));
+        QVERIFY(f.treeTexts().isEmpty());
+    }
+
+    void aRunScansContactsSmsAndCallsInThatOrder() {
+        Fixture f;
+        f.run(contactsDb(f.dir), std::array<bool, 3>{true, true, true});
+        // The newest branch is on top: call log, SMS (which this file lacks), contacts.
+        const QStringList tree = f.treeTexts();
+        QCOMPARE(tree.size(), 9);
+        QVERIFY(tree[0].startsWith(QString::fromUtf8("通话记录(")));
+        QCOMPARE(tree[3], QString::fromUtf8("短信"));
+        QVERIFY(tree[6].startsWith(QString::fromUtf8("通讯录(")));
+        QCOMPARE(f.prompter.texts(),
+                 (std::vector<std::string>{"没有找短信记录，扫描结束！", "扫描完成！"}));
+        QVERIFY(f.child<QToolButton>("ToolButton4")->isEnabled());
+        QVERIFY(f.window->isEnabled());
+        QVERIFY(!f.window->scanDialog().isVisible());
+        // Right after the run the list shows the last category's rows under its columns.
+        QCOMPARE(f.headings(),
+                 QStringList({"电话", "姓名", "日期", "通话时长(秒)", "类型", "状态"}));
+        QCOMPARE(f.child<QTableView>("ListView1")->model()->rowCount(),
+                 f.window->store().count(CategoryCode::CallLog));
+    }
+
+    void treeClicksFillTheListWithTheNodesRows() {
+        Fixture f;
+        f.run(smsDb(f.dir));
+        const std::int32_t all = f.window->store().count(CategoryCode::Sms);
+        std::int32_t deleted = 0;
+        for (const auto& r : f.window->store().SmsRecords())
+            deleted += r.state == RecordState::Deleted;
+        QCOMPARE(f.treeTexts(), QStringList({QString::fromUtf8("短信(%1)").arg(all),
+                                             QString::fromUtf8("正常短信(%1)").arg(all - deleted),
+                                             QString::fromUtf8("删除短信(%1)").arg(deleted)}));
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        f.window->TreeView1Click(root->child(1));
+        QCOMPARE(f.headings(), QStringList({"电话", "日期", "类型", "状态", "信息"}));
+        QCOMPARE(f.column(3).size(), deleted);
+        QVERIFY(f.column(3).count(QString::fromUtf8("删除")) == deleted);
+        f.window->TreeView1Click(root);
+        QCOMPARE(f.column(0).size(), all);
+        f.window->TreeView1Click(root->child(0));
+        QCOMPARE(f.column(3).count(QString::fromUtf8("正常")), all - deleted);
+    }
+
+    void headerClicksSortDescendingThenAscendingAcrossColumns() {
+        Fixture f;
+        f.run(smsDb(f.dir));
+        f.window->TreeView1Click(f.child<QTreeWidget>("TreeView1")->topLevelItem(0));
+        f.window->ListView1ColumnClick(1);  // 日期, first click: descending
+        QStringList dates = f.column(1);
+        QStringList sorted = dates;
+        std::sort(sorted.begin(), sorted.end(), std::greater<>());
+        QCOMPARE(dates, sorted);
+        f.window->ListView1ColumnClick(0);  // 电话, the shared direction flipped: ascending
+        QStringList phones = f.column(0);
+        QStringList up = phones;
+        std::sort(up.begin(), up.end());
+        QCOMPARE(phones, up);
+    }
+
+    void stopEndsAScanAtTheNextPageWithTheIdleCommands() {
+        Fixture f;
+        const std::string big = smsDb(f.dir, 20000);
+        f.prompter.answers = {Answer::Yes};
+        // The stop command is pressed while the scan lets events run.
+        QTimer::singleShot(0, f.window.get(), [&] { f.window->ToolButton5Click(); });
+        f.run(big);
+        QCOMPARE(f.prompter.shown.front().text, std::string("你确定要终止扫描?"));
+        QCOMPARE(f.prompter.shown.front().buttons, Buttons::YesNo);
+        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("扫描完成"));
+        QVERIFY(f.child<QToolButton>("ToolButton3")->isEnabled());
+        QVERIFY(!f.child<QToolButton>("ToolButton5")->isEnabled());
+        const std::int32_t found = f.window->store().count(CategoryCode::Sms);
+        QVERIFY(found < 20000);
+        QCOMPARE(f.child<QToolButton>("ToolButton4")->isEnabled(), found > 0);
+        QVERIFY(f.treeTexts()[0].startsWith(QString::fromUtf8("短信(%1)").arg(found)));
+    }
+
+    void recoverWritesTheFilesOfTheRunsQueue() {
+        Fixture f;
+        f.run(smsDb(f.dir));
+        const std::string out = f.dir.file("out");
+        std::filesystem::create_directory(out);
+        f.prompter.folders = {out};
+        f.window->ToolButton4Click();
+        QVERIFY(std::filesystem::exists(out + "/短信.txt"));
+        QVERIFY(!std::filesystem::exists(out + "/电话本.txt"));
+        QCOMPARE(f.prompter.shown.back().text, std::string("恢复完成!"));
+        QCOMPARE(f.prompter.shown.back().caption, std::string("Information"));
+        const auto count = f.prompter.shown.size();
+        f.prompter.folders = {std::nullopt};  // cancelled: nothing, not even a message
+        f.window->ToolButton4Click();
+        QCOMPARE(f.prompter.shown.size(), count);
+    }
+
+    void theLogAreaClosesForGood() {
+        Fixture f;
+        f.window->show();
+        QWidget* area = f.child<QTreeWidget>("ListView2")->parentWidget();
+        QVERIFY(area->isVisible());
+        f.child<QToolButton>("SpeedButton1")->click();
+        QVERIFY(!area->isVisible());
+        f.window->log("still logged");
+        QCOMPARE(f.child<QTreeWidget>("ListView2")->topLevelItemCount(), 2);
+    }
+};
+
+}  // namespace pc
+
+QTEST_MAIN(pc::MainWindowTest)
+#include "main_window_test.moc"
