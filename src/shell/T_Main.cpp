@@ -188,6 +188,7 @@ void TMain::buildCentre() {
     listView_->setWordWrap(false);
     listView_->verticalHeader()->setVisible(false);
     listView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    listView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 6);
     listView_->horizontalHeader()->setSectionsMovable(true);
     listView_->horizontalHeader()->setSectionsClickable(true);
     connect(listView_->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -392,6 +393,7 @@ void TMain::scanCategory(CategoryCode code) {
     pumpClock_.restart();
     scannerFor(code)->run(*this, store_, state_, globals_);
     model_->flushQueuedRows();
+    progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
 }
 
 void TMain::setRecoverEnabled(bool enabled) {

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTableView>
@@ -277,6 +278,53 @@ class MainWindowTest : public QObject {
         f.prompter.folders = {std::nullopt};  // cancelled: nothing, not even a message
         f.window->ToolButton4Click();
         QCOMPARE(f.prompter.shown.size(), count);
+    }
+
+    void aTreeClickDuringAScanNeverMixesItsRowsWithTheScans() {
+        Fixture f;
+        const std::string big = smsDb(f.dir, 20000);
+        std::int32_t atClick = -1;
+        QTimer::singleShot(0, f.window.get(), [&] {
+            atClick = f.window->store().count(CategoryCode::Sms);
+            f.window->TreeView1Click(f.child<QTreeWidget>("TreeView1")->topLevelItem(0));
+        });
+        f.run(big);
+        QVERIFY(atClick >= 0);
+        QVERIFY(atClick < f.window->store().count(CategoryCode::Sms));
+        QCOMPARE(f.child<QTableView>("ListView1")->model()->rowCount(), atClick);
+    }
+
+    void keepsItsHiddenCommandsShortcutsAndContextMenu() {
+        Fixture f;
+        const std::pair<const char*, QKeySequence> shortcuts[] = {
+            {"N21", QKeySequence("Alt+S")},
+            {"N2", QKeySequence("Alt+T")},
+            {"N16", QKeySequence("Alt+R")},
+            {"N4", QKeySequence("Alt+E")},
+            {"N25", QKeySequence(Qt::Key_F3)}};
+        for (const auto& [name, key] : shortcuts)
+            QCOMPARE(f.child<QAction>(name)->shortcut(), key);
+        for (const char* name : {"Scan11", "scan21", "Scan31"})
+            QVERIFY(f.child<QAction>(name));
+        QStringList items;
+        for (QAction* a : f.child<QMenu>("PopupMenu1")->actions())
+            items << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(items, QStringList({"Recover Checked", "-", "Select All", "Check All",
+                                     "Uncheck All", "Check Selected", "Uncheck Selected"}));
+        f.child<QToolButton>("ToolButton8")->click();
+        QCOMPARE(f.opened.size(), std::size_t{1});
+        QVERIFY(f.opened[0].toLocalFile().endsWith("help.html"));
+    }
+
+    void reportsAConfigFileThatCannotBeWrittenAndStillStarts() {
+        Fixture f;
+        std::filesystem::remove(f.dir.file("config.ini"));
+        std::filesystem::create_directory(f.dir.file("config.ini"));  // cannot be written as a file
+        f.make();
+        auto* log = f.child<QTreeWidget>("ListView2");
+        QCOMPARE(log->topLevelItemCount(), 2);
+        QVERIFY(log->topLevelItem(1)->text(3).contains("config.ini"));
+        QCOMPARE(f.window->ScanHalted(), 1);
     }
 
     void theLogAreaClosesForGood() {
