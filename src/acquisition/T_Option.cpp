@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "SQLiteTable3.h"
+#include "phone_acquisition.h"
 
 namespace pc {
 
@@ -191,11 +192,14 @@ void TForm2::BitBtn2Click() {
         run.CurrentDbPath = run.CurrentDbLongPath = path;
     } else {
         firstBox = 4;
-        // The phone's copies come in a later step of this work; nothing to scan from it yet.
-        run.ScanQueue.clear();
-        target_.prompter().message("程序无法访问手机，请确认手机是否Root，并且要打开\"USB调试\"",
-                                   "提示", MessageIcon::None);
-        return;
+        const std::array<bool, 3> ticked{box(4)->isChecked(), box(5)->isChecked(),
+                                         box(6)->isChecked()};
+        if (!acquireFromPhone(run, ticked, target_.appDir(), [this](const std::string& command) {
+                return target_.runHiddenCommand(command);
+            })) {
+            target_.prompter().message(kPhoneUnreachable, "提示", MessageIcon::None);
+            return;
+        }
     }
     if (!box(firstBox)->isChecked() && !box(firstBox + 1)->isChecked() &&
         !box(firstBox + 2)->isChecked()) {

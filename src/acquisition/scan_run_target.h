@@ -22,6 +22,11 @@ class ScanRunTarget {
     virtual void setRecoverEnabled(bool enabled) = 0;
     virtual void setMainWindowEnabled(bool enabled) = 0;
     virtual void openHelp() = 0;
+    // The program's folder, with a trailing separator: the phone's copies go to its Temp folder.
+    virtual const std::string& appDir() const = 0;
+    // Runs a command line hidden and waits for it within the configured limit, the windows
+    // painted meanwhile but taking no input.
+    virtual int runHiddenCommand(const std::string& commandLine) = 0;
 };
 
 }  // namespace pc

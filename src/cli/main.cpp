@@ -2,6 +2,7 @@
 // databases, for scripts and batch use.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <clocale>
 #include <iostream>
 
@@ -41,6 +42,19 @@ int main(int argc, char** argv) {
     scan->add_option("--encoding", encoding,
                      "gbk or utf-8 (default: gbk for --out tsv files, utf-8 otherwise)")
         ->check(CLI::IsMember({"gbk", "utf-8"}));
+    auto* phone = scan->add_flag("--phone", o.phone,
+                                 "copy mmssms.db and contacts2.db from a rooted phone over adb "
+                                 "(USB debugging on) and scan them");
+    std::vector<std::string> categories;
+    scan->add_option("--categories", categories,
+                     "with --phone: what to scan of the copies (default: contacts,sms,calls)")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"contacts", "sms", "calls"}))
+        ->needs(phone);
+    scan->add_option("--adb-timeout", o.adbTimeoutSeconds,
+                     "with --phone: seconds an adb command may run (default 300)")
+        ->check(CLI::PositiveNumber)
+        ->needs(phone);
     scan->add_flag("-q,--quiet", o.quiet, "print only errors on standard error");
 
     try {
@@ -66,9 +80,22 @@ int main(int argc, char** argv) {
         std::cerr << "--format jsonl is always UTF-8\n";
         return pc::cli::kUsageError;
     }
-    if (!o.contacts && !o.sms && !o.calls) {
-        std::cerr << "nothing to scan: give --contacts, --sms or --calls\n" << scan->help();
+    const bool files = o.contacts || o.sms || o.calls;
+    if (o.phone && files) {
+        std::cerr
+            << "--phone scans the phone's own copies: leave out --contacts, --sms and --calls\n";
         return pc::cli::kUsageError;
+    }
+    if (!o.phone && !files) {
+        std::cerr << "nothing to scan: give --contacts, --sms, --calls or --phone\n"
+                  << scan->help();
+        return pc::cli::kUsageError;
+    }
+    if (!categories.empty()) {
+        const char* names[3] = {"contacts", "sms", "calls"};
+        for (int i = 0; i < 3; ++i)
+            o.phoneCategories[i] =
+                std::find(categories.begin(), categories.end(), names[i]) != categories.end();
     }
     return pc::cli::runScanCommand(o);
 }

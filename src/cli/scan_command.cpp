@@ -2,7 +2,10 @@
 
 #include <filesystem>
 
+#include "RunCommand.h"
+#include "app_dir.h"
 #include "cli_host.h"
+#include "phone_acquisition.h"
 #include "scanner_for.h"
 
 namespace pc::cli {
@@ -19,6 +22,24 @@ std::vector<Job> jobsOf(const ScanOptions& o) {
     if (o.contacts) jobs.push_back({CategoryCode::Contacts, *o.contacts});
     if (o.sms) jobs.push_back({CategoryCode::Sms, *o.sms});
     if (o.calls) jobs.push_back({CategoryCode::CallLog, *o.calls});
+    return jobs;
+}
+
+// The phone's copies, pulled into the program's Temp folder; removed again by their last scan.
+std::optional<std::vector<Job>> phoneJobs(const ScanOptions& o, RunGlobals& run, CliHost& host) {
+    CommandWait wait;
+    wait.limit = std::chrono::seconds(o.adbTimeoutSeconds);
+    host.note("正在从手机复制数据库...");
+    if (!acquireFromPhone(run, o.phoneCategories, chooseAppDir(), [&](const std::string& command) {
+            return RunCommand(command, 0, wait);
+        })) {
+        host.note(kPhoneUnreachable, true);
+        return std::nullopt;
+    }
+    run.source = ScanSource::Phone;
+    std::vector<Job> jobs;
+    for (CategoryCode code : run.ScanQueue)
+        jobs.push_back({code, run.SourcePaths[sourcePathSlot(code)]});
     return jobs;
 }
 
@@ -87,13 +108,20 @@ int runScanCommand(const ScanOptions& o) {
     ResultStore store;
     ScanState state;
     RunGlobals run;
-    const auto jobs = jobsOf(o);
-    for (const Job& job : jobs)
-        run.ScanQueue.push_back(job.code);
-
     std::optional<CliHost::Output> streamed;
     if (!o.out) streamed = CliHost::Output{o.format, o.encoding.value_or(TextEncoding::Utf8)};
     CliHost host(store, streamed, o.quiet);
+
+    std::vector<Job> jobs;
+    if (o.phone) {
+        auto pulled = phoneJobs(o, run, host);
+        if (!pulled) return kSomethingFailed;
+        jobs = std::move(*pulled);
+    } else {
+        jobs = jobsOf(o);
+        for (const Job& job : jobs)
+            run.ScanQueue.push_back(job.code);
+    }
 
     int status = kAllScanned;
     for (const Job& job : jobs) {

@@ -1,6 +1,7 @@
 // `phonecarve scan`: the categories given, in the order contacts, SMS, call log.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,10 @@ struct ScanOptions {
     std::optional<std::string> contacts;
     std::optional<std::string> sms;
     std::optional<std::string> calls;
+    // Copy the databases from a rooted phone instead, and scan these categories of them.
+    bool phone = false;
+    std::array<bool, 3> phoneCategories{true, true, true};  // contacts, SMS, call log
+    int adbTimeoutSeconds = 300;
     std::optional<std::string> out;
     OutputFormat format = OutputFormat::Tsv;
     std::optional<TextEncoding> encoding;  // default: GB18030 for --out tsv files, else UTF-8

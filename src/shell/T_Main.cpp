@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QEvent>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "RunCommand.h"
 #include "T_Option.h"
 #include "profile_file.h"
 #include "result_columns.h"
@@ -277,6 +279,9 @@ bool TMain::readSettings() {
     const std::string lastDate = readProfileString(ini, "main", "date", todayText);
     (void)lastDate;  // the daily update check compares it with today's date
     if (blankTitle(title_)) title_ = kProductTitle;
+    // A command that waits for a phone to be authorised must not hold the program for ever.
+    adbTimeoutSeconds_ = std::atoi(readProfileString(ini, "main", "adbtimeout", "300").c_str());
+    if (adbTimeoutSeconds_ <= 0) adbTimeoutSeconds_ = 300;
     return writeProfileString(ini, "main", "ver", kProgramVersion) &&
            writeProfileString(ini, "main", "date", todayText);
 }
@@ -354,6 +359,17 @@ void TMain::openHelp() {
     if (options_.openUrl)
         options_.openUrl(
             QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help.html"));
+}
+
+int TMain::runHiddenCommand(const std::string& commandLine) {
+    CommandWait wait;
+    wait.limit = std::chrono::seconds(adbTimeoutSeconds_);
+    wait.whileWaiting = [this] {
+        if (pumpClock_.elapsed() < kPumpIntervalMs) return;
+        pumpClock_.restart();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    return RunCommand(commandLine, 0, wait);
 }
 
 void TMain::SpeedButton1Click() {

@@ -89,6 +89,8 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void setRecoverEnabled(bool enabled) override;
     void setMainWindowEnabled(bool enabled) override { setEnabled(enabled); }
     void openHelp() override;
+    const std::string& appDir() const override { return appDir_; }
+    int runHiddenCommand(const std::string& commandLine) override;
 
   protected:
     void changeEvent(QEvent* event) override;  // FormActivate
@@ -110,6 +112,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::string appDir_;
     std::string title_;
     std::string storedVersion_;
+    int adbTimeoutSeconds_ = 300;
     bool firstActivation_ = true;
     bool sortAscending_ = false;
 

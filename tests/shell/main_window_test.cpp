@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "T_Main.h"
 #include "T_Option.h"
 #include "contacts_fixture.h"
+#include "fake_adb.h"
 #include "profile_file.h"
 #include "scripted_prompter.h"
 #include "sms_fixture.h"
@@ -325,6 +327,57 @@ class MainWindowTest : public QObject {
         QCOMPARE(log->topLevelItemCount(), 2);
         QVERIFY(log->topLevelItem(1)->text(3).contains("config.ini"));
         QCOMPARE(f.window->ScanHalted(), 1);
+    }
+
+    void phoneModeCopiesScansAndRemovesTheDatabases() {
+        Fixture f;
+        const std::string phone = f.dir.file("phone");
+        std::filesystem::create_directory(phone);
+        std::filesystem::copy_file(smsDb(f.dir), phone + "/mmssms.db");
+        std::filesystem::copy_file(contactsDb(f.dir), phone + "/contacts2.db");
+        testing::FakeAdb adb(phone);
+        f.child<QRadioButton>("RadioButton4")->click();
+        QVERIFY(f.box(4)->isChecked() && f.box(5)->isChecked() && f.box(6)->isChecked());
+        QVERIFY(!f.box(1)->isEnabled() && !f.child<QLineEdit>("Edit7")->isEnabled());
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.prompter.texts().back(), std::string("扫描完成！"));
+        QCOMPARE(f.treeTexts().size(), 9);
+        QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/contacts2.db"));
+        QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/mmssms.db"));
+    }
+
+    void phoneModeWithoutAPhoneKeepsTheDialogOpen() {
+        Fixture f;
+        testing::FakeAdb adb(f.dir.file("nothing"), "fail");
+        f.window->ToolButton3Click();
+        f.child<QRadioButton>("RadioButton4")->click();
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.prompter.shown.back().text,
+                 std::string("程序无法访问手机，请确认手机是否Root，并且要打开\"USB调试\""));
+        QCOMPARE(f.prompter.shown.back().caption, std::string("提示"));
+        QCOMPARE(f.prompter.shown.back().icon, MessageIcon::None);
+        QVERIFY(f.window->scanDialog().isVisible());
+        QVERIFY(!f.window->isEnabled());
+    }
+
+    void aHangingAdbIsEndedAfterTheLimitWithTheWindowPainted() {
+        Fixture f;
+        writeProfileString(f.dir.file("config.ini"), "main", "adbtimeout", "1");
+        f.make();
+        testing::FakeAdb adb(f.dir.file("nothing"), "hang");
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(50);
+        f.child<QRadioButton>("RadioButton4")->click();
+        QElapsedTimer clock;
+        clock.start();
+        f.window->scanDialog().BitBtn2Click();
+        // Four commands of at most a second each, then the message.
+        QVERIFY(clock.elapsed() < 8000);
+        QVERIFY(ticks > 20);
+        QCOMPARE(f.prompter.shown.back().text,
+                 std::string("程序无法访问手机，请确认手机是否Root，并且要打开\"USB调试\""));
     }
 
     void theLogAreaClosesForGood() {
