@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDate>
 #include <QEvent>
 #include <QEventLoop>
@@ -20,14 +21,17 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUuid>
 #include <QVBoxLayout>
 
 #include "RunCommand.h"
 #include "T_Option.h"
+#include "Unit8.h"
 #include "profile_file.h"
 #include "result_columns.h"
 #include "scanner_for.h"
 #include "text_export.h"
+#include "update_check.h"
 
 // The icons live in this library's resources; a static library has to load them itself.
 static void loadShellResources() {
@@ -78,6 +82,7 @@ TMain::TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent)
     buildStatusBar();
     setCommandState(CommandState::Idle);
     form2_ = new TForm2(*this, this);
+    form8_ = new TForm8(this);
     FormCreate();
 }
 
@@ -271,19 +276,35 @@ void TMain::buildStatusBar() {
 
 bool TMain::readSettings() {
     const std::string ini = appDir_ + "config.ini";
-    const QDate today = QDate::currentDate();
     const std::string todayText =
-        QLocale::system().toString(today, QLocale::ShortFormat).toStdString();
+        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
     title_ = readProfileString(ini, "main", "title", kProductTitle);
     storedVersion_ = readProfileString(ini, "main", "ver", "0");
     const std::string lastDate = readProfileString(ini, "main", "date", todayText);
-    (void)lastDate;  // the daily update check compares it with today's date
-    if (blankTitle(title_)) title_ = kProductTitle;
     // A command that waits for a phone to be authorised must not hold the program for ever.
     adbTimeoutSeconds_ = std::atoi(readProfileString(ini, "main", "adbtimeout", "300").c_str());
     if (adbTimeoutSeconds_ <= 0) adbTimeoutSeconds_ = 300;
+    server_ = std::make_unique<VendorServer>(
+        QUrl(QString::fromStdString(readProfileString(ini, "main", "server", kDefaultServer))),
+        options_.httpTimeout);
+    installationId_ = readProfileString(ini, "main", "id", "");
+    bool written = true;
+    if (installationId_.empty()) {
+        installationId_ = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+        written = writeProfileString(ini, "main", "id", installationId_);
+    }
+
+    if (lastDate != todayText) {
+        const UpdateContext context{appDir_, todayText, prompter_, *server_,
+                                    options_.startDetached};
+        if (UpdateCheck(storedVersion_, context)) {
+            endRequested_ = true;
+            if (options_.terminate) options_.terminate();
+        }
+    }
+    if (blankTitle(title_)) title_ = kProductTitle;
     return writeProfileString(ini, "main", "ver", kProgramVersion) &&
-           writeProfileString(ini, "main", "date", todayText);
+           writeProfileString(ini, "main", "date", todayText) && written;
 }
 
 void TMain::FormCreate() {
@@ -299,6 +320,24 @@ void TMain::FormCreate() {
     if (!settingsWritten) log("无法写入配置文件 " + appDir_ + "config.ini");
     state_.ScanHalted = 1;
     pumpClock_.start();
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (state_.ScanHalted == 0) {
+        prompter_.message("程序正在扫描中，请先停止扫描！", "提示", MessageIcon::Information);
+        return;
+    }
+    if (prompter_.message("你确定要退出程序吗? ", "提示", MessageIcon::Question, Buttons::YesNo) !=
+        Answer::Yes)
+        return;
+    QCoreApplication::processEvents();
+    form8_->show();
+    QCoreApplication::processEvents();
+    setEnabled(false);
+    UsagePing(*server_, installationId_, kProgramVersion, kProductTitle);
+    event->accept();
+    if (options_.terminate) options_.terminate();
 }
 
 void TMain::changeEvent(QEvent* event) {

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 #include "run_globals.h"
 #include "scan_host.h"
 #include "scan_run_target.h"
+#include "vendor_server.h"
 
 class QAction;
 class QLabel;
@@ -32,10 +34,16 @@ class QTreeWidgetItem;
 namespace pc {
 
 class TForm2;
+class TForm8;
 
 struct MainWindowOptions {
     std::string appDir;                        // where config.ini lives, with a trailing separator
     std::function<void(const QUrl&)> openUrl;  // the system's handler for web pages and files
+    // Starts a program without waiting for it (the updater); false when it could not start.
+    std::function<bool(const std::string& program)> startDetached;
+    // Ends the program: every window closes.
+    std::function<void()> terminate;
+    std::chrono::milliseconds httpTimeout{std::chrono::seconds(10)};
 };
 
 inline constexpr const char* kProductTitle = "PhoneCarve 安卓手机数据恢复V";
@@ -92,8 +100,13 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     const std::string& appDir() const override { return appDir_; }
     int runHiddenCommand(const std::string& commandLine) override;
 
+    // True when the update check started the updater: the program ends before it is used.
+    bool endRequested() const { return endRequested_; }
+    const std::string& installationId() const { return installationId_; }
+
   protected:
-    void changeEvent(QEvent* event) override;  // FormActivate
+    void changeEvent(QEvent* event) override;      // FormActivate
+    void closeEvent(QCloseEvent* event) override;  // FormClose
 
   private:
     void FormCreate();
@@ -113,6 +126,10 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::string title_;
     std::string storedVersion_;
     int adbTimeoutSeconds_ = 300;
+    std::string installationId_;
+    bool endRequested_ = false;
+    std::unique_ptr<VendorServer> server_;
+    TForm8* form8_ = nullptr;
     bool firstActivation_ = true;
     bool sortAscending_ = false;
 

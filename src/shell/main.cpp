@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QTranslator>
 
 #include "T_Main.h"
@@ -47,8 +48,13 @@ int main(int argc, char** argv) {
     pc::MainWindowOptions options;
     options.appDir = pc::chooseAppDir();
     options.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    options.startDetached = [](const std::string& program) {
+        return QProcess::startDetached(QString::fromStdString(program), {});
+    };
+    options.terminate = [] { QCoreApplication::quit(); };
     pc::TMain window(options, prompter);
     prompter.setOwner(&window);
+    if (window.endRequested()) return 0;  // the updater was started
     window.show();
     return app.exec();
 }
