@@ -4,7 +4,9 @@
 #include <iostream>
 
 #include "android_schemas.h"
+#include "contacts_fixture.h"
 #include "sms_fixture.h"
+#include "temp_dir.h"
 
 namespace fx = pc::fixtures;
 namespace fs = std::filesystem;
@@ -17,16 +19,32 @@ int main(int argc, char** argv) {
     const fs::path scanDir = argv[1], sigDir = argv[2];
     fs::create_directories(scanDir);
     fs::create_directories(sigDir);
-    int n = 0;
-    for (std::uint32_t pageSize : {512u, 1024u}) {
-        for (bool current : {false, true}) {
-            fx::SmsDbOptions o;
-            o.currentLayout = current;
-            o.shape.pageSize = pageSize;
-            o.messages = 12;
-            o.seed = static_cast<std::uint64_t>(++n);
-            fx::buildSmsDatabase((scanDir / ("sms-" + std::to_string(n) + ".db")).string(), o);
-        }
+    // A seed of each kind the scan target takes: pages after a real first page (first byte 0, 1,
+    // 2 for contacts, SMS, call log) and whole files (first byte 3 and up).
+    pc::testing::TempDir tmp;
+    fx::DbShape shape;
+    shape.pageSize = 1024;
+    fx::ContactsDbOptions contacts;
+    contacts.shape = shape;
+    contacts.contacts = 8;
+    fx::buildContactsDatabase(tmp.file("c.db"), contacts);
+    fx::SmsDbOptions sms;
+    sms.shape = shape;
+    sms.messages = 10;
+    fx::buildSmsDatabase(tmp.file("s.db"), sms);
+    fx::CallsDbOptions calls;
+    calls.shape = shape;
+    calls.calls = 10;
+    fx::buildCallsDatabase(tmp.file("l.db"), calls);
+    const char* names[3] = {"c.db", "s.db", "l.db"};
+    for (int i = 0; i < 3; ++i) {
+        const auto bytes = pc::testing::readBytes(tmp.file(names[i]));
+        std::vector<std::uint8_t> pages{static_cast<std::uint8_t>(i)};
+        pages.insert(pages.end(), bytes.begin() + 1024, bytes.end());
+        pc::testing::writeBytes((scanDir / ("pages-" + std::to_string(i))).string(), pages);
+        std::vector<std::uint8_t> whole{static_cast<std::uint8_t>(3 + i)};
+        whole.insert(whole.end(), bytes.begin(), bytes.end());
+        pc::testing::writeBytes((scanDir / ("file-" + std::to_string(i))).string(), whole);
     }
     for (auto schema : {fx::AndroidSchema::mmssms_old, fx::AndroidSchema::mmssms_new,
                         fx::AndroidSchema::contacts2_old, fx::AndroidSchema::contacts2_new,

@@ -1,22 +1,83 @@
-// Whole scans of arbitrary files: image loader, SQLite layer, signature, carver and the
-// scanner's record checks together.
+// Whole scans of hostile files: image loader, SQLite layer, signature, carver and each scanner's
+// record checks together. The first byte chooses the case:
+//   0, 1, 2: the rest becomes the pages after a real first page of a contacts, SMS or call-log
+//            database, so the carver and the scanner's checks see arbitrary pages;
+//   anything else: the rest is the whole file, header included.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "android_db.h"
+#include "contacts_fixture.h"
 #include "memory_file.h"
 #include "result_store.h"
+#include "scanner_for.h"
 #include "silent_host.h"
-#include "sms_scanner.h"
+#include "sms_fixture.h"
+#include "temp_dir.h"
+
+namespace {
+
+constexpr std::uint32_t kPage = 1024;
+
+// The first page of a small database of each category, its page count set to 0 so that the
+// file's own length decides how many pages are scanned.
+std::vector<std::uint8_t> firstPages[3];
+
+void buildFirstPages() {
+    namespace fx = pc::fixtures;
+    pc::testing::TempDir dir;
+    fx::DbShape shape;
+    shape.pageSize = kPage;
+    fx::ContactsDbOptions contacts;
+    contacts.shape = shape;
+    contacts.contacts = 3;
+    fx::buildContactsDatabase(dir.file("c.db"), contacts);
+    fx::SmsDbOptions sms;
+    sms.shape = shape;
+    sms.messages = 3;
+    fx::buildSmsDatabase(dir.file("s.db"), sms);
+    fx::CallsDbOptions calls;
+    calls.shape = shape;
+    calls.calls = 3;
+    fx::buildCallsDatabase(dir.file("l.db"), calls);
+    const char* names[3] = {"c.db", "s.db", "l.db"};
+    for (int i = 0; i < 3; ++i) {
+        auto bytes = pc::testing::readBytes(dir.file(names[i]));
+        bytes.resize(kPage);
+        bytes[28] = bytes[29] = bytes[30] = bytes[31] = 0;
+        firstPages[i] = bytes;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    buildFirstPages();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    pc::fuzz::MemoryFile file(data, size);
+    if (size == 0) return 0;
+    const std::uint8_t choice = data[0];
+    std::vector<std::uint8_t> file;
+    pc::CategoryCode code = pc::CategoryCode::Sms;
+    if (choice < 3) {
+        code = static_cast<pc::CategoryCode>(choice);
+        file = firstPages[choice];
+    } else {
+        code = static_cast<pc::CategoryCode>(choice % 3);
+    }
+    file.insert(file.end(), data + 1, data + size);
+    pc::fuzz::MemoryFile memory(file.data(), file.size());
+
     pc::RunGlobals run;
-    run.ScanQueue = {pc::CategoryCode::Sms};
-    run.SourcePaths[1] = file.path();
-    pc::selectCategory(run, pc::CategoryCode::Sms);
+    run.ScanQueue = {code};
+    run.SourcePaths[pc::sourcePathSlot(code)] = memory.path();
+    pc::selectCategory(run, code);
     pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState state;
-    pc::SmsScanner().run(host, store, state, run);
+    pc::scannerFor(code)->run(host, store, state, run);
     return 0;
 }

@@ -170,6 +170,9 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path) {
         sqlite3_close(db_);
         throw ESQLiteException("Failed to open database \"" + utf8Path + "\" : " + msg);
     }
+    // A damaged schema entry (an index on a collation only Android has, a table whose text was
+    // lost) must not keep the other tables' texts from being read. The copy is read-only.
+    sqlite3_exec(db_, "PRAGMA writable_schema=ON", nullptr, nullptr, nullptr);
 }
 
 TSQLiteDatabase::~TSQLiteDatabase() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct ShownMessage {
     MessageIcon icon;
     bool operator==(const ShownMessage&) const = default;
 };
+
+inline void PrintTo(const ShownMessage& m, std::ostream* os) {
+    *os << "\"" << m.text << "\" (" << m.caption << ", icon " << static_cast<int>(m.icon) << ")";
+}
 
 class RecordingHost : public ScanHost {
   public:

@@ -16,6 +16,10 @@ struct ScanRun {
     ScanOutcome outcome = ScanOutcome::Completed;
 };
 
+inline void PrintTo(ScanOutcome o, std::ostream* os) {
+    *os << (o == ScanOutcome::Completed ? "Completed" : "EndedEarly");
+}
+
 // Scans `path` for `code` with a fresh host and store.
 void runScan(ScanRun& run, CategoryScanner& scanner, CategoryCode code, const std::string& path);
 

@@ -1,0 +1,297 @@
+// Files other tools choke on: each must give its message or its result, never a crash or a hang.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "android_db.h"
+#include "byte_order.h"
+#include "contacts_fixture.h"
+#include "scan_runner.h"
+#include "scanner_for.h"
+#include "sms_fixture.h"
+#include "temp_dir.h"
+
+namespace pc {
+namespace {
+
+namespace fx = fixtures;
+namespace fs = std::filesystem;
+using testing::ShownMessage;
+using Bytes = std::vector<std::uint8_t>;
+
+const ShownMessage kInvalid{"无效的数据文件！", "提示", MessageIcon::Information};
+const ShownMessage kReadError{"Read then device error......", "提示", MessageIcon::Error};
+const ShownMessage kNoSms{"没有找短信记录，扫描结束！", "提示", MessageIcon::Information};
+const ShownMessage kEmptySms{"没有找到短信记录，扫描结束！", "提示", MessageIcon::Information};
+
+// A small SMS database to damage.
+Bytes smsBytes(const std::string& dir, std::uint32_t pageSize = 1024) {
+    fx::SmsDbOptions o;
+    o.messages = 60;
+    o.shape.pageSize = pageSize;
+    fx::buildSmsDatabase(dir + "/base.db", o);
+    return testing::readBytes(dir + "/base.db");
+}
+
+void putBe(Bytes& b, std::size_t at, std::uint64_t v, int width) {
+    for (int i = width - 1; i >= 0; --i, v >>= 8)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v);
+}
+
+// The last table-leaf page: a page of rows, not of the schema that SQLite must still read.
+std::size_t lastLeaf(const Bytes& b, std::size_t pageSize) {
+    std::size_t leaf = 0;
+    for (std::size_t at = pageSize; at < b.size(); at += pageSize)
+        if (b[at] == 0x0D && (b[at + 3] | b[at + 4]) != 0) leaf = at;
+    return leaf;
+}
+
+void withSql(const std::string& path, const std::string& sql) {
+    fx::SqliteDb db(path);
+    db.exec(sql);
+}
+
+struct Hostile {
+    const char* name;
+    CategoryCode category;
+    std::function<void(const std::string& dir, const std::string& path)> make;
+    ScanOutcome outcome;
+    std::vector<ShownMessage> messages;
+    int minimumFound;        // rows the scan must still find
+    std::string error = {};  // part of the SQLite layer's error, when one is expected
+};
+
+class HostileFile : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileFile, GivesItsMessageOrItsResult) {
+    const Hostile& h = GetParam();
+    testing::TempDir dir;
+    const std::string path = dir.file("hostile.db");
+    h.make(dir.path().string(), path);
+    testing::ScanRun run;
+    auto scanner = scannerFor(h.category);
+    testing::runScan(run, *scanner, h.category, path);
+
+    EXPECT_EQ(run.outcome, h.outcome);
+    EXPECT_EQ(run.host.messages, h.messages);
+    if (h.error.empty()) {
+        EXPECT_TRUE(run.host.errors.empty()) << run.host.errors.front();
+    } else {
+        ASSERT_EQ(run.host.errors.size(), 1u);
+        EXPECT_NE(run.host.errors[0].find(h.error), std::string::npos) << run.host.errors[0];
+    }
+    EXPECT_GE(run.store.count(h.category), h.minimumFound);
+    EXPECT_EQ(run.state.ScanHalted, 1);
+}
+
+const auto C = ScanOutcome::Completed;
+const auto E = ScanOutcome::EndedEarly;
+const auto kSms = CategoryCode::Sms;
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileFile,
+    ::testing::Values(
+        Hostile{"empty",
+                kSms,
+                [](auto&, auto& p) { testing::writeBytes(p, {}); },
+                E,
+                {kReadError, kInvalid},
+                0},
+        Hostile{"hundred_bytes",
+                kSms,
+                [](auto&, auto& p) { testing::writeBytes(p, Bytes(100, 'S')); },
+                E,
+                {kReadError, kInvalid},
+                0},
+        Hostile{"text_of_512_bytes",
+                kSms,
+                [](auto&, auto& p) { testing::writeBytes(p, Bytes(512, 'a')); },
+                E,
+                {kInvalid},
+                0},
+        Hostile{"page_size_0",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, 16, 0, 2);
+                    testing::writeBytes(p, b);
+                },
+                E,
+                {kInvalid},
+                0},
+        Hostile{"page_size_3",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, 16, 3, 2);
+                    testing::writeBytes(p, b);
+                },
+                E,
+                {kInvalid},
+                0},
+        Hostile{"page_size_65535",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, 16, 65535, 2);
+                    testing::writeBytes(p, b);
+                },
+                E,
+                {kInvalid},
+                0},
+        // SQLite writes 65536 as 1.
+        Hostile{"page_size_1_means_65536",
+                kSms,
+                [](auto& d, auto& p) { testing::writeBytes(p, smsBytes(d, 65536)); },
+                C,
+                {},
+                40},
+        Hostile{"page_count_0",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, 28, 0, 4);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                40},
+        Hostile{"page_count_2_to_the_32_minus_1",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, 28, 0xFFFFFFFFu, 4);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                40},
+        Hostile{"page_count_beyond_the_file",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, 28, b.size() / 1024 + 5, 4);
+                    b.resize(b.size() + 300);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                40},
+        Hostile{"cell_count_beyond_the_page",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    putBe(b, lastLeaf(b, 1024) + 3, 0xFFFF, 2);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                30},
+        Hostile{"cell_pointers_past_the_page",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    const std::size_t leaf = lastLeaf(b, 1024);
+                    for (std::size_t i = 0; i < 8; ++i)
+                        putBe(b, leaf + 8 + 2 * i, 0xFFF0, 2);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                30},
+        Hostile{"nine_byte_varints_at_the_end",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    b.insert(b.end(), 1024, 0xFF);
+                    putBe(b, 28, 0, 4);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                40},
+        Hostile{"text_running_past_the_end",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    Bytes page(1024, 0);
+                    // thread_id, address of 200 bytes, person, date, ...: the body would run out.
+                    const Bytes head = {0x01, 0x83, 0x1D, 0x00, 0x05, 0x08, 0x00, 0x08, 0x01, 0x01};
+                    std::copy(head.begin(), head.end(),
+                              page.end() - static_cast<long>(head.size()));
+                    b.insert(b.end(), page.begin(), page.end());
+                    putBe(b, 28, 0, 4);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                40},
+        Hostile{
+            "definition_of_2000_columns",
+            kSms,
+            [](auto&, auto& p) {
+                std::string sql =
+                    "CREATE TABLE sms (_id INTEGER PRIMARY KEY,type INTEGER,date INTEGER,body TEXT";
+                for (int i = 4; i < 2000; ++i)
+                    sql += ",c" + std::to_string(i) + " INTEGER";
+                withSql(p, sql +
+                               "); INSERT INTO sms(_id, type, date, body) VALUES (1, 1, "
+                               "1368748800000, 'hi');");
+            },
+            C,
+            {},
+            1},
+        Hostile{
+            "empty_definition",
+            kSms,
+            [](auto&, auto& p) {
+                withSql(
+                    p,
+                    "CREATE TABLE sms (_id INTEGER PRIMARY KEY, type INTEGER, date INTEGER);"
+                    "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql='' WHERE name='sms';");
+            },
+            E,
+            {kEmptySms},
+            0},
+        Hostile{"commas_in_default_and_check",
+                kSms,
+                [](auto&, auto& p) {
+                    withSql(p,
+                            "CREATE TABLE sms (_id INTEGER PRIMARY KEY,address TEXT DEFAULT "
+                            "'a,b',date INTEGER,"
+                            "type INTEGER CHECK(type IN (1,2,3)),body TEXT);"
+                            "INSERT INTO sms VALUES (1, '10086', 1368748800000, 1, 'hi');");
+                },
+                C,
+                {},
+                0},
+        Hostile{"mimetypes_without_mimetype_column",
+                CategoryCode::Contacts,
+                [](auto&, auto& p) {
+                    withSql(p,
+                            "CREATE TABLE data (_id INTEGER PRIMARY KEY, mimetype_id INTEGER, "
+                            "raw_contact_id INTEGER, data1 TEXT);"
+                            "CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY, kind TEXT); INSERT "
+                            "INTO mimetypes(kind) VALUES('x');");
+                },
+                E,
+                {},
+                0,
+                "Field not found in dataset: mimetype"},
+        Hostile{"schema_only_in_the_wal_file",
+                kSms,
+                [](auto&, auto& p) {
+                    fx::SmsDbOptions o;
+                    o.messages = 20;
+                    o.shape.wal = true;
+                    o.shape.keepWalFrames = true;
+                    fx::buildSmsDatabase(p, o);
+                },
+                E,
+                {kNoSms},
+                0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace pc
