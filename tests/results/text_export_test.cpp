@@ -2,9 +2,14 @@
 
 #include <filesystem>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include "temp_dir.h"
 #include "text_codec.h"
 #include "text_export.h"
+#include "without_file_capabilities.h"
 
 namespace pc {
 namespace {
@@ -106,6 +111,54 @@ TEST(TextExport, StopsAtTheFirstFileThatFailsAndKeepsTheEarlierOnes) {
         EXPECT_STREQ(e.what(), "Stream write error");
     }
     EXPECT_EQ(calls, 2);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
+}
+
+TEST(TextExport, NamesTheFileAndTheReasonWhenAFolderIsReadOnly) {
+    TempDir dir;
+    Folder folder(dir.path().string());
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    testing::WithoutFileCapabilities asAnyUser;
+    try {
+        exportResults({CategoryCode::Sms}, sample(), folder, TextEncoding::Gb18030);
+        FAIL();
+    } catch (const ExportError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot create file \"" + dir.file("短信.txt") + "\". Permission denied");
+    }
+}
+
+TEST(TextExport, ReportsAWriteThatFailsPartWayAndKeepsTheOlderFile) {
+    TempDir dir;
+    Folder folder(dir.path().string());
+    ResultStore store;
+    store.append(PtelValue{"a", "1", RecordState::Normal, 0});
+    for (int i = 0; i < 2000; ++i)
+        store.append(PSMSvalue{"10086", "2013-05-17", "接收", std::string(100, 'x'),
+                               RecordState::Normal, 0});
+    testing::writeBytes(dir.file("短信.txt"), {'o', 'l', 'd'});
+
+    // A disk that fills up: files may not grow past 4 KB while the export writes.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    std::string error;
+    try {
+        exportResults({CategoryCode::Contacts, CategoryCode::Sms}, store, folder,
+                      TextEncoding::Gb18030);
+    } catch (const ExportError& e) {
+        error = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+
+    EXPECT_EQ(error, "Stream write error");
+    EXPECT_EQ(testing::readText(dir.file("电话本.txt")),
+              "a\t1\t\xD5\xFD\xB3\xA3\r\n");                    // written before
+    EXPECT_EQ(testing::readText(dir.file("短信.txt")), "old");  // nothing lost
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
 }

@@ -23,6 +23,7 @@
 #include "scripted_prompter.h"
 #include "sms_fixture.h"
 #include "temp_dir.h"
+#include "without_file_capabilities.h"
 
 namespace pc {
 
@@ -378,6 +379,56 @@ class MainWindowTest : public QObject {
         QVERIFY(ticks > 20);
         QCOMPARE(f.prompter.shown.back().text,
                  std::string("程序无法访问手机，请确认手机是否Root，并且要打开\"USB调试\""));
+    }
+
+    void recoverShowsTheErrorAndNoCompletionWhenAFileCannotBeWritten() {
+        Fixture f;
+        f.run(smsDb(f.dir));
+        const std::string out = f.dir.file("out");
+        std::filesystem::create_directories(out + "/短信.txt");  // a folder where the file goes
+        f.prompter.folders = {out};
+        f.window->ToolButton4Click();
+        QCOMPARE(f.prompter.shown.back().text,
+                 "Cannot create file \"" + out + "/短信.txt\". Is a directory");
+        QCOMPARE(f.prompter.shown.back().icon, MessageIcon::Error);
+        for (const auto& s : f.prompter.shown)
+            QVERIFY(s.text != "恢复完成!");
+    }
+
+    // Picking, scanning each category and copying from a phone: none of them writes to a
+    // source, even one whose write-ahead log still holds changes, nor creates anything beside it.
+    void everyOperationLeavesAReadOnlySourceAsItWas() {
+        Fixture f;
+        const std::string source = f.dir.file("source");
+        std::filesystem::create_directory(source);
+        fixtures::SmsDbOptions o;
+        o.messages = 50;
+        o.shape.wal = true;
+        o.shape.keepWalFrames = true;
+        fixtures::buildSmsDatabase(source + "/mmssms.db", o);
+        std::filesystem::copy_file(contactsDb(f.dir), source + "/contacts2.db");
+        auto contents = [&] {
+            std::map<std::string, std::vector<std::uint8_t>> files;
+            for (const auto& e : std::filesystem::directory_iterator(source))
+                files[e.path().filename().string()] = testing::readBytes(e.path().string());
+            return files;
+        };
+        for (const auto& e : std::filesystem::directory_iterator(source))
+            std::filesystem::permissions(e.path(), std::filesystem::perms::owner_read);
+        std::filesystem::permissions(
+            source, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        const auto before = contents();
+        {
+            testing::WithoutFileCapabilities asAnyUser;
+            for (const char* name : {"mmssms.db", "contacts2.db"})
+                f.run(source + "/" + name, std::array<bool, 3>{true, true, true});
+            testing::FakeAdb adb(source);
+            f.child<QRadioButton>("RadioButton4")->click();
+            f.window->scanDialog().BitBtn2Click();
+            QCOMPARE(f.prompter.texts().back(), std::string("扫描完成！"));
+        }
+        QVERIFY(contents() == before);
+        std::filesystem::permissions(source, std::filesystem::perms::owner_all);
     }
 
     void theLogAreaClosesForGood() {
