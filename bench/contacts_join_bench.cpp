@@ -2,10 +2,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <random>
 
 #include "contacts_scanner.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -39,29 +39,17 @@ void Join(benchmark::State& state) {
 
 BENCHMARK(Join)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            times_[r.run_name.args] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (times_.count("10000") && times_.count("100000"))
-            std::printf("join of 100,000 rows / join of 10,000 rows: %.1f (linear: 10)\n",
-                        times_["100000"] / times_["10000"]);
-    }
-
-  private:
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    pc::bench::RatioReporter reporter(
+        [](const auto& run) { return run.run_name.args; },
+        [](pc::bench::RatioReporter::Times& t) {
+            if (t.count("10000") && t.count("100000"))
+                std::printf("join of 100,000 rows / join of 10,000 rows: %.1f (linear: 10)\n",
+                            t["100000"] / t["10000"]);
+        });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     return 0;
 }

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
 #include "SQLiteTable3.h"
 #include "bench_data.h"
 #include "database_image.h"
+#include "ratio_reporter.h"
 #include "record_carver.h"
 #include "result_store.h"
 #include "silent_host.h"
@@ -120,34 +120,22 @@ BENCHMARK(PlainPass)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(CarveOnly)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(SmsScan)->Unit(benchmark::kMillisecond)->MinTime(2);
 
-// Prints the ratio of the two times after the usual table.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            seconds_[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (seconds_.count("PlainPass") && seconds_.count("SmsScan"))
-            std::printf("SMS scan / plain pass over the image: %.2f (target: at most 8)\n",
-                        seconds_["SmsScan"] / seconds_["PlainPass"]);
-        if (seconds_.count("SqliteRead") && seconds_.count("SmsScan"))
-            std::printf("SMS scan / SQLite's own read of every row: %.2f (target: at most 1.5)\n",
-                        seconds_["SmsScan"] / seconds_["SqliteRead"]);
-    }
-
-  private:
-    std::map<std::string, double> seconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     database();
-    RatioReporter reporter;
+    pc::bench::RatioReporter reporter(
+        [](const auto& run) { return run.run_name.function_name; },
+        [](pc::bench::RatioReporter::Times& t) {
+            if (t.count("PlainPass") && t.count("SmsScan"))
+                std::printf("SMS scan / plain pass over the image: %.2f (target: at most 8)\n",
+                            t["SmsScan"] / t["PlainPass"]);
+            if (t.count("SqliteRead") && t.count("SmsScan"))
+                std::printf(
+                    "SMS scan / SQLite's own read of every row: %.2f (target: at most 1.5)\n",
+                    t["SmsScan"] / t["SqliteRead"]);
+        });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     return 0;
 }

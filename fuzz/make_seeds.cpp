@@ -5,7 +5,6 @@
 
 #include "android_schemas.h"
 #include "contacts_fixture.h"
-#include "sms_fixture.h"
 #include "temp_dir.h"
 
 namespace fx = pc::fixtures;
@@ -22,23 +21,9 @@ int main(int argc, char** argv) {
     // A seed of each kind the scan target takes: pages after a real first page (first byte 0, 1,
     // 2 for contacts, SMS, call log) and whole files (first byte 3 and up).
     pc::testing::TempDir tmp;
-    fx::DbShape shape;
-    shape.pageSize = 1024;
-    fx::ContactsDbOptions contacts;
-    contacts.shape = shape;
-    contacts.contacts = 8;
-    fx::buildContactsDatabase(tmp.file("c.db"), contacts);
-    fx::SmsDbOptions sms;
-    sms.shape = shape;
-    sms.messages = 10;
-    fx::buildSmsDatabase(tmp.file("s.db"), sms);
-    fx::CallsDbOptions calls;
-    calls.shape = shape;
-    calls.calls = 10;
-    fx::buildCallsDatabase(tmp.file("l.db"), calls);
-    const char* names[3] = {"c.db", "s.db", "l.db"};
+    const auto paths = fx::buildOneOfEach(tmp.path().string(), 1024, 10);
     for (int i = 0; i < 3; ++i) {
-        const auto bytes = pc::testing::readBytes(tmp.file(names[i]));
+        const auto bytes = pc::testing::readBytes(paths[static_cast<std::size_t>(i)]);
         std::vector<std::uint8_t> pages{static_cast<std::uint8_t>(i)};
         pages.insert(pages.end(), bytes.begin() + 1024, bytes.end());
         pc::testing::writeBytes((scanDir / ("pages-" + std::to_string(i))).string(), pages);

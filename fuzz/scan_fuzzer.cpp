@@ -7,13 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "android_db.h"
 #include "contacts_fixture.h"
 #include "memory_file.h"
 #include "result_store.h"
 #include "scanner_for.h"
 #include "silent_host.h"
-#include "sms_fixture.h"
 #include "temp_dir.h"
 
 namespace {
@@ -25,25 +23,10 @@ constexpr std::uint32_t kPage = 1024;
 std::vector<std::uint8_t> firstPages[3];
 
 void buildFirstPages() {
-    namespace fx = pc::fixtures;
     pc::testing::TempDir dir;
-    fx::DbShape shape;
-    shape.pageSize = kPage;
-    fx::ContactsDbOptions contacts;
-    contacts.shape = shape;
-    contacts.contacts = 3;
-    fx::buildContactsDatabase(dir.file("c.db"), contacts);
-    fx::SmsDbOptions sms;
-    sms.shape = shape;
-    sms.messages = 3;
-    fx::buildSmsDatabase(dir.file("s.db"), sms);
-    fx::CallsDbOptions calls;
-    calls.shape = shape;
-    calls.calls = 3;
-    fx::buildCallsDatabase(dir.file("l.db"), calls);
-    const char* names[3] = {"c.db", "s.db", "l.db"};
+    const auto paths = pc::fixtures::buildOneOfEach(dir.path().string(), kPage, 3);
     for (int i = 0; i < 3; ++i) {
-        auto bytes = pc::testing::readBytes(dir.file(names[i]));
+        auto bytes = pc::testing::readBytes(paths[static_cast<std::size_t>(i)]);
         bytes.resize(kPage);
         bytes[28] = bytes[29] = bytes[30] = bytes[31] = 0;
         firstPages[i] = bytes;

@@ -18,19 +18,27 @@ enum : std::uint8_t { kAccept = 0, kReject = 1 };
 
 constexpr std::array<std::uint8_t, 256> kByteClass = [] {
     std::array<std::uint8_t, 256> c{};
-    for (int b = 0x80; b <= 0x8F; ++b) c[b] = 1;
-    for (int b = 0x90; b <= 0x9F; ++b) c[b] = 2;
-    for (int b = 0xA0; b <= 0xBF; ++b) c[b] = 3;
-    for (int b = 0xC0; b <= 0xC1; ++b) c[b] = 4;
-    for (int b = 0xC2; b <= 0xDF; ++b) c[b] = 5;
+    for (int b = 0x80; b <= 0x8F; ++b)
+        c[b] = 1;
+    for (int b = 0x90; b <= 0x9F; ++b)
+        c[b] = 2;
+    for (int b = 0xA0; b <= 0xBF; ++b)
+        c[b] = 3;
+    for (int b = 0xC0; b <= 0xC1; ++b)
+        c[b] = 4;
+    for (int b = 0xC2; b <= 0xDF; ++b)
+        c[b] = 5;
     c[0xE0] = 6;
-    for (int b = 0xE1; b <= 0xEC; ++b) c[b] = 7;
+    for (int b = 0xE1; b <= 0xEC; ++b)
+        c[b] = 7;
     c[0xED] = 8;
     c[0xEE] = c[0xEF] = 7;
     c[0xF0] = 9;
-    for (int b = 0xF1; b <= 0xF3; ++b) c[b] = 10;
+    for (int b = 0xF1; b <= 0xF3; ++b)
+        c[b] = 10;
     c[0xF4] = 11;
-    for (int b = 0xF5; b <= 0xFF; ++b) c[b] = 4;
+    for (int b = 0xF5; b <= 0xFF; ++b)
+        c[b] = 4;
     return c;
 }();
 
@@ -40,12 +48,9 @@ constexpr std::array<std::uint8_t, 256> kByteClass = [] {
 constexpr std::uint8_t kNext[9][12] = {
     {0, 1, 1, 1, 1, 2, 4, 3, 5, 7, 6, 8},  // accept
     {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // reject
-    {1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 1, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 3, 3, 3, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 1, 3, 3, 1, 1, 1, 1, 1, 1, 1, 1},
+    {1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1},
+    {1, 1, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+    {1, 3, 3, 3, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 1, 3, 3, 1, 1, 1, 1, 1, 1, 1, 1},
     {1, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
 };
 
