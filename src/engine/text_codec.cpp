@@ -10,58 +10,30 @@
 
 namespace pc {
 
-namespace {
-
-// A table-driven automaton over the well-formed sequences of the Unicode standard (table 3-7):
-// one lookup for the byte's class and one for the next state, no branch per byte.
-enum : std::uint8_t { kAccept = 0, kReject = 1 };
-
-constexpr std::array<std::uint8_t, 256> kByteClass = [] {
-    std::array<std::uint8_t, 256> c{};
-    for (int b = 0x80; b <= 0x8F; ++b)
-        c[b] = 1;
-    for (int b = 0x90; b <= 0x9F; ++b)
-        c[b] = 2;
-    for (int b = 0xA0; b <= 0xBF; ++b)
-        c[b] = 3;
-    for (int b = 0xC0; b <= 0xC1; ++b)
-        c[b] = 4;
-    for (int b = 0xC2; b <= 0xDF; ++b)
-        c[b] = 5;
-    c[0xE0] = 6;
-    for (int b = 0xE1; b <= 0xEC; ++b)
-        c[b] = 7;
-    c[0xED] = 8;
-    c[0xEE] = c[0xEF] = 7;
-    c[0xF0] = 9;
-    for (int b = 0xF1; b <= 0xF3; ++b)
-        c[b] = 10;
-    c[0xF4] = 11;
-    for (int b = 0xF5; b <= 0xFF; ++b)
-        c[b] = 4;
-    return c;
-}();
-
-// States: 0 accept, 1 reject, 2 one more 80..BF, 3 two more, 4 after E0 (A0..BF then one),
-// 5 after ED (80..9F then one), 6 three more, 7 after F0 (90..BF then two), 8 after F4 (80..8F
-// then two). Columns are the byte classes 0..11.
-constexpr std::uint8_t kNext[9][12] = {
-    {0, 1, 1, 1, 1, 2, 4, 3, 5, 7, 6, 8},  // accept
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // reject
-    {1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 1, 1, 2, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 3, 3, 3, 1, 1, 1, 1, 1, 1, 1, 1}, {1, 1, 3, 3, 1, 1, 1, 1, 1, 1, 1, 1},
-    {1, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
-};
-
-}  // namespace
-
 bool isValidUtf8(std::string_view bytes) {
+    // The well-formed sequences of the Unicode standard (table 3-7): the lead byte fixes the
+    // length and the range of the second byte; every later byte is 80..BF.
+    struct Lead {
+        std::uint8_t length, low, high;
+    };
+    static constexpr auto kLeads = [] {
+        std::array<Lead, 256> t{};
+        for (int b = 0xC2; b <= 0xDF; ++b)
+            t[b] = {2, 0x80, 0xBF};
+        for (int b = 0xE0; b <= 0xEF; ++b)
+            t[b] = {3, 0x80, 0xBF};
+        t[0xE0] = {3, 0xA0, 0xBF};  // no overlong forms
+        t[0xED] = {3, 0x80, 0x9F};  // no surrogates
+        for (int b = 0xF0; b <= 0xF4; ++b)
+            t[b] = {4, 0x80, 0xBF};
+        t[0xF0] = {4, 0x90, 0xBF};
+        t[0xF4] = {4, 0x80, 0x8F};  // nothing beyond U+10FFFF
+        return t;
+    }();
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
-    std::uint8_t state = kAccept;
     while (p < end) {
-        if (state == kAccept && end - p >= 8) {  // eight ASCII bytes at a time
+        if (end - p >= 8) {  // eight ASCII bytes at a time
             std::uint64_t word;
             std::memcpy(&word, p, 8);
             if ((word & 0x8080808080808080ull) == 0) {
@@ -69,10 +41,18 @@ bool isValidUtf8(std::string_view bytes) {
                 continue;
             }
         }
-        state = kNext[state][kByteClass[*p++]];
-        if (state == kReject) return false;
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const Lead lead = kLeads[*p];
+        if (lead.length == 0 || end - p < lead.length || p[1] < lead.low || p[1] > lead.high)
+            return false;
+        for (unsigned i = 2; i < lead.length; ++i)
+            if ((p[i] & 0xC0) != 0x80) return false;
+        p += lead.length;
     }
-    return state == kAccept;
+    return true;
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// Renders the window after a scan of the sample databases and saves it as a PNG:
-//   phonecarve-screenshot SAMPLES_DIR OUT.png
+// Renders the window after a scan of the sample databases and saves it as a PNG, and with a
+// third argument the scan-source dialog as well:
+//   phonecarve-screenshot SAMPLES_DIR OUT.png [DIALOG.png]
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLibraryInfo>
@@ -16,8 +17,8 @@
 #include "temp_dir.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: phonecarve-screenshot SAMPLES_DIR OUT.png\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: phonecarve-screenshot SAMPLES_DIR OUT.png [DIALOG.png]\n";
         return 2;
     }
     QApplication app(argc, argv);
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
 
     QTimer::singleShot(300, [&] {
         const std::string samples = argv[1];
+        if (argc == 4) {
+            window.scanDialog().show();
+            window.scanDialog().grab().save(argv[3]);
+        }
         prompter.files = {samples + "/mmssms.db"};
         window.scanDialog().BitBtn1Click();
         window.scanDialog().BitBtn2Click();
