@@ -45,6 +45,16 @@ bool isValidUtf8(std::string_view bytes) {
             ++p;
             continue;
         }
+        // Runs of Chinese text: three-byte characters led by E1..EC or EE..EF, whose second
+        // byte has the full 80..BF range, checked four bytes at a time.
+        while (end - p >= 4) {
+            std::uint32_t word;
+            std::memcpy(&word, p, 4);
+            const std::uint32_t lead = word & 0xFF;
+            if ((word & 0x00C0C0F0u) != 0x008080E0u || lead == 0xE0 || lead == 0xED) break;
+            p += 3;
+        }
+        if (p == end || *p < 0x80) continue;
         const Lead lead = kLeads[*p];
         if (lead.length == 0 || end - p < lead.length || p[1] < lead.low || p[1] > lead.high)
             return false;
