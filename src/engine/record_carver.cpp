@@ -31,10 +31,6 @@ bool fitsTextColumn(std::uint64_t v, std::uint32_t pageSize) {
 
 }  // namespace
 
-std::uint64_t CarvedRecord::serialType(std::uint32_t column) const {
-    return column == 0 || column >= serialTypes_->size() ? 0 : (*serialTypes_)[column];
-}
-
 std::string_view CarvedRecord::field(std::uint32_t column, FieldBuffer& buffer) const {
     if (column == 0 || column >= serialTypes_->size()) return {};
     const std::uint64_t t = (*serialTypes_)[column];

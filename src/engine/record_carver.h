@@ -33,7 +33,6 @@ class CarvedRecord {
     std::uint64_t position() const { return pos_; }  // image offset of column 1's serial type
     std::uint32_t headerLength() const { return headerLength_; }
     RecordState state() const { return state_; }
-    std::uint64_t serialType(std::uint32_t column) const;
     // The field text of a column; column 0 (the primary key) and unknown columns give "".
     // A text is a view of the image; a number or "NULL" is placed in `buffer`.
     std::string_view field(std::uint32_t column, FieldBuffer& buffer) const;
