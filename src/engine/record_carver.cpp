@@ -157,24 +157,21 @@ inline std::uint32_t RecordCarver::startMask(const std::uint8_t* at, std::uint64
 }
 
 void RecordCarver::loadCellStarts(std::span<const std::uint8_t> page) {
-    cellStarts_.clear();
+    normalAt_.assign((page.size() + 63) / 64, 0);
     if (page.empty() || page[0] != kTableLeafPage) return;
     const std::uint32_t cells = readBe16(page, 3).value_or(0);
     for (std::uint32_t i = 0; i < cells; ++i) {
         const auto start = readBe16(page, 8 + 2 * static_cast<std::uint64_t>(i));
         if (!start) break;  // more cells claimed than the page has room for
-        cellStarts_.push_back(*start);
+        // Room for the payload length, row id and header size varints and column 0's serial type.
+        for (std::uint32_t o = *start + 1u; o <= *start + 11u && o < page.size(); ++o)
+            normalAt_[o / 64] |= std::uint64_t{1} << (o % 64);
     }
-    std::sort(cellStarts_.begin(), cellStarts_.end());
 }
 
 RecordState RecordCarver::stateAt(std::uint32_t offsetInPage) const {
-    // Normal when a listed cell starts 1..11 bytes before: room for the payload length, row id
-    // and header size varints and column 0's serial type.
-    const std::uint32_t lowest = offsetInPage > 11 ? offsetInPage - 11 : 0;
-    const auto it = std::lower_bound(cellStarts_.begin(), cellStarts_.end(), lowest);
-    return it != cellStarts_.end() && *it < offsetInPage ? RecordState::Normal
-                                                         : RecordState::Deleted;
+    return (normalAt_[offsetInPage / 64] >> (offsetInPage % 64)) & 1 ? RecordState::Normal
+                                                                     : RecordState::Deleted;
 }
 
 void RecordCarver::carve(const DatabaseImage& image, CarveVisitor& visitor) {
@@ -200,7 +197,7 @@ void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart
     const auto bytes = image.bytes();
     const std::uint8_t* const data = bytes.data();
     const std::uint64_t pageEnd = pageStart + image.pageSize();
-    loadCellStarts(bytes.subspan(pageStart, image.pageSize()));
+    bool cellsLoaded = false;
 
     // The hot loop. The positions where the first columns fit are found sixteen at a time (pages
     // are multiples of 512 bytes), so most bytes are never looked at one by one.
@@ -220,6 +217,10 @@ void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart
             }
             record.pos_ = p;
             record.headerLength_ = headerLength;
+            if (!cellsLoaded) {
+                loadCellStarts(bytes.subspan(pageStart, image.pageSize()));
+                cellsLoaded = true;
+            }
             record.state_ = stateAt(static_cast<std::uint32_t>(p - pageStart));
             pos = p + (visitor.onRecord(record) == CarveStep::SkipHeader ? headerLength : 1);
         }

@@ -84,6 +84,8 @@ class RecordCarver {
     std::uint32_t startMask(const std::uint8_t* at, std::uint64_t room) const;
     void carvePage(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
                    CarvedRecord& record);
+    // Marks the offsets of the page where a record is normal; done for a page only once it has
+    // a record to judge.
     void loadCellStarts(std::span<const std::uint8_t> page);
     RecordState stateAt(std::uint32_t offsetInPage) const;
 
@@ -101,7 +103,8 @@ class RecordCarver {
     std::vector<PrefixColumn> prefix_;
     std::vector<std::uint64_t> serialTypes_;
     std::vector<std::uint64_t> bodyOffsets_;
-    std::vector<std::uint16_t> cellStarts_;  // sorted
+    // Bit o set: a record at offset o of the current page starts 1 to 11 bytes after a listed cell.
+    std::vector<std::uint64_t> normalAt_;
 };
 
 }  // namespace pc
