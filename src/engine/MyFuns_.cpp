@@ -71,20 +71,16 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-struct LocalTime {
-    CivilDate date;
-    std::int64_t secondOfDay;
-};
-
 constexpr std::int64_t kUtcPlus8 = 8 * 3600;
 
-LocalTime toUtcPlus8(std::int64_t ms) {
+}  // namespace
+
+JavaDateTime javaDateTime(std::int64_t ms) {
     const std::int64_t seconds = floorDiv(ms, 1000) + kUtcPlus8;
     const std::int64_t days = floorDiv(seconds, 86400);
-    return {civilFromDays(days), seconds - days * 86400};
+    const CivilDate date = civilFromDays(days);
+    return {date.year, date.month, date.day, seconds - days * 86400};
 }
-
-}  // namespace
 
 std::string_view FieldValueView(std::uint64_t t, std::span<const std::uint8_t> body,
                                 FieldBuffer& buffer) {
@@ -106,23 +102,22 @@ std::string_view FieldValueView(std::uint64_t t, std::span<const std::uint8_t> b
     return isValidUtf8(text) ? text : std::string_view();
 }
 
-std::string_view formatJavaTime(std::int64_t ms, FieldBuffer& buffer) {
-    const LocalTime lt = toUtcPlus8(ms);
+std::string_view formatJavaTime(const JavaDateTime& lt, FieldBuffer& buffer) {
     char* out = buffer.data();
     auto digits = [&](std::int64_t v, int width) {
         for (int i = width - 1; i >= 0; --i, v /= 10)
             out[i] = static_cast<char>('0' + v % 10);
         out += width;
     };
-    if (lt.date.year >= 0 && lt.date.year <= 9999) {
-        digits(lt.date.year, 4);
+    if (lt.year >= 0 && lt.year <= 9999) {
+        digits(lt.year, 4);
     } else {
-        out = std::to_chars(out, buffer.data() + 12, lt.date.year).ptr;
+        out = std::to_chars(out, buffer.data() + 12, lt.year).ptr;
     }
     *out++ = '-';
-    digits(lt.date.month, 2);
+    digits(lt.month, 2);
     *out++ = '-';
-    digits(lt.date.day, 2);
+    digits(lt.day, 2);
     if (lt.secondOfDay != 0) {
         *out++ = ' ';
         digits(lt.secondOfDay / 3600, 2);
@@ -132,10 +127,6 @@ std::string_view formatJavaTime(std::int64_t ms, FieldBuffer& buffer) {
         digits(lt.secondOfDay % 60, 2);
     }
     return {buffer.data(), static_cast<std::size_t>(out - buffer.data())};
-}
-
-std::int64_t JavaTimeYear(std::int64_t ms) {
-    return toUtcPlus8(ms).date.year;
 }
 
 std::optional<std::int64_t> parseDecimalInt64(std::string_view text) {

@@ -48,15 +48,28 @@ inline std::string FieldValueText(std::uint64_t serialType, std::span<const std:
     return std::string(FieldValueView(serialType, body, buffer));
 }
 
-// A Java millisecond count in UTC+8 as "yyyy-mm-dd hh:mm:ss", or "yyyy-mm-dd" at midnight.
-std::string_view formatJavaTime(std::int64_t ms, FieldBuffer& buffer);
+// A Java millisecond count taken apart in UTC+8 (the computer's own time zone plays no part).
+struct JavaDateTime {
+    std::int64_t year;
+    unsigned month, day;
+    std::int64_t secondOfDay;
+};
+JavaDateTime javaDateTime(std::int64_t ms);
+
+// As "yyyy-mm-dd hh:mm:ss", or "yyyy-mm-dd" at midnight.
+std::string_view formatJavaTime(const JavaDateTime& t, FieldBuffer& buffer);
+inline std::string_view formatJavaTime(std::int64_t ms, FieldBuffer& buffer) {
+    return formatJavaTime(javaDateTime(ms), buffer);
+}
 inline std::string JavaTimeToText(std::int64_t ms) {
     FieldBuffer buffer;
     return std::string(formatJavaTime(ms, buffer));
 }
 
 // The calendar year of a Java millisecond count in UTC+8.
-std::int64_t JavaTimeYear(std::int64_t ms);
+inline std::int64_t JavaTimeYear(std::int64_t ms) {
+    return javaDateTime(ms).year;
+}
 
 // A decimal integer with an optional sign, nothing else; nullopt when the text is not one or
 // does not fit in 64 bits.

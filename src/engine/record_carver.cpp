@@ -1,6 +1,7 @@
 #include "record_carver.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -36,6 +37,24 @@ std::string_view CarvedRecord::field(std::uint32_t column, FieldBuffer& buffer) 
     const std::uint64_t t = (*serialTypes_)[column];
     const std::uint64_t at = (*bodyOffsets_)[column];
     return FieldValueView(t, image_->bytes().subspan(at, *serialBodySize(t)), buffer);
+}
+
+FieldNumber CarvedRecord::number(std::uint32_t column) const {
+    using Kind = FieldNumber::Kind;
+    const std::uint64_t t =
+        column == 0 || column >= serialTypes_->size() ? 12 : (*serialTypes_)[column];
+    if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
+        const std::uint64_t at = (*bodyOffsets_)[column];
+        const std::uint64_t v =
+            t >= 8 ? t - 8 : *readBigEndian(image_->bytes(), at, *serialBodySize(t));
+        if (v > static_cast<std::uint64_t>(INT64_MAX)) return {Kind::Other, 0};  // as its text
+        return {Kind::Number, static_cast<std::int64_t>(v)};
+    }
+    FieldBuffer buffer;
+    const std::string_view text = field(column, buffer);
+    if (text.empty() || text == "NULL") return {Kind::Missing, 0};
+    const auto v = parseDecimalInt64(text);
+    return v ? FieldNumber{Kind::Number, *v} : FieldNumber{Kind::Other, 0};
 }
 
 RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequiredInt)

@@ -28,6 +28,12 @@ constexpr SerialTypeSet serialTypeSet(std::initializer_list<unsigned> types) {
     return set;
 }
 
+// A field as the scanners check it: missing ("NULL" or empty), a decimal integer, or other text.
+struct FieldNumber {
+    enum class Kind { Missing, Number, Other } kind;
+    std::int64_t value;  // for a Number
+};
+
 class CarvedRecord {
   public:
     std::uint64_t position() const { return pos_; }  // image offset of column 1's serial type
@@ -40,6 +46,8 @@ class CarvedRecord {
         FieldBuffer buffer;
         return std::string(field(column, buffer));
     }
+    // What the field's text says as a number, without making the text of an integer first.
+    FieldNumber number(std::uint32_t column) const;
 
   private:
     friend class RecordCarver;

@@ -44,23 +44,22 @@ const SignatureParams& CallLogScanner::params() const {
 }
 
 CarveStep CallLogScanner::examine(const CarvedRecord& record) {
-    FieldBuffer typeBuffer, dateBuffer;
-    const std::string_view typeText = record.field(wanted(kType), typeBuffer);
-    if (typeText.empty() || typeText == "NULL") return CarveStep::NextByte;
+    using Kind = FieldNumber::Kind;
+    const FieldNumber type = record.number(wanted(kType));
+    if (type.kind == Kind::Missing) return CarveStep::NextByte;
     // Values that are not numbers mean the header was not a call's: go on after it.
-    const auto type = parseDecimalInt64(typeText);
-    if (!type) return CarveStep::SkipHeader;
-    if (*type > kMaxType) return CarveStep::NextByte;
-    const auto date = parseDecimalInt64(record.field(wanted(kDate), dateBuffer));
-    if (!date) return CarveStep::SkipHeader;
-    const std::int64_t year = JavaTimeYear(*date);
-    if (year > kLastYear || year < kFirstYear) return CarveStep::NextByte;
+    if (type.kind == Kind::Other) return CarveStep::SkipHeader;
+    if (type.value > kMaxType) return CarveStep::NextByte;
+    const FieldNumber date = record.number(wanted(kDate));
+    if (date.kind != Kind::Number) return CarveStep::SkipHeader;
+    const JavaDateTime when = javaDateTime(date.value);
+    if (when.year > kLastYear || when.year < kFirstYear) return CarveStep::NextByte;
 
-    FieldBuffer nameBuffer, numberBuffer, durationBuffer, shownDate;
+    FieldBuffer nameBuffer, numberBuffer, durationBuffer, dateBuffer;
     keep(PCallValue{record.field(wanted(kName), nameBuffer),
-                    record.field(wanted(kNumber), numberBuffer), callTypeText(*type),
+                    record.field(wanted(kNumber), numberBuffer), callTypeText(type.value),
                     record.field(wanted(kDuration), durationBuffer),
-                    formatJavaTime(*date, shownDate), record.state(), record.position()});
+                    formatJavaTime(when, dateBuffer), record.state(), record.position()});
     return CarveStep::NextByte;
 }
 

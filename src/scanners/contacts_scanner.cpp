@@ -19,12 +19,11 @@ constexpr const char* kPhoneMime = "vnd.android.cursor.item/phone_v2";
 // Android keeps its common MIME types within the first eleven ids.
 constexpr std::int64_t kUsualMaxMimeId = 11;
 
-std::optional<std::int32_t> int32Of(std::string_view text) {
-    const auto v = parseDecimalInt64(text);
-    if (!v || *v < std::numeric_limits<std::int32_t>::min() ||
-        *v > std::numeric_limits<std::int32_t>::max())
+std::optional<std::int32_t> int32Of(const FieldNumber& n) {
+    if (n.kind != FieldNumber::Kind::Number || n.value < std::numeric_limits<std::int32_t>::min() ||
+        n.value > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
-    return static_cast<std::int32_t>(*v);
+    return static_cast<std::int32_t>(n.value);
 }
 
 }  // namespace
@@ -64,15 +63,17 @@ void ContactsScanner::readExtras(TSQLiteDatabase& db) {
 }
 
 CarveStep ContactsScanner::examine(const CarvedRecord& record) {
-    FieldBuffer mimeBuffer, rawBuffer;
-    const std::string_view mimeText = record.field(wanted(kMimetypeId), mimeBuffer);
-    if (mimeText.empty() || mimeText == "NULL") return CarveStep::NextByte;
-    const std::string_view rawText = record.field(wanted(kRawContactId), rawBuffer);
-    if (rawText.empty() || rawText == "NULL" || mimeText == "0") return CarveStep::NextByte;
-    const auto mime = int32Of(mimeText);
-    const auto raw = int32Of(rawText);
-    if (!mime || !raw || *mime > maxMimeId_) return CarveStep::NextByte;
-    rows_.push_back({*mime, *raw, record.text(wanted(kData1)),
+    using Kind = FieldNumber::Kind;
+    const FieldNumber mime = record.number(wanted(kMimetypeId));
+    if (mime.kind == Kind::Missing) return CarveStep::NextByte;
+    const FieldNumber raw = record.number(wanted(kRawContactId));
+    if (raw.kind == Kind::Missing || (mime.kind == Kind::Number && mime.value == 0))
+        return CarveStep::NextByte;
+    const auto mimeId = int32Of(mime);
+    const auto rawId = int32Of(raw);
+    if (!mimeId || !rawId || *mimeId > maxMimeId_) return CarveStep::NextByte;
+    FieldBuffer data1;
+    rows_.push_back({*mimeId, *rawId, std::string(record.field(wanted(kData1), data1)),
                      static_cast<std::uint8_t>(record.state() == RecordState::Deleted),
                      record.position()});
     return CarveStep::NextByte;

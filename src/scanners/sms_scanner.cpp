@@ -40,24 +40,24 @@ const SignatureParams& SmsScanner::params() const {
 }
 
 CarveStep SmsScanner::examine(const CarvedRecord& record) {
-    FieldBuffer typeBuffer, dateBuffer, shownDate;
-    const std::string_view typeText = record.field(wanted(kType), typeBuffer);
-    if (typeText.empty() || typeText == "NULL") return CarveStep::NextByte;
+    using Kind = FieldNumber::Kind;
+    const FieldNumber type = record.number(wanted(kType));
+    if (type.kind == Kind::Missing) return CarveStep::NextByte;
     // A type or date that is not a number passes its check; the sms table declares both as
     // required integers, so the carver only hands over numbers for them.
-    const auto type = parseDecimalInt64(typeText);
-    if (type && *type > kMaxType) return CarveStep::NextByte;
-    const std::string_view dateText = record.field(wanted(kDate), dateBuffer);
-    const auto date = parseDecimalInt64(dateText);
-    if (date) {
-        const std::int64_t year = JavaTimeYear(*date);
-        if (year > kLastYear || year < kFirstYear) return CarveStep::NextByte;
+    if (type.kind == Kind::Number && type.value > kMaxType) return CarveStep::NextByte;
+    const FieldNumber date = record.number(wanted(kDate));
+    std::optional<JavaDateTime> when;
+    if (date.kind == Kind::Number) {
+        when = javaDateTime(date.value);
+        if (when->year > kLastYear || when->year < kFirstYear) return CarveStep::NextByte;
     }
-    FieldBuffer addressBuffer, bodyBuffer;
-    keep(PSMSvalue{record.field(wanted(kAddress), addressBuffer),
-                   date ? formatJavaTime(*date, shownDate) : dateText,
-                   smsTypeText(type.value_or(0)), record.field(wanted(kBody), bodyBuffer),
-                   record.state(), record.position()});
+    FieldBuffer addressBuffer, dateBuffer, bodyBuffer;
+    keep(PSMSvalue{
+        record.field(wanted(kAddress), addressBuffer),
+        when ? formatJavaTime(*when, dateBuffer) : record.field(wanted(kDate), dateBuffer),
+        smsTypeText(type.kind == Kind::Number ? type.value : 0),
+        record.field(wanted(kBody), bodyBuffer), record.state(), record.position()});
     return CarveStep::NextByte;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "raw_image.h"
 #include "record_carver.h"
 #include "temp_dir.h"
@@ -220,6 +222,47 @@ TEST(RecordCarver, StopsAtThePageAfterAStopRequest) {
     EXPECT_TRUE(foundAt(found, img.pageStart(3) + 400));  // page 3 was carved to its end
     for (const Found& f : found)
         EXPECT_LT(f.pos, img.pageStart(4));
+}
+
+TEST(RecordCarver, ReadsAFieldAsANumberAsItsTextWouldRead) {
+    const char* sql = "CREATE TABLE t (_id INTEGER PRIMARY KEY,x,r INTEGER DEFAULT 0)";
+    using K = FieldNumber::Kind;
+    struct Case {
+        Bytes header;  // serial type of x, then r's (1: one byte, 0x2A)
+        Bytes body;    // x's body
+        K kind;
+        std::int64_t value;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{0x01, 0x01}, {0x05}, K::Number, 5},
+             {{0x08, 0x01}, {}, K::Number, 0},
+             {{0x00, 0x01}, {}, K::Missing, 0},
+             {{0x0D, 0x01}, {}, K::Missing, 0},                    // empty text
+             {{0x15, 0x01}, {'N', 'U', 'L', 'L'}, K::Missing, 0},  // the text "NULL"
+             {{0x11, 0x01}, {'1', '2'}, K::Number, 12},
+             {{0x11, 0x01}, {'a', 'b'}, K::Other, 0},
+             {{0x07, 0x01}, {0x40, 0x08, 0, 0, 0, 0, 0, 0}, K::Number, 3},  // 3.0 reads "3"
+             {{0x06, 0x01}, Bytes(8, 0xFF), K::Other, 0},  // beyond 64-bit signed, as its text
+         }) {
+        RawImage img(1024, 2);
+        Bytes rec = c.header;
+        rec.insert(rec.end(), c.body.begin(), c.body.end());
+        rec.push_back(0x2A);
+        img.bytes()[img.pageStart(1) + 99] = 0x0A;  // no candidate just before
+        img.put(img.pageStart(1) + 100, rec);
+        const auto sig = buildSignature(sql, byDefault());
+        Collector collect(sig.columnCount);
+        std::optional<FieldNumber> got;
+        collect.onFound = [&](const CarvedRecord& r) {
+            if (r.position() == img.pageStart(1) + 100) got = r.number(1);
+        };
+        carveImage(img, sql, &collect);
+        ASSERT_TRUE(got) << int(c.header[0]);
+        EXPECT_EQ(got->kind, c.kind) << int(c.header[0]);
+        if (c.kind == K::Number) {
+            EXPECT_EQ(got->value, c.value) << int(c.header[0]);
+        }
+    }
 }
 
 TEST(RecordCarver, GoesOnAfterTheHeaderWhenTheScannerAsks) {

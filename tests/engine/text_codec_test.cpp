@@ -17,12 +17,12 @@ TEST(Utf8Validation, AcceptsUnicodeAndRefusesMalformedBytes) {
         {"\xE4\xBD", false},          // cut short
         {"\x80", false},
         // Inside runs of three-byte characters, which are checked four bytes at a time.
-        {"中文\xE0\xA0\x80短信", true},    // U+0800
-        {"中文\xED\x9F\xBF短信", true},    // U+D7FF
-        {"中文\xED\xA0\x80短信", false},   // a surrogate
-        {"中文\xE0\x9F\xBF短信", false},   // overlong
-        {"中文短信\xE4\xBD", false},        // cut at the end of a run
-        {"中文\xE4\xBDx短信", false},       // cut inside a run
+        {"中文\xE0\xA0\x80短信", true},   // U+0800
+        {"中文\xED\x9F\xBF短信", true},   // U+D7FF
+        {"中文\xED\xA0\x80短信", false},  // a surrogate
+        {"中文\xE0\x9F\xBF短信", false},  // overlong
+        {"中文短信\xE4\xBD", false},      // cut at the end of a run
+        {"中文\xE4\xBDx短信", false},     // cut inside a run
     };
     for (const auto& [text, valid] : cases)
         EXPECT_EQ(isValidUtf8(text), valid) << text;
