@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "byte_order.h"
@@ -57,7 +57,8 @@ FieldNumber CarvedRecord::number(std::uint32_t column) const {
     return v ? FieldNumber{Kind::Number, *v} : FieldNumber{Kind::Other, 0};
 }
 
-RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequiredInt)
+RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequiredInt,
+                           Vectors vectors)
     : columns_(sig.columnCount > 1 ? sig.columnCount - 1 : 0),
       byteClass_(columns_ * 256, kReject),
       serialTypes_(std::max<std::size_t>(sig.columnCount, 1)),
@@ -91,6 +92,10 @@ RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequ
             prefix_.push_back(c);
         }
     }
+    vectors_ = vectors != Vectors::None;
+#if defined(__x86_64__)
+    if (vectors == Vectors::Widest && __builtin_cpu_supports("avx2")) block_ = 32;
+#endif
 }
 
 std::uint32_t RecordCarver::fitHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos,
@@ -132,7 +137,7 @@ bool RecordCarver::placeBody(std::uint64_t bodyStart, std::uint64_t imageSize) {
 
 inline std::uint32_t RecordCarver::startMask(const std::uint8_t* at, std::uint64_t room) const {
 #if defined(__SSE2__)
-    if (room >= 16 + prefix_.size()) {
+    if (vectors_ && room >= 16 + prefix_.size()) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i ones = _mm_cmpeq_epi8(zero, zero);
         __m128i single = ones;  // every column so far took one byte
@@ -174,6 +179,51 @@ inline std::uint32_t RecordCarver::startMask(const std::uint8_t* at, std::uint64
         mask |= (byteClass_[at[i]] != kReject ? 1u : 0u) << i;
     return mask;
 }
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) std::uint32_t RecordCarver::startMask32(const std::uint8_t* at,
+                                                                        std::uint64_t room) const {
+    if (room < 32 + prefix_.size())
+        return startMask(at, room) | (room > 16 ? startMask(at + 16, room - 16) << 16 : 0);
+    // The tests of startMask, thirty-two positions wide.
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i single = _mm256_cmpeq_epi8(zero, zero);
+    __m256i longer = zero;
+    for (std::size_t k = 0; k < prefix_.size(); ++k) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + k));
+        const PrefixColumn& c = prefix_[k];
+        __m256i fit;
+        if (c.rule == Rule::Integer) {
+            fit = _mm256_cmpeq_epi8(_mm256_subs_epu8(v, _mm256_set1_epi8(9)), zero);
+            for (unsigned i = 0; i < c.refusedCount; ++i)
+                fit = _mm256_andnot_si256(
+                    _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(c.refused[i]))), fit);
+        } else {
+            const __m256i lead = _mm256_and_si256(_mm256_cmpgt_epi8(zero, v),
+                                                  _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-128)));
+            longer = _mm256_or_si256(longer, _mm256_and_si256(single, lead));
+            if (c.rule == Rule::Text) {
+                const __m256i odd = _mm256_cmpeq_epi8(_mm256_and_si256(v, _mm256_set1_epi8(1)),
+                                                      _mm256_set1_epi8(1));
+                fit = _mm256_or_si256(
+                    _mm256_cmpeq_epi8(v, zero),
+                    _mm256_and_si256(odd, _mm256_cmpgt_epi8(v, _mm256_set1_epi8(12))));
+            } else {
+                fit = _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-1));
+                fit = _mm256_andnot_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(10)), fit);
+                fit = _mm256_andnot_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(11)), fit);
+            }
+        }
+        single = _mm256_and_si256(single, fit);
+        if (_mm256_movemask_epi8(single) == 0) break;
+    }
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(single, longer)));
+}
+#else
+std::uint32_t RecordCarver::startMask32(const std::uint8_t* at, std::uint64_t room) const {
+    return startMask(at, room) | (room > 16 ? startMask(at + 16, room - 16) << 16 : 0);
+}
+#endif
 
 void RecordCarver::loadCellStarts(std::span<const std::uint8_t> page) {
     normalAt_.assign((page.size() + 63) / 64, 0);
@@ -221,9 +271,11 @@ void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart
     // The hot loop. The positions where the first columns fit are found sixteen at a time (pages
     // are multiples of 512 bytes), so most bytes are never looked at one by one.
     std::uint64_t pos = pageStart;
-    for (std::uint64_t block = pageStart; block < pageEnd; block += 16) {
-        if (pos >= block + 16) continue;
-        std::uint32_t mask = startMask(data + block, bytes.size() - block);
+    for (std::uint64_t block = pageStart; block < pageEnd; block += block_) {
+        if (pos >= block + block_) continue;
+        const std::uint64_t room = bytes.size() - block;
+        std::uint32_t mask =
+            block_ == 32 ? startMask32(data + block, room) : startMask(data + block, room);
         if (pos > block) mask &= ~0u << (pos - block);
         while (mask != 0) {
             const std::uint64_t p = block + static_cast<unsigned>(__builtin_ctz(mask));

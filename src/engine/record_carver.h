@@ -69,8 +69,14 @@ class CarveVisitor {
 
 class RecordCarver {
   public:
+    // How the first test takes positions: the widest vectors the processor offers, 16 at a time
+    // (SSE2), or one by one on the first column alone; the narrower ones are there so that the
+    // three can be compared.
+    enum class Vectors { Widest, Sse2, None };
+
     // `refusedRequiredInt`: serial types that a required integer column may not hold.
-    RecordCarver(const ColumnSignature& signature, SerialTypeSet refusedRequiredInt);
+    RecordCarver(const ColumnSignature& signature, SerialTypeSet refusedRequiredInt,
+                 Vectors vectors = Vectors::Widest);
 
     void carve(const DatabaseImage& image, CarveVisitor& visitor);
 
@@ -90,6 +96,8 @@ class RecordCarver {
     bool placeBody(std::uint64_t bodyStart, std::uint64_t imageSize);
     // Bit i set: a record may start at at + i (i < 16). `room`: bytes readable from `at`.
     std::uint32_t startMask(const std::uint8_t* at, std::uint64_t room) const;
+    // The same for 32 positions, on processors with AVX2.
+    std::uint32_t startMask32(const std::uint8_t* at, std::uint64_t room) const;
     void carvePage(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
                    CarvedRecord& record);
     // Marks the offsets of the page where a record is normal; done for a page only once it has
@@ -109,6 +117,8 @@ class RecordCarver {
         std::uint8_t refused[10];
     };
     std::vector<PrefixColumn> prefix_;
+    unsigned block_ = 16;  // positions tested at once: 32 with AVX2
+    bool vectors_ = true;
     std::vector<std::uint64_t> serialTypes_;
     std::vector<std::uint64_t> bodyOffsets_;
     // Bit o set: a record at offset o of the current page starts 1 to 11 bytes after a listed cell.

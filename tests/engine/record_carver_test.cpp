@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 
 #include "raw_image.h"
 #include "record_carver.h"
@@ -262,6 +263,39 @@ TEST(RecordCarver, ReadsAFieldAsANumberAsItsTextWouldRead) {
         if (c.kind == K::Number) {
             EXPECT_EQ(got->value, c.value) << int(c.header[0]);
         }
+    }
+}
+
+TEST(RecordCarver, FindsTheSameRecordsWhateverItsVectorWidth) {
+    // A page of each kind of byte the prefix test sees: random bytes, small integers, zeros,
+    // and real records near the end of the image where the vectors no longer fit.
+    RawImage img(1024, 6);
+    std::mt19937 rng(7);
+    for (std::uint64_t i = img.pageStart(1); i < img.pageStart(2); ++i)
+        img.bytes()[i] = static_cast<std::uint8_t>(rng());
+    for (std::uint64_t i = img.pageStart(2); i < img.pageStart(3); ++i)
+        img.bytes()[i] = static_cast<std::uint8_t>(rng() % 12);
+    for (std::uint64_t i = img.pageStart(4); i < img.pageStart(5); ++i)
+        img.bytes()[i] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0x81 + rng() % 4 : rng() % 20);
+    for (std::uint64_t at : {img.pageStart(3) + 7, img.pageStart(5) + 1000, img.pageStart(6) - 9})
+        img.put(at, kRecord);
+    testing::TempDir dir;
+    img.writeTo(dir.file("db"));
+    const ImageLoad load = loadDatabaseImage(dir.file("db"));
+    for (const char* sql :
+         {kTable, "CREATE TABLE t (_id INTEGER PRIMARY KEY,a TEXT,b,c INTEGER,d TEXT)"}) {
+        const ColumnSignature sig = buildSignature(sql, byDefault());
+        using V = RecordCarver::Vectors;
+        std::vector<std::uint64_t> found[3];
+        for (V vectors : {V::None, V::Sse2, V::Widest}) {
+            Collector c(sig.columnCount);
+            RecordCarver(sig, serialTypeSet({0, 6, 7}), vectors).carve(*load.image, c);
+            for (const Found& f : c.found)
+                found[static_cast<int>(vectors)].push_back(f.pos);
+        }
+        EXPECT_EQ(found[1], found[2]) << sql;  // SSE2 and the widest
+        EXPECT_EQ(found[2], found[0]) << sql;  // the vectors and one position at a time
+        EXPECT_GT(found[0].size(), 3u) << sql;
     }
 }
 
