@@ -85,7 +85,7 @@ RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequ
             }
         }
         if (k < kPrefixColumns) {
-            PrefixColumn c{rules_.back(), 0, {}};
+            PrefixColumn c{rules_.back(), 0xFF, 0, {}};
             if (c.rule == Rule::Integer)
                 for (std::uint8_t t = 0; t < 10; ++t)
                     if (cls[t] == kReject) c.refused[c.refusedCount++] = t;
@@ -153,8 +153,11 @@ inline std::uint32_t RecordCarver::startMask(const std::uint8_t* at, std::uint64
                         _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c.refused[i]))), fit);
             } else {
                 // 0x81..0xFF (negative as signed bytes, above -128) lead a longer varint.
-                const __m128i lead =
-                    _mm_and_si128(_mm_cmplt_epi8(v, zero), _mm_cmpgt_epi8(v, _mm_set1_epi8(-128)));
+                // 0x81 up to the highest lead this column's varint can have.
+                const __m128i lead = _mm_and_si128(
+                    _mm_cmpeq_epi8(_mm_subs_epu8(_mm_set1_epi8(static_cast<char>(0x81)), v), zero),
+                    _mm_cmpeq_epi8(
+                        _mm_subs_epu8(v, _mm_set1_epi8(static_cast<char>(c.highestLead))), zero));
                 longer = _mm_or_si128(longer, _mm_and_si128(single, lead));
                 if (c.rule == Rule::Text) {  // 0, or odd from 13 to 127
                     const __m128i odd =
@@ -181,8 +184,8 @@ inline std::uint32_t RecordCarver::startMask(const std::uint8_t* at, std::uint64
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) std::uint32_t RecordCarver::startMask32(const std::uint8_t* at,
-                                                                        std::uint64_t room) const {
+__attribute__((target("avx2"))) inline std::uint32_t RecordCarver::startMask32(
+    const std::uint8_t* at, std::uint64_t room) const {
     if (room < 32 + prefix_.size())
         return startMask(at, room) | (room > 16 ? startMask(at + 16, room - 16) << 16 : 0);
     // The tests of startMask, thirty-two positions wide.
@@ -199,8 +202,11 @@ __attribute__((target("avx2"))) std::uint32_t RecordCarver::startMask32(const st
                 fit = _mm256_andnot_si256(
                     _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(c.refused[i]))), fit);
         } else {
-            const __m256i lead = _mm256_and_si256(_mm256_cmpgt_epi8(zero, v),
-                                                  _mm256_cmpgt_epi8(v, _mm256_set1_epi8(-128)));
+            const __m256i lead = _mm256_and_si256(
+                _mm256_cmpeq_epi8(_mm256_subs_epu8(_mm256_set1_epi8(static_cast<char>(0x81)), v),
+                                  zero),
+                _mm256_cmpeq_epi8(
+                    _mm256_subs_epu8(v, _mm256_set1_epi8(static_cast<char>(c.highestLead))), zero));
             longer = _mm256_or_si256(longer, _mm256_and_si256(single, lead));
             if (c.rule == Rule::Text) {
                 const __m256i odd = _mm256_cmpeq_epi8(_mm256_and_si256(v, _mm256_set1_epi8(1)),
@@ -244,6 +250,11 @@ RecordState RecordCarver::stateAt(std::uint32_t offsetInPage) const {
 }
 
 void RecordCarver::carve(const DatabaseImage& image, CarveVisitor& visitor) {
+    // A text's serial type is at most the page size, so its varint has at most 3 bytes and its
+    // first byte is at most this; untyped columns may hold anything.
+    const unsigned textLead = std::max(0x84u, std::min(0xFFu, 0x80u + (image.pageSize() >> 7)));
+    for (PrefixColumn& c : prefix_)
+        c.highestLead = static_cast<std::uint8_t>(c.rule == Rule::Text ? textLead : 0xFF);
     CarvedRecord record;
     record.image_ = &image;
     record.serialTypes_ = &serialTypes_;
@@ -257,25 +268,30 @@ void RecordCarver::carve(const DatabaseImage& image, CarveVisitor& visitor) {
             released = pageStart;
         }
         // A record without columns to test is nothing to look for.
-        if (columns_ > 0) carvePage(image, pageStart, visitor, record);
+        if (columns_ == 0) continue;
+        if (block_ == 32)
+            carvePageAvx2(image, pageStart, visitor, record);
+        else
+            carvePage(image, pageStart, visitor, record);
     }
 }
 
-void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart,
-                             CarveVisitor& visitor, CarvedRecord& record) {
+// The hot loop. The positions where the first columns fit are found a vector at a time (pages are
+// multiples of 512 bytes), so most bytes are never looked at one by one. Inlined into one
+// function per vector width, so that the wide one is compiled for its instruction set.
+template <unsigned Block, typename Mask>
+[[gnu::always_inline]] inline void RecordCarver::carveBlocks(const DatabaseImage& image,
+                                                             std::uint64_t pageStart,
+                                                             CarveVisitor& visitor,
+                                                             CarvedRecord& record, Mask startAt) {
     const auto bytes = image.bytes();
     const std::uint8_t* const data = bytes.data();
     const std::uint64_t pageEnd = pageStart + image.pageSize();
     bool cellsLoaded = false;
-
-    // The hot loop. The positions where the first columns fit are found sixteen at a time (pages
-    // are multiples of 512 bytes), so most bytes are never looked at one by one.
     std::uint64_t pos = pageStart;
-    for (std::uint64_t block = pageStart; block < pageEnd; block += block_) {
-        if (pos >= block + block_) continue;
-        const std::uint64_t room = bytes.size() - block;
-        std::uint32_t mask =
-            block_ == 32 ? startMask32(data + block, room) : startMask(data + block, room);
+    for (std::uint64_t block = pageStart; block < pageEnd; block += Block) {
+        if (pos >= block + Block) continue;
+        std::uint32_t mask = startAt(data + block, bytes.size() - block);
         if (pos > block) mask &= ~0u << (pos - block);
         while (mask != 0) {
             const std::uint64_t p = block + static_cast<unsigned>(__builtin_ctz(mask));
@@ -297,5 +313,30 @@ void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart
         }
     }
 }
+
+void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart,
+                             CarveVisitor& visitor, CarvedRecord& record) {
+    carveBlocks<16>(
+        image, pageStart, visitor, record,
+        [this](const std::uint8_t* at, std::uint64_t room) { return startMask(at, room); });
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void RecordCarver::carvePageAvx2(const DatabaseImage& image,
+                                                                 std::uint64_t pageStart,
+                                                                 CarveVisitor& visitor,
+                                                                 CarvedRecord& record) {
+    carveBlocks<32>(
+        image, pageStart, visitor,
+        record, [this](const std::uint8_t* at, std::uint64_t room) __attribute__((target("avx2"))) {
+            return startMask32(at, room);
+        });
+}
+#else
+void RecordCarver::carvePageAvx2(const DatabaseImage& image, std::uint64_t pageStart,
+                                 CarveVisitor& visitor, CarvedRecord& record) {
+    carvePage(image, pageStart, visitor, record);
+}
+#endif
 
 }  // namespace pc

@@ -100,6 +100,11 @@ class RecordCarver {
     std::uint32_t startMask32(const std::uint8_t* at, std::uint64_t room) const;
     void carvePage(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
                    CarvedRecord& record);
+    void carvePageAvx2(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
+                       CarvedRecord& record);
+    template <unsigned Block, typename Mask>
+    void carveBlocks(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
+                     CarvedRecord& record, Mask mask);
     // Marks the offsets of the page where a record is normal; done for a page only once it has
     // a record to judge.
     void loadCellStarts(std::span<const std::uint8_t> page);
@@ -113,6 +118,7 @@ class RecordCarver {
     // lets its position through to the full test.
     struct PrefixColumn {
         Rule rule;
+        std::uint8_t highestLead;   // the highest first byte of a longer varint it may hold
         std::uint8_t refusedCount;  // integer columns: serial types 0..9 they refuse
         std::uint8_t refused[10];
     };
