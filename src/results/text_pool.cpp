@@ -1,6 +1,9 @@
 #include "text_pool.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
+#include <new>
 
 namespace pc {
 
@@ -12,7 +15,10 @@ std::string_view TextPool::keep(std::string_view text) {
         return {own.get(), text.size()};
     }
     if (kChunk - used_ < text.size()) {
-        chunks_.push_back(std::make_unique<char[]>(kChunk));
+        auto* chunk = static_cast<char*>(std::aligned_alloc(kChunk, kChunk));
+        if (!chunk) throw std::bad_alloc();
+        ::madvise(chunk, kChunk, MADV_HUGEPAGE);
+        chunks_.emplace_back(chunk);
         used_ = 0;
     }
     char* at = chunks_.back().get() + used_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "result_store.h"
+#include "text_pool.h"
 
 namespace pc {
 namespace {
@@ -55,6 +56,20 @@ TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
     EXPECT_EQ(store.offsetAt(CategoryCode::CallLog, 0), 9u);
     for (CategoryCode c : kAllCategories)
         EXPECT_EQ(rowFieldNames(c).size(), store.rowCells(c, 0).size);
+}
+
+TEST(TextPool, KeepsEveryTextAcrossChunksAndForBigOnes) {
+    TextPool pool;
+    std::vector<std::pair<std::string, std::string_view>> kept;
+    for (int i = 0; i < 3000; ++i) {
+        // Small texts fill several chunks; every hundredth is past a quarter chunk.
+        const std::size_t size = i % 100 == 99 ? 600000 : static_cast<std::size_t>(i * 7919 % 3000);
+        const std::string text(size, static_cast<char>('a' + i % 26));
+        kept.emplace_back(text, pool.keep(text));
+    }
+    for (const auto& [text, view] : kept)
+        ASSERT_EQ(view, text);
+    EXPECT_TRUE(pool.keep("").empty());
 }
 
 }  // namespace
