@@ -279,7 +279,7 @@ bool TMain::readSettings() {
     const std::string todayText =
         QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
     title_ = readProfileString(ini, "main", "title", kProductTitle);
-    storedVersion_ = readProfileString(ini, "main", "ver", "0");
+    const std::string storedVersion = readProfileString(ini, "main", "ver", "0");
     const std::string lastDate = readProfileString(ini, "main", "date", todayText);
     // A command that waits for a phone to be authorised must not hold the program for ever.
     adbTimeoutSeconds_ = std::atoi(readProfileString(ini, "main", "adbtimeout", "300").c_str());
@@ -297,7 +297,7 @@ bool TMain::readSettings() {
     if (lastDate != todayText) {
         const UpdateContext context{appDir_, todayText, prompter_, *server_,
                                     options_.startDetached};
-        if (UpdateCheck(storedVersion_, context)) {
+        if (UpdateCheck(storedVersion, context)) {
             endRequested_ = true;
             if (options_.terminate) options_.terminate();
         }

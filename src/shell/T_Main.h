@@ -124,7 +124,6 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     Prompter& prompter_;
     std::string appDir_;
     std::string title_;
-    std::string storedVersion_;
     int adbTimeoutSeconds_ = 300;
     std::string installationId_;
     bool endRequested_ = false;
