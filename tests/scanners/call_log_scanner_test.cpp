@@ -5,6 +5,7 @@
 
 #include "call_log_scanner.h"
 #include "contacts_fixture.h"
+#include "hand_written_table.h"
 #include "record_bytes.h"
 #include "scan_runner.h"
 #include "temp_dir.h"
@@ -80,16 +81,11 @@ TEST_P(CallLogRecovery, FindsEveryLiveCallAndTheDeletedOnesStillInTheFile) {
             headers.insert({c.number, testing::utcPlus8Text(c.date), callTypeText(c.type)});
         }
     }
-    int noise = 0;
-    for (const PCallValue& r : run.store.CallLogRecords()) {
-        if (written.count(keyOf(r))) continue;
-        if (headers.count({std::string(r.number), std::string(r.date), std::string(r.type)})) {
-            EXPECT_EQ(r.state, RecordState::Deleted)
-                << "a live call with a damaged field: " << r.offset;
-            continue;
-        }
-        ++noise;
-    }
+    const int noise = testing::countNoise(
+        run.store.CallLogRecords(), written, headers, [](const PCallValue& r) { return keyOf(r); },
+        [](const PCallValue& r) {
+            return std::tuple{std::string(r.number), std::string(r.date), std::string(r.type)};
+        });
     EXPECT_LE(noise * 100, run.store.count(CategoryCode::CallLog)) << noise << " rows of noise";
     EXPECT_EQ(run.host.logRows.back().rfind("扫描完成,共找到 ", 0), 0u);
 }
@@ -102,34 +98,21 @@ INSTANTIATE_TEST_SUITE_P(AndroidLayouts, CallLogRecovery,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A hand-made `calls` table: only the columns the rules look at.
-class CallRows : public ::testing::Test {
+class CallRows : public testing::HandWrittenTable<CallLogScanner> {
   protected:
-    void make(const std::string& sql) {
-        db_ = std::make_unique<fx::SqliteDb>(path());
-        db_->exec(sql);
-    }
-    void add(const std::vector<fx::Value>& row) { fx::insertRow(*db_, "calls", row); }
-    ScanRun& scan() {
-        db_.reset();
-        testing::runScan(run_, scanner_, CategoryCode::CallLog, path());
-        return run_;
-    }
+    CallRows() : HandWrittenTable(CategoryCode::CallLog, "calls") {}
+    // The values in column order.
+    void add(const std::vector<fx::Value>& row) { fx::insertRow(db(), "calls", row); }
     std::set<Key> found() const {
         std::set<Key> out;
         for (const PCallValue& r : run_.store.CallLogRecords())
             out.insert(keyOf(r));
         return out;
     }
-    std::string path() const { return dir_.file("calllog.db"); }
-
-    TempDir dir_;
-    std::unique_ptr<fx::SqliteDb> db_;
-    ScanRun run_;
-    CallLogScanner scanner_;
 };
 
 TEST_F(CallRows, KeepsTypesUpTo144AndYearsFrom2000To2099) {
-    make(
+    create(
         "CREATE TABLE calls (_id INTEGER PRIMARY KEY,number TEXT,date INTEGER,duration "
         "INTEGER,type INTEGER,name TEXT)");
     const std::int64_t may2013 = 1368748800000;
@@ -161,7 +144,7 @@ TEST_F(CallRows, KeepsTypesUpTo144AndYearsFrom2000To2099) {
 TEST_F(CallRows, RequiresDefaultedColumnsUnlessDefaultNullAndAlwaysDateAndType) {
     // `a` has a DEFAULT, so a NULL there is refused; `b` has DEFAULT NULL, so it may be NULL;
     // `date` is required by its name although its DEFAULT is NULL.
-    make(
+    create(
         "CREATE TABLE calls (_id INTEGER PRIMARY KEY,number TEXT,a INTEGER DEFAULT 0,b INTEGER "
         "DEFAULT NULL,date INTEGER DEFAULT NULL,type INTEGER)");
     using V = fx::Value;
@@ -173,7 +156,7 @@ TEST_F(CallRows, RequiresDefaultedColumnsUnlessDefaultNullAndAlwaysDateAndType) 
 }
 
 TEST_F(CallRows, EndsEarlyWithoutACallsTable) {
-    make("CREATE TABLE other (x INTEGER)");
+    create("CREATE TABLE other (x INTEGER)");
     scan();
     EXPECT_EQ(run_.outcome, ScanOutcome::EndedEarly);
     EXPECT_EQ(run_.host.messages,

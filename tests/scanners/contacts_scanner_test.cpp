@@ -5,6 +5,7 @@
 
 #include "contacts_fixture.h"
 #include "contacts_scanner.h"
+#include "hand_written_table.h"
 #include "record_bytes.h"
 #include "scan_runner.h"
 #include "temp_dir.h"
@@ -127,44 +128,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A contacts database whose `data` rows a test writes and deletes by hand.
-class ContactRows : public ::testing::Test {
+class ContactRows : public testing::HandWrittenTable<ContactsScanner> {
   protected:
-    void SetUp() override {
-        db_ = fx::createAndroidDb(path(), fx::AndroidSchema::contacts2_old, {});
-        columns_ = fx::tableColumns(*db_, "data");
-    }
+    ContactRows() : HandWrittenTable(CategoryCode::Contacts, "data") {}
+    void SetUp() override { create(fx::AndroidSchema::contacts2_old); }
     void add(std::int64_t id, std::int64_t mime, std::int64_t raw, const std::string& data1) {
-        std::vector<fx::Value> row;
-        for (const auto& c : columns_) {
-            if (c == "_id")
-                row.emplace_back(id);
-            else if (c == "mimetype_id")
-                row.emplace_back(mime);
-            else if (c == "raw_contact_id")
-                row.emplace_back(raw);
-            else if (c == "data1")
-                row.emplace_back(data1);
-            else if ((c.rfind("data", 0) == 0 && c != "data_version") || c == "package_id")
-                row.emplace_back(nullptr);
-            else
-                row.emplace_back(std::int64_t{0});
-        }
-        fx::insertRow(*db_, "data", row);
+        HandWrittenTable::add(
+            {{"_id", id}, {"mimetype_id", mime}, {"raw_contact_id", raw}, {"data1", data1}},
+            [](const std::string& c) {
+                const bool nullable =
+                    (c.rfind("data", 0) == 0 && c != "data_version") || c == "package_id";
+                return nullable ? Value{nullptr} : Value{std::int64_t{0}};
+            });
     }
-    void remove(std::int64_t id) { db_->query("DELETE FROM data WHERE _id = ?", {id}); }
-    ScanRun& scan() {
-        db_.reset();
-        testing::runScan(run_, scanner_, CategoryCode::Contacts, path());
-        return run_;
-    }
-    std::string path() const { return dir_.file("contacts2.db"); }
+    void remove(std::int64_t id) { db().query("DELETE FROM data WHERE _id = ?", {id}); }
 
     static constexpr std::int64_t kName = 7, kPhone = 5, kEmail = 1;  // Android 4.4's ids
-    TempDir dir_;
-    std::unique_ptr<fx::SqliteDb> db_;
-    std::vector<std::string> columns_;
-    ScanRun run_;
-    ContactsScanner scanner_;
 };
 
 TEST_F(ContactRows, JoinsNamesAndPhonesAsTheRowsWereFound) {

@@ -3,6 +3,7 @@
 #include <set>
 #include <tuple>
 
+#include "hand_written_table.h"
 #include "record_bytes.h"
 #include "scan_runner.h"
 #include "sms_fixture.h"
@@ -104,16 +105,11 @@ TEST_P(SmsRecovery, FindsEveryLiveMessageAndTheDeletedOnesStillInTheFile) {
             headers.insert({m.address, testing::utcPlus8Text(m.date), smsTypeText(m.type)});
         }
     }
-    int noise = 0;
-    for (const PSMSvalue& r : run.store.SmsRecords()) {
-        if (generated.count(keyOf(r))) continue;
-        if (headers.count({std::string(r.address), std::string(r.date), std::string(r.type)})) {
-            EXPECT_EQ(r.state, RecordState::Deleted)
-                << "a live row with a damaged body: " << r.offset;
-            continue;
-        }
-        ++noise;
-    }
+    const int noise = testing::countNoise(
+        run.store.SmsRecords(), generated, headers, [](const PSMSvalue& r) { return keyOf(r); },
+        [](const PSMSvalue& r) {
+            return std::tuple{std::string(r.address), std::string(r.date), std::string(r.type)};
+        });
     EXPECT_LE(noise * 200, run.store.count(CategoryCode::Sms)) << noise << " rows of noise";
 
     std::int32_t deleted = 0;
@@ -139,46 +135,23 @@ INSTANTIATE_TEST_SUITE_P(AndroidLayouts, SmsRecovery,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A small database whose rows a test writes by hand.
-class SmsRows : public ::testing::Test {
+class SmsRows : public testing::HandWrittenTable<SmsScanner> {
   protected:
-    void SetUp() override {
-        db_ = fx::createAndroidDb(path(), fx::AndroidSchema::mmssms_new, {});
-        columns_ = fx::tableColumns(*db_, "sms");
-    }
+    SmsRows() : HandWrittenTable(CategoryCode::Sms, "sms") {}
+    void SetUp() override { create(fx::AndroidSchema::mmssms_new); }
     void add(std::int64_t id, std::int64_t date, std::int64_t type, const std::string& body) {
-        std::vector<fx::Value> row;
-        for (const auto& c : columns_) {
-            if (c == "_id")
-                row.emplace_back(id);
-            else if (c == "thread_id")
-                row.emplace_back(std::int64_t{1});
-            else if (c == "address")
-                row.emplace_back(std::string("10086"));
-            else if (c == "date")
-                row.emplace_back(date);
-            else if (c == "type")
-                row.emplace_back(type);
-            else if (c == "body")
-                row.emplace_back(body);
-            else if (c == "subject" || c == "person" || c == "creator" || c == "service_center")
-                row.emplace_back(nullptr);
-            else
-                row.emplace_back(std::int64_t{0});
-        }
-        fx::insertRow(*db_, "sms", row);
+        HandWrittenTable::add({{"_id", id},
+                               {"thread_id", std::int64_t{1}},
+                               {"address", std::string("10086")},
+                               {"date", date},
+                               {"type", type},
+                               {"body", body}},
+                              [](const std::string& c) {
+                                  const bool nullable = c == "subject" || c == "person" ||
+                                                        c == "creator" || c == "service_center";
+                                  return nullable ? Value{nullptr} : Value{std::int64_t{0}};
+                              });
     }
-    ScanRun& scan() {
-        db_.reset();
-        testing::runScan(run_, scanner_, CategoryCode::Sms, path());
-        return run_;
-    }
-    std::string path() const { return dir_.file("mmssms.db"); }
-
-    TempDir dir_;
-    std::unique_ptr<fx::SqliteDb> db_;
-    std::vector<std::string> columns_;
-    ScanRun run_;
-    SmsScanner scanner_;
 };
 
 TEST_F(SmsRows, KeepsTypesUpToNineAndYearsFrom1979To2099) {
@@ -222,7 +195,6 @@ TEST_F(SmsRows, ReportsTheScanAsTheWindowShowsIt) {
 TEST_F(SmsRows, StopsAtTheNextPageAndStillEndsTheScan) {
     for (int i = 1; i <= 300; ++i)
         add(i, 1368748800000 + i * 1000, 1, std::string(200, 'x'));
-    db_.reset();
     run_.host.onPage = [&](std::uint32_t page) {
         if (page == 5) run_.state.ScanHalted = 1;  // the stop command, pressed during page 5
     };

@@ -1,6 +1,9 @@
 // Runs one category scan headlessly and keeps what it reported.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <set>
 #include <string>
 
 #include "category_scanner.h"
@@ -26,6 +29,25 @@ void runScan(ScanRun& run, CategoryScanner& scanner, CategoryCode code, const st
 // The file's bytes after its first page, where the carver looks.
 bool bytesOccurAfterFirstPage(const std::vector<std::uint8_t>& file, std::uint32_t pageSize,
                               const std::vector<std::uint8_t>& needle);
+
+// Found rows that match no row a test wrote. One whose header fields (`head`) match a written
+// row is a stale copy that a later cell partly overwrote, and must have been found deleted; the
+// rest are headers that merely look like the table's, counted as noise.
+template <typename Rows, typename Full, typename Head, typename FullOf, typename HeadOf>
+int countNoise(const Rows& rows, const std::set<Full>& written, const std::set<Head>& headers,
+               FullOf full, HeadOf head) {
+    int noise = 0;
+    for (const auto& r : rows) {
+        if (written.count(full(r))) continue;
+        if (headers.count(head(r))) {
+            EXPECT_EQ(r.state, RecordState::Deleted)
+                << "a live row with a damaged field at " << r.offset;
+            continue;
+        }
+        ++noise;
+    }
+    return noise;
+}
 
 // A millisecond timestamp as the scanners render it, worked out independently with gmtime.
 std::string utcPlus8Text(std::int64_t ms);
