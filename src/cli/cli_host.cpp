@@ -38,7 +38,7 @@ void CliHost::rowAdded(CategoryCode code, std::uint32_t index) {
 }
 
 void CliHost::log(const std::string& message) {
-    if (message != "扫描... ") note(message);
+    note(path_ + ": " + message);
 }
 
 void CliHost::pageReached(std::uint32_t page) {

@@ -37,7 +37,6 @@ class ReportListModel : public QAbstractTableModel {
     void setTicks(const std::vector<int>& rows, bool ticked);
     bool ticked(int row) const { return ticks_.at(static_cast<std::size_t>(row)); }
 
-    std::optional<CategoryCode> category() const { return code_; }
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -404,9 +404,7 @@ int TMain::runHiddenCommand(const std::string& commandLine) {
     CommandWait wait;
     wait.limit = std::chrono::seconds(adbTimeoutSeconds_);
     wait.whileWaiting = [this] {
-        if (pumpClock_.elapsed() < kPumpIntervalMs) return;
-        pumpClock_.restart();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (pumpDue()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     return RunCommand(commandLine, 0, wait);
 }
@@ -509,9 +507,14 @@ void TMain::pageReached(std::uint32_t page) {
     pumpEvents();
 }
 
-void TMain::pumpEvents() {
-    if (pumpClock_.elapsed() < kPumpIntervalMs) return;
+bool TMain::pumpDue() {
+    if (pumpClock_.elapsed() < kPumpIntervalMs) return false;
     pumpClock_.restart();
+    return true;
+}
+
+void TMain::pumpEvents() {
+    if (!pumpDue()) return;
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
     model_->flushQueuedRows();
     QCoreApplication::processEvents();

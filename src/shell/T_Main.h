@@ -70,7 +70,6 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     ReportListModel& reportList() { return *model_; }
     std::uint8_t ScanHalted() const { return state_.ScanHalted; }
     const std::string& AppDir() const { return appDir_; }
-    const std::string& ProgramTitle() const { return title_; }
 
     // ScanHost
     void clearRows() override;
@@ -116,6 +115,8 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void buildStatusBar();
     bool readSettings();  // false when config.ini could not be written
     void scanCategory(CategoryCode code);
+    // True at most every 20 ms: events then run during long work on the window's thread.
+    bool pumpDue();
     void logRow(const QString& date, const QString& time, const std::string& message);
     QAction* action(const char* name, const char* text, const QKeySequence& key,
                     void (TMain::*slot)());

@@ -169,11 +169,20 @@ TEST_F(Cli, ScansContactsSmsAndCallsInThatOrderWhateverTheOptionOrder) {
         }
     }
     EXPECT_EQ(order, (std::vector<std::string>{"contacts", "sms", "calls"}));
+    // Each file's log rows name it: when its scan starts and what it found.
     const auto log = lines(r.err);
-    ASSERT_EQ(log.size(), 3u) << r.err;
-    EXPECT_NE(log[0].find("条联系人"), std::string::npos);
-    EXPECT_NE(log[1].find("条短信"), std::string::npos);
-    EXPECT_NE(log[2].find("条通话记录"), std::string::npos);
+    ASSERT_EQ(log.size(), 6u) << r.err;
+    const std::pair<std::string, const char*> expected[] = {
+        {dir_.file("contacts2.db"), "扫描... "},
+        {dir_.file("contacts2.db"), "条联系人"},
+        {sms(), "扫描... "},
+        {sms(), "条短信"},
+        {dir_.file("calllog.db"), "扫描... "},
+        {dir_.file("calllog.db"), "条通话记录"}};
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].rfind(expected[i].first + ": ", 0), 0u) << log[i];
+        EXPECT_NE(log[i].find(expected[i].second), std::string::npos) << log[i];
+    }
 }
 
 TEST_F(Cli, GoesOnWithTheOtherCategoriesWhenOneFileIsNotADatabase) {

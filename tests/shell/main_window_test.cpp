@@ -314,6 +314,22 @@ class MainWindowTest : public QObject {
             items << (a->isSeparator() ? "-" : a->text());
         QCOMPARE(items, QStringList({"Recover Checked", "-", "Select All", "Check All",
                                      "Uncheck All", "Check Selected", "Uncheck Selected"}));
+        // The tick commands act on the listed rows, which nothing else reads.
+        f.run(smsDb(f.dir));
+        auto* list = f.child<QTableView>("ListView1");
+        list->selectionModel()->select(list->model()->index(1, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f.child<QAction>("N9")->trigger();  // Check Selected
+        QVERIFY(!f.window->reportList().ticked(0) && f.window->reportList().ticked(1));
+        f.child<QAction>("N8")->trigger();  // Check All
+        QVERIFY(f.window->reportList().ticked(0));
+        f.child<QAction>("N28")->trigger();  // Uncheck Selected
+        QVERIFY(f.window->reportList().ticked(0) && !f.window->reportList().ticked(1));
+        f.child<QAction>("N10")->trigger();  // Uncheck All
+        QVERIFY(!f.window->reportList().ticked(0));
+        f.child<QAction>("SelectAll1")->trigger();
+        QCOMPARE(list->selectionModel()->selectedRows().size(), list->model()->rowCount());
+
         f.child<QToolButton>("ToolButton8")->click();
         QCOMPARE(f.opened.size(), std::size_t{1});
         QVERIFY(f.opened[0].toLocalFile().endsWith("help.html"));
