@@ -7,7 +7,6 @@
 
 #include "android_schemas.h"
 #include "column_signature.h"
-#include "memory_file.h"
 #include "record_carver.h"
 
 namespace {
@@ -44,11 +43,11 @@ std::vector<Table> tables() {
 }
 
 struct Collect : pc::CarveVisitor {
-    bool onPage(std::uint32_t) override { return true; }
-    pc::CarveStep onRecord(const pc::CarvedRecord& r) override {
+    pc::CarveStep onRecord(const pc::CarvedRecord& r, const pc::CarvedOverflow& o) override {
         found.push_back(r.position());
         found.push_back(r.headerLength());
-        found.push_back(static_cast<std::uint64_t>(r.state()));
+        found.push_back(o.payloadSize);
+        found.push_back(o.firstPage);
         for (std::uint32_t c = 1; c < columns; ++c)
             texts += r.text(c) + '\x1F';
         return pc::CarveStep::NextByte;
@@ -62,24 +61,21 @@ struct Collect : pc::CarveVisitor {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::vector<Table> all = tables();
-    if (size < 2) return 0;
-    // A 512-byte first page the carver never reads, then the input as pages.
-    std::vector<std::uint8_t> file(512, 0);
-    std::copy_n("SQLite format 3", 16, file.begin());
-    file[16] = 0x02;  // page size 512
-    file[18] = file[19] = 1;
-    file.insert(file.end(), data + 1, data + size);
-    pc::fuzz::MemoryFile memory(file.data(), file.size());
-    const pc::ImageLoad load = pc::loadDatabaseImage(memory.path());
-    if (!load.image) return 0;
-
+    if (size < 3) return 0;
+    // The input after two bytes as pages of 512 bytes, each carved whole; the second byte leaves
+    // some of the last page's end to the reserved bytes.
+    const std::vector<std::uint8_t> bytes(data + 2, data + size);
+    const std::uint32_t pageSize = 512;
+    const std::uint32_t usable = pageSize - data[1] % 32;
     const Table& table = all[data[0] % all.size()];
     using V = pc::RecordCarver::Vectors;
     Collect results[3];
     for (V vectors : {V::None, V::Sse2, V::Widest}) {
         Collect& c = results[static_cast<int>(vectors)];
         c.columns = table.signature.columnCount;
-        pc::RecordCarver(table.signature, table.refused, vectors).carve(*load.image, c);
+        pc::RecordCarver carver(table.signature, table.refused, vectors);
+        for (std::uint64_t start = 0; start + pageSize <= bytes.size(); start += pageSize)
+            carver.carveRange({bytes, start, pageSize, usable}, 0, pageSize, c);
     }
     for (int i = 1; i < 3; ++i)
         if (results[i].found != results[0].found || results[i].texts != results[0].texts)

@@ -47,7 +47,7 @@ std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t i
     out += categoryKey(code);
     out += "\",\"state\":\"";
     out += state == RecordState::Deleted ? "deleted" : "normal";
-    out += "\",\"offset\":" + std::to_string(store.offsetAt(code, index));
+    out += "\",\"offset\":" + std::to_string(store.foundAt(code, index).offset);
     const auto& names = rowFieldNames(code);
     std::size_t i = 0;
     for (std::string_view cell : store.rowCells(code, index)) {

@@ -71,12 +71,10 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-constexpr std::int64_t kUtcPlus8 = 8 * 3600;
-
 }  // namespace
 
-JavaDateTime javaDateTime(std::int64_t ms) {
-    const std::int64_t seconds = floorDiv(ms, 1000) + kUtcPlus8;
+JavaDateTime javaDateTime(std::int64_t ms, std::int64_t utcOffsetSeconds) {
+    const std::int64_t seconds = floorDiv(ms, 1000) + utcOffsetSeconds;
     const std::int64_t days = floorDiv(seconds, 86400);
     const CivilDate date = civilFromDays(days);
     return {date.year, date.month, date.day, seconds - days * 86400};

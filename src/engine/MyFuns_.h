@@ -48,13 +48,15 @@ inline std::string FieldValueText(std::uint64_t serialType, std::span<const std:
     return std::string(FieldValueView(serialType, body, buffer));
 }
 
-// A Java millisecond count taken apart in UTC+8 (the computer's own time zone plays no part).
+// A Java millisecond count taken apart in UTC+8, or at another offset from UTC when one is given
+// (the computer's own time zone plays no part).
 struct JavaDateTime {
     std::int64_t year;
     unsigned month, day;
     std::int64_t secondOfDay;
 };
-JavaDateTime javaDateTime(std::int64_t ms);
+constexpr std::int64_t kUtcPlus8 = 8 * 3600;
+JavaDateTime javaDateTime(std::int64_t ms, std::int64_t utcOffsetSeconds = kUtcPlus8);
 
 // As "yyyy-mm-dd hh:mm:ss", or "yyyy-mm-dd" at midnight.
 std::string_view formatJavaTime(const JavaDateTime& t, FieldBuffer& buffer);

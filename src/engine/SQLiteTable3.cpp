@@ -239,6 +239,23 @@ bool TSQLiteDatabase::HasTable(std::string_view name) {
     return queryTableSql(name)->RowCount() > 0;
 }
 
+std::vector<std::string> TSQLiteDatabase::TableColumns(std::string_view name) {
+    std::vector<std::string> columns;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, "select name from pragma_table_info(?)", -1, &raw, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return columns;
+    }
+    Statement stmt(raw);
+    sqlite3_bind_text(raw, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+        columns.emplace_back(text ? text : "");
+    }
+    return columns;
+}
+
 std::string TSQLiteDatabase::TableSql(std::string_view name) {
     auto table = queryTableSql(name);
     if (table->AtEnd()) return {};

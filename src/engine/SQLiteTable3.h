@@ -67,6 +67,9 @@ class TSQLiteDatabase {
     bool HasTable(std::string_view name);
     // The CREATE TABLE text of a table, or "" when there is none.
     std::string TableSql(std::string_view name);
+    // The names of a table's columns in their order, as SQLite reads its definition; empty when
+    // SQLite cannot read it.
+    std::vector<std::string> TableColumns(std::string_view name);
 
   private:
     [[noreturn]] void RaiseSqlError(const std::string& message);

@@ -8,35 +8,32 @@
 #include <span>
 #include <string>
 
+#include "database_header.h"
 #include "mapped_file.h"
 #include "sector_io.h"
 
 namespace pc {
 
-struct DatabaseHeader {
-    std::uint32_t pageSize;   // 512..65536; the stored value 1 means 65536
-    std::uint32_t pageCount;  // as stored at offset 28
-};
-
-// The header fields of a 512-byte header block, or nullopt when it is not an SQLite 3 header
-// with a page size SQLite accepts.
-std::optional<DatabaseHeader> parseDatabaseHeader(std::span<const std::uint8_t> block);
-
 class DatabaseImage {
   public:
     DatabaseImage() = default;
-    DatabaseImage(MappedFile map, std::uint32_t pageSize, std::uint32_t pageCount);
+    // `header.pageCount` is the corrected count of whole pages the map holds.
+    DatabaseImage(MappedFile map, const DatabaseHeader& header);
 
     std::span<const std::uint8_t> bytes() const { return map_.bytes(); }
-    std::uint32_t pageSize() const { return pageSize_; }
-    std::uint32_t pageCount() const { return pageCount_; }
+    std::uint32_t pageSize() const { return header_.pageSize; }
+    std::uint32_t pageCount() const { return header_.pageCount; }
+    const DatabaseHeader& header() const { return header_; }
+    // Pages the header claims beyond the end of the file: a copy cut short.
+    std::uint64_t missingPages() const { return missingPages_; }
+    void setMissingPages(std::uint64_t n) { missingPages_ = n; }
     // Lets the system drop pages the carver has passed, so huge files stay cheap to scan.
     void releaseBefore(std::uint64_t offset) const { map_.releaseBefore(offset); }
 
   private:
     MappedFile map_;
-    std::uint32_t pageSize_ = 0;
-    std::uint32_t pageCount_ = 0;
+    DatabaseHeader header_;
+    std::uint64_t missingPages_ = 0;
 };
 
 struct ImageLoad {

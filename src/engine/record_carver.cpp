@@ -7,62 +7,35 @@
 #include <immintrin.h>
 #endif
 
+#include "btree_page.h"
 #include "byte_order.h"
 
 namespace pc {
 
 namespace {
 
-// Pages the carver has passed are handed back to the system every so often, so that a file of
-// many gigabytes is scanned in little resident memory.
-constexpr std::uint64_t kReleaseStride = 64u << 20;
-
 // Header bytes a record may take beyond one per column; longer headers are not looked for.
 constexpr unsigned kMaxExtraHeaderBytes = 4;
 
-constexpr std::uint8_t kTableLeafPage = 0x0D;
+// Texts of up to a megabyte: a serial type of at most three varint bytes. Longer ones lie on
+// overflow pages that a carved record rarely still has.
+constexpr std::uint64_t kMaxTextSerialType = (1u << 21) - 1;
 
 // Columns tested together before positions are looked at one by one: enough to pass over
 // zeros, index pages and integer bodies in bulk.
 constexpr std::size_t kPrefixColumns = 8;
 
-bool fitsTextColumn(std::uint64_t v, std::uint32_t pageSize) {
-    return v == 0 || ((v & 1) && v >= 13 && v <= pageSize);
+bool fitsTextColumn(std::uint64_t v) {
+    return v == 0 || ((v & 1) && v >= 13 && v <= kMaxTextSerialType);
 }
 
 }  // namespace
 
-std::string_view CarvedRecord::field(std::uint32_t column, FieldBuffer& buffer) const {
-    if (column == 0 || column >= serialTypes_->size()) return {};
-    const std::uint64_t t = (*serialTypes_)[column];
-    const std::uint64_t at = (*bodyOffsets_)[column];
-    return FieldValueView(t, image_->bytes().subspan(at, *serialBodySize(t)), buffer);
-}
-
-FieldNumber CarvedRecord::number(std::uint32_t column) const {
-    using Kind = FieldNumber::Kind;
-    const std::uint64_t t =
-        column == 0 || column >= serialTypes_->size() ? 12 : (*serialTypes_)[column];
-    if ((t >= 1 && t <= 6) || t == 8 || t == 9) {
-        const std::uint64_t at = (*bodyOffsets_)[column];
-        const std::uint64_t v =
-            t >= 8 ? t - 8 : *readBigEndian(image_->bytes(), at, *serialBodySize(t));
-        if (v > static_cast<std::uint64_t>(INT64_MAX)) return {Kind::Other, 0};  // as its text
-        return {Kind::Number, static_cast<std::int64_t>(v)};
-    }
-    FieldBuffer buffer;
-    const std::string_view text = field(column, buffer);
-    if (text.empty() || text == "NULL") return {Kind::Missing, 0};
-    const auto v = parseDecimalInt64(text);
-    return v ? FieldNumber{Kind::Number, *v} : FieldNumber{Kind::Other, 0};
-}
-
 RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequiredInt,
                            Vectors vectors)
-    : columns_(sig.columnCount > 1 ? sig.columnCount - 1 : 0),
-      byteClass_(columns_ * 256, kReject),
-      serialTypes_(std::max<std::size_t>(sig.columnCount, 1)),
-      bodyOffsets_(std::max<std::size_t>(sig.columnCount, 1)) {
+    : columns_(sig.columnCount > 1 ? sig.columnCount - 1 : 0), byteClass_(columns_ * 256, kReject) {
+    layout_.resize(std::max<std::uint32_t>(sig.columnCount, 1));
+    layout_.serialTypes[0] = 0;  // column 0, the primary key: NULL, no body
     for (std::size_t k = 0; k < columns_; ++k) {
         const PTableField& f = sig.columns[k + 1];
         std::uint8_t* cls = &byteClass_[k * 256];
@@ -79,7 +52,7 @@ RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequ
                 if (b > 0x80)
                     cls[b] = kVarint;
                 else if (b < 0x80)
-                    cls[b] = (rule == Rule::Text ? fitsTextColumn(b, 512) : b != 10 && b != 11)
+                    cls[b] = (rule == Rule::Text ? fitsTextColumn(b) : b != 10 && b != 11)
                                  ? kSingle
                                  : kReject;
             }
@@ -98,40 +71,58 @@ RecordCarver::RecordCarver(const ColumnSignature& sig, SerialTypeSet refusedRequ
 #endif
 }
 
-std::uint32_t RecordCarver::fitHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos,
-                                      std::uint32_t pageSize) {
-    const std::uint8_t* const data = bytes.data();
-    const std::uint64_t size = bytes.size();
+std::uint32_t RecordCarver::fitHeader(const std::uint8_t* data, std::uint64_t pos,
+                                      std::uint64_t limit) {
     std::uint64_t at = pos;
     unsigned extra = 0;
     for (std::size_t k = 0; k < columns_; ++k) {
-        if (at >= size) return 0;
+        if (at >= limit) return 0;
         const std::uint8_t b = data[at];
         const std::uint8_t cls = byteClass_[k * 256 + b];
         if (cls == kSingle) {
-            serialTypes_[k + 1] = b;
+            layout_.serialTypes[k + 1] = b;
             ++at;
             continue;
         }
         if (cls == kReject) return 0;
-        const auto v = readVarint(bytes, at, 1 + kMaxExtraHeaderBytes - extra);
+        const auto v = readVarint({data, limit}, at, 1 + kMaxExtraHeaderBytes - extra);
         if (!v) return 0;
-        if (rules_[k] == Rule::Text && !fitsTextColumn(v->value, pageSize)) return 0;
-        serialTypes_[k + 1] = v->value;
+        if (rules_[k] == Rule::Text && !fitsTextColumn(v->value)) return 0;
+        layout_.serialTypes[k + 1] = v->value;
         extra += v->length - 1;
         at += v->length;
     }
     return static_cast<std::uint32_t>(at - pos);
 }
 
-bool RecordCarver::placeBody(std::uint64_t bodyStart, std::uint64_t imageSize) {
-    std::uint64_t q = bodyStart;
+bool RecordCarver::placeRecord(const CarvePage& page, std::uint64_t pos,
+                               std::uint32_t headerLength) {
+    // The record header: its size varint, column 0's NULL, then what the fit test read.
+    std::uint64_t headerSize = 2 + headerLength;
+    std::uint32_t sizeBytes = 1;
+    if (headerSize > 127) {
+        headerSize += 1;
+        sizeBytes = 2;
+    }
+    // Room before the header for at least the payload-length and row-id varints of a cell.
+    if (pos < page.pageStart + 2 + sizeBytes + 1) return false;
+    const std::uint64_t payloadStart = pos - 1 - sizeBytes;
+    std::uint64_t q = pos + headerLength;
+    layout_.bodyOffsets[0] = q;
     for (std::size_t j = 1; j <= columns_; ++j) {
-        const auto size = serialBodySize(serialTypes_[j]);
-        if (!size || q > imageSize || *size > imageSize - q) return false;
-        bodyOffsets_[j] = q;
+        const auto size = serialBodySize(layout_.serialTypes[j]);
+        if (!size) return false;
+        layout_.bodyOffsets[j] = q;
         q += *size;
     }
+    const std::uint64_t payload = q - payloadStart;
+    const std::uint32_t local = localPayloadSize(payload, page.usable, true);
+    const std::uint64_t usableEnd = page.pageStart + page.usable;
+    const std::uint64_t localEnd = payloadStart + local;
+    overflow_ = {payloadStart, payload, local, 0};
+    if (local == payload) return localEnd <= usableEnd;
+    if (localEnd + 4 > usableEnd || localEnd < pos + headerLength) return false;
+    overflow_.firstPage = *readBe32(page.buffer, localEnd);
     return true;
 }
 
@@ -231,111 +222,73 @@ std::uint32_t RecordCarver::startMask32(const std::uint8_t* at, std::uint64_t ro
 }
 #endif
 
-void RecordCarver::loadCellStarts(std::span<const std::uint8_t> page) {
-    normalAt_.assign((page.size() + 63) / 64, 0);
-    if (page.empty() || page[0] != kTableLeafPage) return;
-    const std::uint32_t cells = readBe16(page, 3).value_or(0);
-    for (std::uint32_t i = 0; i < cells; ++i) {
-        const auto start = readBe16(page, 8 + 2 * static_cast<std::uint64_t>(i));
-        if (!start) break;  // more cells claimed than the page has room for
-        // Room for the payload length, row id and header size varints and column 0's serial type.
-        for (std::uint32_t o = *start + 1u; o <= *start + 11u && o < page.size(); ++o)
-            normalAt_[o / 64] |= std::uint64_t{1} << (o % 64);
-    }
+void RecordCarver::carveRange(const CarvePage& page, std::uint32_t begin, std::uint32_t end,
+                              CarveVisitor& visitor) {
+    // A record without columns to test is nothing to look for.
+    if (columns_ == 0 || begin >= end) return;
+    const std::uint64_t from = page.pageStart + begin;
+    const std::uint64_t to = page.pageStart + std::min(end, page.pageSize);
+    if (block_ == 32)
+        carveAvx2(page, from, to, visitor);
+    else
+        carveSse2(page, from, to, visitor);
 }
 
-RecordState RecordCarver::stateAt(std::uint32_t offsetInPage) const {
-    return (normalAt_[offsetInPage / 64] >> (offsetInPage % 64)) & 1 ? RecordState::Normal
-                                                                     : RecordState::Deleted;
-}
-
-void RecordCarver::carve(const DatabaseImage& image, CarveVisitor& visitor) {
-    // A text's serial type is at most the page size, so its varint has at most 3 bytes and its
-    // first byte is at most this; untyped columns may hold anything.
-    const unsigned textLead = std::max(0x84u, std::min(0xFFu, 0x80u + (image.pageSize() >> 7)));
-    for (PrefixColumn& c : prefix_)
-        c.highestLead = static_cast<std::uint8_t>(c.rule == Rule::Text ? textLead : 0xFF);
-    CarvedRecord record;
-    record.image_ = &image;
-    record.serialTypes_ = &serialTypes_;
-    record.bodyOffsets_ = &bodyOffsets_;
-    std::uint64_t released = 0;
-    for (std::uint32_t page = 1; page < image.pageCount(); ++page) {
-        if (!visitor.onPage(page)) return;
-        const std::uint64_t pageStart = std::uint64_t{page} * image.pageSize();
-        if (pageStart - released >= kReleaseStride) {
-            image.releaseBefore(pageStart);
-            released = pageStart;
-        }
-        // A record without columns to test is nothing to look for.
-        if (columns_ == 0) continue;
-        if (block_ == 32)
-            carvePageAvx2(image, pageStart, visitor, record);
-        else
-            carvePage(image, pageStart, visitor, record);
-    }
-}
-
-// The hot loop. The positions where the first columns fit are found a vector at a time (pages are
-// multiples of 512 bytes), so most bytes are never looked at one by one. Inlined into one
-// function per vector width, so that the wide one is compiled for its instruction set.
+// The hot loop. The positions where the first columns fit are found a vector at a time, so most
+// bytes are never looked at one by one. Inlined into one function per vector width, so that the
+// wide one is compiled for its instruction set.
 template <unsigned Block, typename Mask>
-[[gnu::always_inline]] inline void RecordCarver::carveBlocks(const DatabaseImage& image,
-                                                             std::uint64_t pageStart,
-                                                             CarveVisitor& visitor,
-                                                             CarvedRecord& record, Mask startAt) {
-    const auto bytes = image.bytes();
-    const std::uint8_t* const data = bytes.data();
-    const std::uint64_t pageEnd = pageStart + image.pageSize();
-    bool cellsLoaded = false;
-    std::uint64_t pos = pageStart;
-    for (std::uint64_t block = pageStart; block < pageEnd; block += Block) {
+[[gnu::always_inline]] inline void RecordCarver::carveBlocks(const CarvePage& page,
+                                                             std::uint64_t begin, std::uint64_t end,
+                                                             CarveVisitor& visitor, Mask startAt) {
+    const std::uint8_t* const data = page.buffer.data();
+    const std::uint64_t size = page.buffer.size();
+    const std::uint64_t pageEnd = page.pageStart + page.pageSize;
+    CarvedRecord record(page.buffer, layout_);
+    record.setState(RecordState::Deleted);
+    std::uint64_t pos = begin;
+    for (std::uint64_t block = begin; block < end; block += Block) {
         if (pos >= block + Block) continue;
-        std::uint32_t mask = startAt(data + block, bytes.size() - block);
+        std::uint32_t mask = startAt(data + block, size - block);
         if (pos > block) mask &= ~0u << (pos - block);
+        if (end - block < Block) mask &= (1u << (end - block)) - 1;
         while (mask != 0) {
             const std::uint64_t p = block + static_cast<unsigned>(__builtin_ctz(mask));
             mask &= mask - 1;
             if (p < pos) continue;
-            const std::uint32_t headerLength = fitHeader(bytes, p, image.pageSize());
-            if (headerLength == 0 || !placeBody(p + headerLength, bytes.size())) {
+            const std::uint32_t headerLength = fitHeader(data, p, pageEnd);
+            if (headerLength == 0 || !placeRecord(page, p, headerLength)) {
                 pos = p + 1;
                 continue;
             }
-            record.pos_ = p;
-            record.headerLength_ = headerLength;
-            if (!cellsLoaded) {
-                loadCellStarts(bytes.subspan(pageStart, image.pageSize()));
-                cellsLoaded = true;
-            }
-            record.state_ = stateAt(static_cast<std::uint32_t>(p - pageStart));
-            pos = p + (visitor.onRecord(record) == CarveStep::SkipHeader ? headerLength : 1);
+            record.setPlace(SourceFile::Main, p);
+            record.setHeaderLength(headerLength);
+            pos = p +
+                  (visitor.onRecord(record, overflow_) == CarveStep::SkipHeader ? headerLength : 1);
         }
     }
 }
 
-void RecordCarver::carvePage(const DatabaseImage& image, std::uint64_t pageStart,
-                             CarveVisitor& visitor, CarvedRecord& record) {
-    carveBlocks<16>(
-        image, pageStart, visitor, record,
-        [this](const std::uint8_t* at, std::uint64_t room) { return startMask(at, room); });
+void RecordCarver::carveSse2(const CarvePage& page, std::uint64_t begin, std::uint64_t end,
+                             CarveVisitor& visitor) {
+    carveBlocks<16>(page, begin, end, visitor, [this](const std::uint8_t* at, std::uint64_t room) {
+        return startMask(at, room);
+    });
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) void RecordCarver::carvePageAvx2(const DatabaseImage& image,
-                                                                 std::uint64_t pageStart,
-                                                                 CarveVisitor& visitor,
-                                                                 CarvedRecord& record) {
+__attribute__((target("avx2"))) void RecordCarver::carveAvx2(const CarvePage& page,
+                                                             std::uint64_t begin, std::uint64_t end,
+                                                             CarveVisitor& visitor) {
     carveBlocks<32>(
-        image, pageStart, visitor,
-        record, [this](const std::uint8_t* at, std::uint64_t room) __attribute__((target("avx2"))) {
-            return startMask32(at, room);
-        });
+        page, begin, end, visitor,
+        [this](const std::uint8_t* at, std::uint64_t room)
+            __attribute__((target("avx2"))) { return startMask32(at, room); });
 }
 #else
-void RecordCarver::carvePageAvx2(const DatabaseImage& image, std::uint64_t pageStart,
-                                 CarveVisitor& visitor, CarvedRecord& record) {
-    carvePage(image, pageStart, visitor, record);
+void RecordCarver::carveAvx2(const CarvePage& page, std::uint64_t begin, std::uint64_t end,
+                             CarveVisitor& visitor) {
+    carveSse2(page, begin, end, visitor);
 }
 #endif
 

@@ -1,8 +1,8 @@
-// Finds a table's records in raw pages by the shape of their headers, live and deleted alike.
-// Every byte position after the first page is a candidate: it fits when the bytes there are the
-// serial types of columns 1..N-1 as the signature allows them (column 0, the integer primary
-// key, is stored as NULL before it). A record is normal when it starts 1 to 11 bytes after a cell
-// listed by a table-leaf page, deleted otherwise.
+// Finds a table's records in unused space by the shape of their headers. Every byte position of
+// a range the caller hands over is a candidate: it fits when the bytes there are the serial types
+// of columns 1..N-1 as the signature allows them (column 0, the integer primary key, is stored as
+// NULL before it) and the record those types describe fits its page as SQLite would have placed
+// it. Whether a record is live is not the carver's business: the page layer knows.
 #pragma once
 
 #include <array>
@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "MyFuns_.h"
+#include "carved_record.h"
 #include "column_signature.h"
-#include "database_image.h"
-#include "record_state.h"
 
 namespace pc {
 
@@ -28,43 +26,30 @@ constexpr SerialTypeSet serialTypeSet(std::initializer_list<unsigned> types) {
     return set;
 }
 
-// A field as the scanners check it: missing ("NULL" or empty), a decimal integer, or other text.
-struct FieldNumber {
-    enum class Kind { Missing, Number, Other } kind;
-    std::int64_t value;  // for a Number
-};
-
-class CarvedRecord {
-  public:
-    std::uint64_t position() const { return pos_; }  // image offset of column 1's serial type
-    std::uint32_t headerLength() const { return headerLength_; }
-    RecordState state() const { return state_; }
-    // The field text of a column; column 0 (the primary key) and unknown columns give "".
-    // A text is a view of the image; a number or "NULL" is placed in `buffer`.
-    std::string_view field(std::uint32_t column, FieldBuffer& buffer) const;
-    std::string text(std::uint32_t column) const {
-        FieldBuffer buffer;
-        return std::string(field(column, buffer));
-    }
-    // What the field's text says as a number, without making the text of an integer first.
-    FieldNumber number(std::uint32_t column) const;
-
-  private:
-    friend class RecordCarver;
-    const DatabaseImage* image_ = nullptr;
-    const std::vector<std::uint64_t>* serialTypes_ = nullptr;
-    const std::vector<std::uint64_t>* bodyOffsets_ = nullptr;
-    std::uint64_t pos_ = 0;
-    std::uint32_t headerLength_ = 0;
-    RecordState state_ = RecordState::Normal;
+// Where a carved record's payload would go on: the part of it in the page and its first
+// overflow page. A record whose payload is all in its page has no overflow page.
+struct CarvedOverflow {
+    std::uint64_t payloadStart = 0;  // offset in the carved bytes of the record header
+    std::uint64_t payloadSize = 0;
+    std::uint32_t localSize = 0;
+    std::uint32_t firstPage = 0;  // 0: none
 };
 
 class CarveVisitor {
   public:
     virtual ~CarveVisitor() = default;
-    // Before page `pageIndex` (1..pageCount-1) is scanned; false stops the carve.
-    virtual bool onPage(std::uint32_t pageIndex) = 0;
-    virtual CarveStep onRecord(const CarvedRecord& record) = 0;
+    // A record that fits, with its body offsets into the carved bytes and where its payload would
+    // go on. The record and the overflow live only during this call.
+    virtual CarveStep onRecord(const CarvedRecord& record, const CarvedOverflow& overflow) = 0;
+};
+
+// One page to carve: its bytes are buffer[pageStart, pageStart + pageSize), of which `usable` may
+// hold records; reads past the page for the first test stay inside `buffer`.
+struct CarvePage {
+    std::span<const std::uint8_t> buffer;
+    std::uint64_t pageStart;
+    std::uint32_t pageSize;
+    std::uint32_t usable;
 };
 
 class RecordCarver {
@@ -78,7 +63,10 @@ class RecordCarver {
     RecordCarver(const ColumnSignature& signature, SerialTypeSet refusedRequiredInt,
                  Vectors vectors = Vectors::Widest);
 
-    void carve(const DatabaseImage& image, CarveVisitor& visitor);
+    // Tests every position of [begin, end) of the page and hands each record that fits to the
+    // visitor, in the order of their positions.
+    void carveRange(const CarvePage& page, std::uint32_t begin, std::uint32_t end,
+                    CarveVisitor& visitor);
 
   private:
     // What a header byte means for one column.
@@ -90,25 +78,22 @@ class RecordCarver {
     enum class Rule : std::uint8_t { Integer, Text, Untyped };
 
     // Header length of a candidate at `pos`, with the serial types filled in; 0 when it does not
-    // fit.
-    std::uint32_t fitHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos,
-                            std::uint32_t pageSize);
-    bool placeBody(std::uint64_t bodyStart, std::uint64_t imageSize);
+    // fit. `limit` is the end of the page.
+    std::uint32_t fitHeader(const std::uint8_t* data, std::uint64_t pos, std::uint64_t limit);
+    // Places the bodies of a fitting header as SQLite would have laid the cell out in the page;
+    // false when the record could not lie there.
+    bool placeRecord(const CarvePage& page, std::uint64_t pos, std::uint32_t headerLength);
     // Bit i set: a record may start at at + i (i < 16). `room`: bytes readable from `at`.
     std::uint32_t startMask(const std::uint8_t* at, std::uint64_t room) const;
     // The same for 32 positions, on processors with AVX2.
     std::uint32_t startMask32(const std::uint8_t* at, std::uint64_t room) const;
-    void carvePage(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
-                   CarvedRecord& record);
-    void carvePageAvx2(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
-                       CarvedRecord& record);
+    void carveSse2(const CarvePage& page, std::uint64_t begin, std::uint64_t end,
+                   CarveVisitor& visitor);
+    void carveAvx2(const CarvePage& page, std::uint64_t begin, std::uint64_t end,
+                   CarveVisitor& visitor);
     template <unsigned Block, typename Mask>
-    void carveBlocks(const DatabaseImage& image, std::uint64_t pageStart, CarveVisitor& visitor,
-                     CarvedRecord& record, Mask mask);
-    // Marks the offsets of the page where a record is normal; done for a page only once it has
-    // a record to judge.
-    void loadCellStarts(std::span<const std::uint8_t> page);
-    RecordState stateAt(std::uint32_t offsetInPage) const;
+    void carveBlocks(const CarvePage& page, std::uint64_t begin, std::uint64_t end,
+                     CarveVisitor& visitor, Mask mask);
 
     std::size_t columns_ = 0;              // columns 1..N-1 to test
     std::vector<Rule> rules_;              // per column
@@ -125,10 +110,8 @@ class RecordCarver {
     std::vector<PrefixColumn> prefix_;
     unsigned block_ = 16;  // positions tested at once: 32 with AVX2
     bool vectors_ = true;
-    std::vector<std::uint64_t> serialTypes_;
-    std::vector<std::uint64_t> bodyOffsets_;
-    // Bit o set: a record at offset o of the current page starts 1 to 11 bytes after a listed cell.
-    std::vector<std::uint64_t> normalAt_;
+    RecordLayout layout_;
+    CarvedOverflow overflow_;
 };
 
 }  // namespace pc

@@ -103,6 +103,66 @@ class Converter {
 
 }  // namespace
 
+std::size_t utf8WholePrefix(std::string_view bytes) {
+    // Back over at most three continuation bytes to the lead byte of the last character.
+    std::size_t n = bytes.size();
+    for (std::size_t back = 0; back < 4 && back < n; ++back) {
+        const auto b = static_cast<std::uint8_t>(bytes[n - 1 - back]);
+        if ((b & 0xC0) == 0x80) continue;
+        const std::size_t length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        return length > back + 1 ? n - 1 - back : n;
+    }
+    return n;
+}
+
+namespace {
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string textToUtf8(std::span<const std::uint8_t> text, std::uint32_t encoding) {
+    if (encoding != 2 && encoding != 3)
+        return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+    const bool big = encoding == 3;
+    auto unit = [&](std::size_t i) -> std::uint32_t {
+        return big ? (text[i] << 8) | text[i + 1] : (text[i + 1] << 8) | text[i];
+    };
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    for (; i + 1 < text.size(); i += 2) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < text.size()) {
+            const std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+        appendUtf8(out, cp);
+    }
+    if (i < text.size()) appendUtf8(out, 0xFFFD);
+    return out;
+}
+
 std::string utf8ToGb18030(std::string_view utf8) {
     thread_local Converter conv("GB18030", "UTF-8");
     return conv.convert(utf8);

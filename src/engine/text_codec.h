@@ -2,6 +2,8 @@
 // GBK that holds every Unicode character, so nothing turns into '?').
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -9,6 +11,14 @@ namespace pc {
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
 bool isValidUtf8(std::string_view bytes);
+
+// Length of the longest prefix of `bytes` that does not end inside a character: what is left of
+// a text whose end was cut off at an arbitrary byte.
+std::size_t utf8WholePrefix(std::string_view bytes);
+
+// A text of a database in its text encoding (1 UTF-8, 2 UTF-16le, 3 UTF-16be) as UTF-8. UTF-8 is
+// taken as it is; an unpaired surrogate or an odd last byte of UTF-16 becomes U+FFFD.
+std::string textToUtf8(std::span<const std::uint8_t> text, std::uint32_t encoding);
 
 // Converts valid UTF-8 to GB18030; throws std::runtime_error on input that is not UTF-8.
 std::string utf8ToGb18030(std::string_view utf8);

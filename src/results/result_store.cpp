@@ -37,19 +37,19 @@ void ResultStore::beginCategory(CategoryCode code) {
 
 std::uint32_t ResultStore::append(PtelValue r) {
     TextPool& t = contacts_.texts;
-    return push(contacts_.records, {t.keep(r.name), t.keep(r.phone), r.state, r.offset});
+    return push(contacts_.records, {t.keep(r.name), t.keep(r.phone), r.state, r.found, r.nulls});
 }
 
 std::uint32_t ResultStore::append(PSMSvalue r) {
     TextPool& t = sms_.texts;
     return push(sms_.records, {t.keep(r.address), t.keep(r.date), t.keep(r.type), t.keep(r.body),
-                               r.state, r.offset});
+                               r.state, r.found, r.nulls});
 }
 
 std::uint32_t ResultStore::append(PCallValue r) {
     TextPool& t = calls_.texts;
     return push(calls_.records, {t.keep(r.name), t.keep(r.number), t.keep(r.type),
-                                 t.keep(r.duration), t.keep(r.date), r.state, r.offset});
+                                 t.keep(r.duration), t.keep(r.date), r.state, r.found, r.nulls});
 }
 
 std::int32_t ResultStore::count(CategoryCode code) const {
@@ -69,23 +69,23 @@ RecordState ResultStore::stateAt(CategoryCode code, std::uint32_t i) const {
     return visit(code, i, [](const auto& r) { return r.state; });
 }
 
-std::uint64_t ResultStore::offsetAt(CategoryCode code, std::uint32_t i) const {
-    return visit(code, i, [](const auto& r) { return r.offset; });
+Provenance ResultStore::foundAt(CategoryCode code, std::uint32_t i) const {
+    return visit(code, i, [](const auto& r) { return r.found; });
 }
 
 RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
     switch (code) {
         case CategoryCode::Contacts: {
             const PtelValue& r = contacts_.records.at(i);
-            return {{r.name, r.phone, stateText(r.state)}, 3};
+            return {{r.name, r.phone, stateText(r.state)}, 3, r.nulls};
         }
         case CategoryCode::Sms: {
             const PSMSvalue& r = sms_.records.at(i);
-            return {{r.address, r.date, r.type, stateText(r.state), r.body}, 5};
+            return {{r.address, r.date, r.type, stateText(r.state), r.body}, 5, r.nulls};
         }
         case CategoryCode::CallLog: {
             const PCallValue& r = calls_.records.at(i);
-            return {{r.number, r.name, r.date, r.duration, r.type, stateText(r.state)}, 6};
+            return {{r.number, r.name, r.date, r.duration, r.type, stateText(r.state)}, 6, r.nulls};
         }
     }
     throw std::out_of_range("category");

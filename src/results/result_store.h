@@ -17,6 +17,8 @@ namespace pc {
 struct RowCells {
     std::array<std::string_view, 6> cells;
     std::size_t size;
+    NullCells nulls = 0;
+    bool isNull(std::size_t cell) const { return (nulls >> cell) & 1; }
     auto begin() const { return cells.begin(); }
     auto end() const { return cells.begin() + static_cast<std::ptrdiff_t>(size); }
 };
@@ -34,7 +36,7 @@ class ResultStore {
     std::int32_t count(CategoryCode code) const;
     bool anyRows() const;
     RecordState stateAt(CategoryCode code, std::uint32_t index) const;
-    std::uint64_t offsetAt(CategoryCode code, std::uint32_t index) const;
+    Provenance foundAt(CategoryCode code, std::uint32_t index) const;
     RowCells rowCells(CategoryCode code, std::uint32_t index) const;
     // Indexes of the tag's category whose state the filter selects, in the order found.
     std::vector<std::uint32_t> rowsMatching(CategoryTag tag) const;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "record_state.h"
+#include "source_file.h"
 
 namespace pc {
 
@@ -22,12 +23,23 @@ struct CategoryTag {
     bool operator==(const CategoryTag&) const = default;
 };
 
-// Each record also keeps the image offset where it was found (for a contact, its phone row's).
+// Where a row was found: the file and the offset of its record there (for a contact, its phone
+// row's): the header-size byte of a live cell, the first byte the carver matched otherwise.
+struct Provenance {
+    std::uint64_t offset = 0;
+    SourceFile source = SourceFile::Main;
+};
+
+// Which cells of a row (by their place in the row, the state word included) hold SQL NULL; their
+// text is "NULL" as the files have it.
+using NullCells = std::uint8_t;
+
 struct PtelValue {
     std::string_view name;
     std::string_view phone;
     RecordState state;
-    std::uint64_t offset;
+    Provenance found;
+    NullCells nulls;
 };
 
 struct PSMSvalue {
@@ -36,7 +48,8 @@ struct PSMSvalue {
     std::string_view type;
     std::string_view body;
     RecordState state;
-    std::uint64_t offset;
+    Provenance found;
+    NullCells nulls;
 };
 
 struct PCallValue {
@@ -46,7 +59,8 @@ struct PCallValue {
     std::string_view duration;
     std::string_view date;
     RecordState state;
-    std::uint64_t offset;
+    Provenance found;
+    NullCells nulls;
 };
 
 inline const char* stateText(RecordState s) {

@@ -43,23 +43,35 @@ const SignatureParams& CallLogScanner::params() const {
     return p;
 }
 
-CarveStep CallLogScanner::examine(const CarvedRecord& record) {
+CarveStep CallLogScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
-    const FieldNumber type = record.number(wanted(kType));
-    if (type.kind == Kind::Missing) return CarveStep::NextByte;
-    // Values that are not numbers mean the header was not a call's: go on after it.
-    if (type.kind == Kind::Other) return CarveStep::SkipHeader;
-    if (type.value > kMaxType) return CarveStep::NextByte;
-    const FieldNumber date = record.number(wanted(kDate));
-    if (date.kind != Kind::Number) return CarveStep::SkipHeader;
-    const JavaDateTime when = javaDateTime(date.value);
-    if (when.year > kLastYear || when.year < kFirstYear) return CarveStep::NextByte;
-
+    const bool live = record.state() == RecordState::Normal;
+    const FieldNumber type = record.number(wanted[kType]);
+    const FieldNumber date = record.number(wanted[kDate]);
+    bool dateInRange = false;
+    if (date.kind == Kind::Number) {
+        const std::int64_t year = JavaTimeYear(date.value);
+        dateInRange = year >= kFirstYear && year <= kLastYear;
+    }
+    if (!live) {
+        if (type.kind == Kind::Missing) return CarveStep::NextByte;
+        // Values that are not numbers mean the header was not a call's: go on after it.
+        if (type.kind == Kind::Other) return CarveStep::SkipHeader;
+        if (type.value > kMaxType) return CarveStep::NextByte;
+        if (date.kind != Kind::Number) return CarveStep::SkipHeader;
+        if (!dateInRange) return CarveStep::NextByte;
+    }
+    // A live row's date outside the years a phone can have is shown as its number.
     FieldBuffer nameBuffer, numberBuffer, durationBuffer, dateBuffer;
-    keep(PCallValue{record.field(wanted(kName), nameBuffer),
-                    record.field(wanted(kNumber), numberBuffer), callTypeText(type.value),
-                    record.field(wanted(kDuration), durationBuffer),
-                    formatJavaTime(when, dateBuffer), record.state(), record.position()});
+    const NullCells nulls = static_cast<NullCells>(
+        (record.isNull(wanted[kNumber]) ? 1 : 0) | (record.isNull(wanted[kName]) ? 2 : 0) |
+        (record.isNull(wanted[kDate]) ? 4 : 0) | (record.isNull(wanted[kDuration]) ? 8 : 0));
+    keep(PCallValue{
+        record.field(wanted[kName], nameBuffer), record.field(wanted[kNumber], numberBuffer),
+        callTypeText(type.kind == Kind::Number ? type.value : 0),
+        record.field(wanted[kDuration], durationBuffer),
+        dateInRange ? displayTime(date.value, dateBuffer) : record.field(wanted[kDate], dateBuffer),
+        record.state(), provenance(record), nulls});
     return CarveStep::NextByte;
 }
 

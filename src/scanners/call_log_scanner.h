@@ -10,7 +10,7 @@ class CallLogScanner final : public CategoryScanner {
     CategoryCode code() const override { return CategoryCode::CallLog; }
     const Texts& texts() const override;
     const SignatureParams& params() const override;
-    CarveStep examine(const CarvedRecord& record) override;
+    CarveStep examine(const CarvedRecord& record, Wanted wanted) override;
 };
 
 // "呼入", "呼出", "未接通" for types 1 to 3, "其它" for any other.

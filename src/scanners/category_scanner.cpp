@@ -2,10 +2,17 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_set>
 
 #include "SQLiteTable3.h"
+#include "ascii_case.h"
+#include "cell_payload.h"
 #include "database_image.h"
+#include "database_pages.h"
 #include "file_error.h"
+#include "page_map.h"
+#include "record_key.h"
+#include "text_codec.h"
 
 namespace pc {
 
@@ -14,6 +21,12 @@ namespace {
 constexpr const char* kInvalidFile = "无效的数据文件！";
 constexpr const char* kOpenDeviceError = "Open the device error......";
 constexpr const char* kReadDeviceError = "Read then device error......";
+
+// Pages the scan has passed are handed back to the system every so often, so that a file of many
+// gigabytes is scanned in little resident memory.
+constexpr std::uint64_t kReleaseStride = 64u << 20;
+// Pages between two event pumps where a loop has no page of its own to report.
+constexpr std::uint32_t kPumpPages = 1024;
 
 // A pulled phone copy is removed by the last scan of the run that reads it.
 bool lastReaderOfSource(const RunGlobals& run) {
@@ -24,7 +37,63 @@ bool lastReaderOfSource(const RunGlobals& run) {
     });
 }
 
+// Text no phone stores: C0 control bytes other than TAB, LF and CR. Carved records holding them are
+// header shapes matched inside other bytes.
+bool holdsControlBytes(std::span<const std::uint8_t> text) {
+    return std::any_of(text.begin(), text.end(), [](std::uint8_t b) {
+        return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+    });
+}
+
 }  // namespace
+
+// What one scan walks: the pages, their map, the table's root, and the keys of its live rows.
+struct CategoryScanner::PageScan {
+    PageScan(const DatabaseImage& image, const ColumnSignature& signature, SerialTypeSet refused,
+             const RunGlobals& run)
+        : pages(image),
+          map(pages),
+          carver(signature, refused),
+          columns(signature.columnCount),
+          allCopies(run.allCopies),
+          budget(pages) {}
+
+    DatabasePages pages;
+    PageMap map;
+    RecordCarver carver;
+    std::uint32_t root = 0;
+    std::uint32_t columns;
+    bool allCopies;
+    std::vector<RecordKey> liveKeys;  // sorted
+    std::unordered_set<RecordKey, RecordKeyHash> deletedKeys;
+    OverflowBudget budget;
+
+    // The page being scanned.
+    std::uint32_t page = 0;
+    std::span<const std::uint8_t> bytes;
+    std::vector<BtreeCell> liveCells;  // of the scanned table on this page, by offset
+    std::size_t nextLive = 0;
+
+    std::vector<ByteRange> ranges;
+    std::vector<std::uint8_t> payload;
+    RecordLayout layout;
+
+    void loadLiveCells(std::uint32_t number) {
+        liveCells.clear();
+        nextLive = 0;
+        if (!map.isLeafOf(number, root)) return;
+        const auto header = parseBtreePage(bytes, 0, pages.usableSize());
+        if (!header) return;
+        for (std::uint32_t i = 0; i < header->cellCount; ++i)
+            if (const auto cell = readCell(bytes, *header, i, pages.usableSize()))
+                liveCells.push_back(*cell);
+        std::sort(liveCells.begin(), liveCells.end(),
+                  [](const BtreeCell& a, const BtreeCell& b) { return a.offset < b.offset; });
+    }
+};
+
+CategoryScanner::CategoryScanner() = default;
+CategoryScanner::~CategoryScanner() = default;
 
 ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& state,
                                  const RunGlobals& run) {
@@ -33,6 +102,7 @@ ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& 
     state_ = &state;
     found_ = deleted_ = 0;
     countChanged_ = false;
+    utcOffsetSeconds_ = run.utcOffsetSeconds;
 
     state.ScanHalted = 0;
     host.clearRows();
@@ -53,6 +123,7 @@ ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& 
         host.showError(e.what());
         outcome = endEarly();
     }
+    scan_.reset();
     if (outcome == ScanOutcome::Completed) finish(run);
     return outcome;
 }
@@ -69,6 +140,7 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
     }
 
     std::string sql;
+    std::vector<std::string> columns;
     {
         TSQLiteDatabase db(run.CurrentDbPath);
         if (!db.HasTable(params().table)) {
@@ -77,6 +149,7 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
         }
         readExtras(db);
         sql = db.TableSql(params().table);
+        columns = db.TableColumns(params().table);
     }
     if (sql.empty() || !extrasUsable()) {
         message(texts().emptyDefinition);
@@ -84,13 +157,155 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
     }
     const ColumnSignature signature = buildSignature(sql, params());
     wanted_ = signature.wantedIndex;
-
-    const DatabaseImage& image = *load.image;
-    host_->setProgressRange(image.pageCount() > 0 ? image.pageCount() - 1 : 0);
-    RecordCarver carver(signature, refusedRequiredInt());
-    carver.carve(image, *this);
+    // Where SQLite cannot list the columns, live rows are read by the signature's items too.
+    liveWanted_ = wanted_;
+    if (!columns.empty()) {
+        for (std::size_t w = 0; w < params().wanted.size(); ++w) {
+            const auto at = std::find_if(columns.begin(), columns.end(), [&](const std::string& c) {
+                return asciiLower(c) == params().wanted[w];
+            });
+            liveWanted_[w] =
+                at == columns.end() ? 0 : static_cast<std::uint32_t>(at - columns.begin());
+        }
+    }
+    scanPages(*load.image, signature, run);
     afterCarve();
     return ScanOutcome::Completed;
+}
+
+void CategoryScanner::scanPages(const DatabaseImage& image, const ColumnSignature& signature,
+                                const RunGlobals& run) {
+    host_->setProgressRange(image.pageCount() > 0 ? image.pageCount() - 1 : 0);
+    scan_ = std::make_unique<PageScan>(image, signature, refusedRequiredInt(), run);
+    PageScan& s = *scan_;
+    s.root = s.map.tableRoot(params().table);
+    if (!s.allCopies) collectLiveKeys();
+    std::uint64_t released = 0;
+    // The first page holds the file header and the schema, never the table's rows.
+    for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
+        if (!onPage(page - 1)) return;
+        const std::uint64_t at = s.pages.fileOffset(page);
+        if (at - released >= kReleaseStride) {
+            s.pages.releaseBefore(page);
+            released = at;
+        }
+        scanPage(page);
+    }
+}
+
+// Stale copies of a live row may lie anywhere before or after it, so every live row's key is
+// known before the first page is carved.
+void CategoryScanner::collectLiveKeys() {
+    PageScan& s = *scan_;
+    for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
+        if (page % kPumpPages == 0) pump();
+        if (!s.map.isLeafOf(page, s.root)) continue;
+        s.bytes = s.pages.page(page);
+        s.loadLiveCells(page);
+        for (const BtreeCell& cell : s.liveCells)
+            s.liveKeys.push_back(recordKey(liveRecord(cell), liveWanted_));
+    }
+    std::sort(s.liveKeys.begin(), s.liveKeys.end());
+    s.pages.releaseBefore();
+}
+
+void CategoryScanner::scanPage(std::uint32_t page) {
+    PageScan& s = *scan_;
+    s.page = page;
+    s.bytes = s.pages.page(page);
+    s.loadLiveCells(page);
+    s.map.unusedRanges(page, s.ranges);
+    const auto buffer = s.pages.buffer(page);
+    const CarvePage carvePage{buffer, static_cast<std::uint64_t>(s.bytes.data() - buffer.data()),
+                              s.pages.pageSize(), s.pages.usableSize()};
+    for (const ByteRange& r : s.ranges)
+        s.carver.carveRange(carvePage, r.begin, r.end, *this);
+    emitLiveBefore(s.pages.pageSize());
+}
+
+CarvedRecord CategoryScanner::liveRecord(const BtreeCell& cell) {
+    PageScan& s = *scan_;
+    const auto payload =
+        readPayload(s.pages, s.bytes, cell, s.payload, s.budget, [&](std::uint32_t p) {
+            return s.map.role(p) == PageRole::Overflow && s.map.chainHead(p) == cell.overflowPage;
+        });
+    if (!decodeRecord(payload, s.layout, s.columns)) s.layout.columns = 0;
+    CarvedRecord record(payload, s.layout);
+    record.setPlace(s.pages.source(s.page), s.pages.fileOffset(s.page) + cell.payloadStart);
+    record.setState(RecordState::Normal);
+    record.setRowid(cell.rowid);
+    return record;
+}
+
+void CategoryScanner::emitLiveBefore(std::uint64_t offsetInPage) {
+    PageScan& s = *scan_;
+    while (s.nextLive < s.liveCells.size() && s.liveCells[s.nextLive].offset < offsetInPage)
+        examine(liveRecord(s.liveCells[s.nextLive++]), liveWanted_);
+}
+
+CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
+                                             const CarvedOverflow& overflow) {
+    PageScan& s = *scan_;
+    if (overflow.localSize >= overflow.payloadSize) return record;
+    // Gather the local part and whatever of the chain still lies on overflow or free pages.
+    const RecordLayout& found = record.layout();
+    const auto local = record.bytes().subspan(overflow.payloadStart, overflow.localSize);
+    auto gather = [&](bool follow) {
+        s.payload.assign(local.begin(), local.end());
+        if (follow)
+            followOverflow(
+                s.pages, overflow.firstPage, overflow.payloadSize - overflow.localSize, &s.payload,
+                s.budget,
+                [&](std::uint32_t p) {
+                    const PageRole role = s.map.role(p);
+                    return role == PageRole::Overflow || role == PageRole::FreeLeaf ||
+                           role == PageRole::FreeTrunk;
+                },
+                [](std::uint32_t, std::uint32_t) {});
+        s.layout.resize(found.columns);
+        for (std::uint32_t c = 0; c < found.columns; ++c) {
+            s.layout.serialTypes[c] = found.serialTypes[c];
+            s.layout.bodyOffsets[c] = found.bodyOffsets[c] - overflow.payloadStart;
+        }
+        clipRecord(s.payload, s.layout, s.payload.size());
+    };
+    gather(overflow.firstPage != 0);
+    // The chain is only taken when its bytes go on with the texts that cross into it.
+    for (std::uint32_t c = 1; c < s.layout.columns; ++c) {
+        const std::uint64_t end =
+            s.layout.bodyOffsets[c] + *serialBodySize(s.layout.serialTypes[c]);
+        if (end <= overflow.localSize) continue;
+        CarvedRecord whole(s.payload, s.layout);
+        const auto text = whole.body(c);
+        const std::string_view view(reinterpret_cast<const char*>(text.data()), text.size());
+        if (whole.isText(c) && (!isValidUtf8(view) || holdsControlBytes(text))) {
+            gather(false);
+            break;
+        }
+    }
+    CarvedRecord complete(s.payload, s.layout);
+    complete.setHeaderLength(record.headerLength());
+    complete.setState(RecordState::Deleted);
+    return complete;
+}
+
+CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverflow& overflow) {
+    PageScan& s = *scan_;
+    const std::uint64_t offsetInPage =
+        found.position() - static_cast<std::uint64_t>(s.bytes.data() - found.bytes().data());
+    emitLiveBefore(offsetInPage);
+    CarvedRecord record = completeCarved(found, overflow);
+    record.setPlace(s.pages.source(s.page), s.pages.fileOffset(s.page) + offsetInPage);
+    for (std::uint32_t column : wanted_)
+        if (record.isText(column) && holdsControlBytes(record.body(column)))
+            return CarveStep::NextByte;
+    if (!s.allCopies) {
+        const RecordKey key = recordKey(record, wanted_);
+        if (std::binary_search(s.liveKeys.begin(), s.liveKeys.end(), key))
+            return CarveStep::NextByte;  // a stale copy of a live row
+        if (!s.deletedKeys.insert(key).second) return CarveStep::NextByte;
+    }
+    return examine(record, wanted_);
 }
 
 bool CategoryScanner::onPage(std::uint32_t pageIndex) {
@@ -102,6 +317,10 @@ bool CategoryScanner::onPage(std::uint32_t pageIndex) {
 void CategoryScanner::pump() {
     flushCount();
     host_->pumpEvents();
+}
+
+std::string_view CategoryScanner::displayTime(std::int64_t ms, FieldBuffer& buffer) const {
+    return formatJavaTime(javaDateTime(ms, utcOffsetSeconds_), buffer);
 }
 
 void CategoryScanner::flushCount() {

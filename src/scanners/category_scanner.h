@@ -1,11 +1,13 @@
-// The one skeleton of every category scan: start, load the image, build the signature, carve,
-// end; and the early ends. A category supplies its table parameters, its record checks and the
-// rows it stores.
+// The one skeleton of every category scan: start, load the image, build the signature, read the
+// table's live rows and carve its deleted ones, end; and the early ends. A category supplies its
+// table parameters, its record checks and the rows it stores.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "btree_page.h"
 #include "column_signature.h"
 #include "record_carver.h"
 #include "result_store.h"
@@ -15,12 +17,14 @@
 namespace pc {
 
 class TSQLiteDatabase;
+class DatabaseImage;
 
 enum class ScanOutcome { Completed, EndedEarly };
 
 class CategoryScanner : private CarveVisitor {
   public:
-    virtual ~CategoryScanner() = default;
+    CategoryScanner();
+    ~CategoryScanner() override;
     ScanOutcome run(ScanHost& host, ResultStore& store, ScanState& state, const RunGlobals& run);
 
   protected:
@@ -39,9 +43,14 @@ class CategoryScanner : private CarveVisitor {
     // Whether what was read allows a scan; false ends it with texts().emptyDefinition.
     virtual bool extrasUsable() const { return true; }
     virtual void beginScan() {}
-    // Checks one carved record and keeps what passes; wanted(i) is the position of the i-th
-    // wanted column.
-    virtual CarveStep examine(const CarvedRecord& record) = 0;
+    // The positions of the wanted columns in a record: wanted[i] for the i-th name of the
+    // signature's wanted list, 0 when the table has no such column.
+    using Wanted = std::span<const std::uint32_t>;
+    // Checks one record and keeps what passes. A live row (state normal) is kept whatever its
+    // values hold: the checks are there to tell carved records from bytes that merely look like
+    // one. Records arrive in the order of their place in the file, each copy of a row once (every
+    // copy with --all-copies).
+    virtual CarveStep examine(const CarvedRecord& record, Wanted wanted) = 0;
     virtual void afterCarve() {}
 
     // Stores a found row, shows it and counts it.
@@ -58,14 +67,25 @@ class CategoryScanner : private CarveVisitor {
     void reportCount() { countChanged_ = true; }
     // Lets the host's events run during long loops without pages.
     void pump();
-    std::uint32_t wanted(std::size_t i) const { return wanted_[i]; }
     ScanHost& host() { return *host_; }
+    // A Java millisecond time as the run shows dates: UTC+8 unless it asks for another offset.
+    std::string_view displayTime(std::int64_t ms, FieldBuffer& buffer) const;
+    static Provenance provenance(const CarvedRecord& r) { return {r.position(), r.source()}; }
 
   private:
-    bool onPage(std::uint32_t pageIndex) override;
-    CarveStep onRecord(const CarvedRecord& record) override { return examine(record); }
+    struct PageScan;
+
+    CarveStep onRecord(const CarvedRecord& record, const CarvedOverflow& overflow) override;
 
     ScanOutcome carveAll(const RunGlobals& run);
+    void scanPages(const DatabaseImage& image, const ColumnSignature& signature,
+                   const RunGlobals& run);
+    void collectLiveKeys();
+    void scanPage(std::uint32_t page);
+    void emitLiveBefore(std::uint64_t offsetInPage);
+    CarvedRecord liveRecord(const BtreeCell& cell);
+    CarvedRecord completeCarved(const CarvedRecord& record, const CarvedOverflow& overflow);
+    bool onPage(std::uint32_t pageIndex);
     ScanOutcome endEarly();
     void finish(const RunGlobals& run);
     void message(const char* text);
@@ -74,7 +94,12 @@ class CategoryScanner : private CarveVisitor {
     ScanHost* host_ = nullptr;
     ResultStore* store_ = nullptr;
     ScanState* state_ = nullptr;
+    // Wanted columns of carved records (the signature's items) and of live rows (the table's
+    // real columns, which a comma inside a column's definition does not shift).
     std::vector<std::uint32_t> wanted_;
+    std::vector<std::uint32_t> liveWanted_;
+    std::int64_t utcOffsetSeconds_ = 8 * 3600;
+    std::unique_ptr<PageScan> scan_;
     std::int32_t found_ = 0;
     std::int32_t deleted_ = 0;
     bool countChanged_ = false;

@@ -62,49 +62,64 @@ void ContactsScanner::readExtras(TSQLiteDatabase& db) {
     maxMimeId_ = std::max({kUsualMaxMimeId, nameMimeId_, phoneMimeId_});
 }
 
-CarveStep ContactsScanner::examine(const CarvedRecord& record) {
+CarveStep ContactsScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
-    const FieldNumber mime = record.number(wanted(kMimetypeId));
-    if (mime.kind == Kind::Missing) return CarveStep::NextByte;
-    const FieldNumber raw = record.number(wanted(kRawContactId));
-    if (raw.kind == Kind::Missing || (mime.kind == Kind::Number && mime.value == 0))
-        return CarveStep::NextByte;
+    const bool live = record.state() == RecordState::Normal;
+    const FieldNumber mime = record.number(wanted[kMimetypeId]);
+    const FieldNumber raw = record.number(wanted[kRawContactId]);
     const auto mimeId = int32Of(mime);
     const auto rawId = int32Of(raw);
+    // A live row is kept whatever it holds; only ids that are not numbers cannot be joined.
+    if (live && mimeId && rawId) return keepDataRow(record, wanted[kData1], *mimeId, *rawId);
+    if (live || mime.kind == Kind::Missing) return CarveStep::NextByte;
+    if (raw.kind == Kind::Missing || (mime.kind == Kind::Number && mime.value == 0))
+        return CarveStep::NextByte;
     if (!mimeId || !rawId || *mimeId > maxMimeId_) return CarveStep::NextByte;
+    return keepDataRow(record, wanted[kData1], *mimeId, *rawId);
+}
+
+CarveStep ContactsScanner::keepDataRow(const CarvedRecord& record, std::uint32_t data1Column,
+                                       std::int32_t mimeId, std::int32_t rawId) {
     FieldBuffer data1;
-    rows_.push_back({*mimeId, *rawId, std::string(record.field(wanted(kData1), data1)),
+    rows_.push_back({mimeId, rawId, std::string(record.field(data1Column, data1)),
                      static_cast<std::uint8_t>(record.state() == RecordState::Deleted),
-                     record.position()});
+                     provenance(record), record.isNull(data1Column)});
     return CarveStep::NextByte;
 }
 
 void joinContactRows(const std::vector<PAlltelvalue>& rows, std::int64_t nameMimeId,
                      std::int64_t phoneMimeId,
                      const std::function<void(const PAlltelvalue*, const PAlltelvalue&)>& each) {
-    std::unordered_map<std::int32_t, const PAlltelvalue*> firstName;
+    std::unordered_map<std::int32_t, const PAlltelvalue*> liveName, deletedName;
     for (const PAlltelvalue& row : rows)
-        if (row.mimetypeId == nameMimeId) firstName.try_emplace(row.rawContactId, &row);
+        if (row.mimetypeId == nameMimeId)
+            (row.deleted ? deletedName : liveName).try_emplace(row.rawContactId, &row);
     for (const PAlltelvalue& phone : rows) {
         if (phone.mimetypeId != phoneMimeId) continue;
-        const auto name = firstName.find(phone.rawContactId);
-        each(name == firstName.end() ? nullptr : name->second, phone);
+        const PAlltelvalue* name = nullptr;
+        if (const auto live = liveName.find(phone.rawContactId); live != liveName.end())
+            name = live->second;
+        else if (const auto old = deletedName.find(phone.rawContactId); old != deletedName.end())
+            name = old->second;
+        each(name, phone);
     }
 }
 
 void ContactsScanner::afterCarve() {
-    joinContactRows(
-        rows_, nameMimeId_, phoneMimeId_,
-        [this](const PAlltelvalue* name, const PAlltelvalue& phone) {
-            pump();
-            if (!name) {
-                reportCount();
-                return;
-            }
-            const bool deleted = name->deleted == 1 && phone.deleted == 1;
-            keep(PtelValue{name->data1, phone.data1,
-                           deleted ? RecordState::Deleted : RecordState::Normal, phone.offset});
-        });
+    joinContactRows(rows_, nameMimeId_, phoneMimeId_,
+                    [this](const PAlltelvalue* name, const PAlltelvalue& phone) {
+                        pump();
+                        if (!name) {
+                            reportCount();
+                            return;
+                        }
+                        // A number deleted from a contact that is still there is a deleted entry.
+                        const NullCells nulls = static_cast<NullCells>((name->data1Null ? 1 : 0) |
+                                                                       (phone.data1Null ? 2 : 0));
+                        keep(PtelValue{name->data1, phone.data1,
+                                       phone.deleted ? RecordState::Deleted : RecordState::Normal,
+                                       phone.found, nulls});
+                    });
 }
 
 }  // namespace pc

@@ -11,18 +11,21 @@
 
 namespace pc {
 
-// One carved row of `data`.
+// One row of `data`, live or carved.
 struct PAlltelvalue {
     std::int32_t mimetypeId;
     std::int32_t rawContactId;
     std::string data1;
     std::uint8_t deleted;
-    std::uint64_t offset;
+    Provenance found;
+    bool data1Null;
 };
 
-// Pairs every phone row with the first name row of its raw contact, in the order carved, and
-// calls `each` with the name row (nullptr when the raw contact has none) and the phone row.
-// Linear: the first name rows are indexed by raw contact id.
+// Pairs every phone row with a name row of its raw contact, in the order found, and calls `each`
+// with the name row (nullptr when the raw contact has none) and the phone row. The name is the
+// first live name row of the raw contact, or its first deleted one when it has no live one: an
+// old name left in the file never stands for the name the contact has now.
+// Linear: the name rows are indexed by raw contact id.
 void joinContactRows(
     const std::vector<PAlltelvalue>& rows, std::int64_t nameMimeId, std::int64_t phoneMimeId,
     const std::function<void(const PAlltelvalue* name, const PAlltelvalue& phone)>& each);
@@ -41,10 +44,13 @@ class ContactsScanner final : public CategoryScanner {
     void readExtras(TSQLiteDatabase& db) override;
     bool extrasUsable() const override { return nameMimeId_ != 0 && phoneMimeId_ != 0; }
     void beginScan() override;
-    CarveStep examine(const CarvedRecord& record) override;
+    CarveStep examine(const CarvedRecord& record, Wanted wanted) override;
     void afterCarve() override;
 
   private:
+    CarveStep keepDataRow(const CarvedRecord& record, std::uint32_t data1Column,
+                          std::int32_t mimeId, std::int32_t rawId);
+
     std::vector<PAlltelvalue> rows_;
     std::int64_t nameMimeId_ = 0;
     std::int64_t phoneMimeId_ = 0;

@@ -21,6 +21,11 @@ struct RunGlobals {
     std::string CurrentDbPath;
     // The Windows long-path form; on this platform the plain path.
     std::string CurrentDbLongPath;
+    // List every copy of a row found (a live row's stale copies, a deleted row's repeats), not
+    // each row once.
+    bool allCopies = false;
+    // Dates are shown at this offset from UTC; the checks of carved dates stay in UTC+8.
+    std::int64_t utcOffsetSeconds = 8 * 3600;
 };
 
 // The SourcePaths entry a category reads.

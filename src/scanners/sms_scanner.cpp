@@ -39,25 +39,33 @@ const SignatureParams& SmsScanner::params() const {
     return p;
 }
 
-CarveStep SmsScanner::examine(const CarvedRecord& record) {
+CarveStep SmsScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
-    const FieldNumber type = record.number(wanted(kType));
-    if (type.kind == Kind::Missing) return CarveStep::NextByte;
-    // A type or date that is not a number passes its check; the sms table declares both as
-    // required integers, so the carver only hands over numbers for them.
-    if (type.kind == Kind::Number && type.value > kMaxType) return CarveStep::NextByte;
-    const FieldNumber date = record.number(wanted(kDate));
-    std::optional<JavaDateTime> when;
+    const bool live = record.state() == RecordState::Normal;
+    const FieldNumber type = record.number(wanted[kType]);
+    const FieldNumber date = record.number(wanted[kDate]);
+    bool dateInRange = false;
     if (date.kind == Kind::Number) {
-        when = javaDateTime(date.value);
-        if (when->year > kLastYear || when->year < kFirstYear) return CarveStep::NextByte;
+        const std::int64_t year = JavaTimeYear(date.value);
+        dateInRange = year >= kFirstYear && year <= kLastYear;
     }
+    if (!live) {
+        if (type.kind == Kind::Missing) return CarveStep::NextByte;
+        // A type or date that is not a number passes its check; the sms table declares both as
+        // required integers, so the carver only hands over numbers for them.
+        if (type.kind == Kind::Number && type.value > kMaxType) return CarveStep::NextByte;
+        if (date.kind == Kind::Number && !dateInRange) return CarveStep::NextByte;
+    }
+    // A live row's date outside the years a phone can have is shown as its number.
     FieldBuffer addressBuffer, dateBuffer, bodyBuffer;
+    const NullCells nulls = static_cast<NullCells>((record.isNull(wanted[kAddress]) ? 1 : 0) |
+                                                   (record.isNull(wanted[kDate]) ? 2 : 0) |
+                                                   (record.isNull(wanted[kBody]) ? 16 : 0));
     keep(PSMSvalue{
-        record.field(wanted(kAddress), addressBuffer),
-        when ? formatJavaTime(*when, dateBuffer) : record.field(wanted(kDate), dateBuffer),
+        record.field(wanted[kAddress], addressBuffer),
+        dateInRange ? displayTime(date.value, dateBuffer) : record.field(wanted[kDate], dateBuffer),
         smsTypeText(type.kind == Kind::Number ? type.value : 0),
-        record.field(wanted(kBody), bodyBuffer), record.state(), record.position()});
+        record.field(wanted[kBody], bodyBuffer), record.state(), provenance(record), nulls});
     return CarveStep::NextByte;
 }
 

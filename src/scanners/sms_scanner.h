@@ -10,7 +10,7 @@ class SmsScanner final : public CategoryScanner {
     CategoryCode code() const override { return CategoryCode::Sms; }
     const Texts& texts() const override;
     const SignatureParams& params() const override;
-    CarveStep examine(const CarvedRecord& record) override;
+    CarveStep examine(const CarvedRecord& record, Wanted wanted) override;
 };
 
 // "接收", "发送", "草稿" for types 1 to 3, "其它" for any other.

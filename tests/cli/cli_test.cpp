@@ -69,14 +69,14 @@ TEST_F(Cli, StreamsJsonLinesOfEveryRowAndTheTotalsOnStandardError) {
     const auto rows = lines(r.out);
     ASSERT_EQ(rows.size(), expected_.store.SmsRecords().size());
     const PSMSvalue& first = expected_.store.SmsRecords()[0];
-    EXPECT_EQ(
-        rows[0].rfind(std::string("{\"category\":\"sms\",\"state\":\"") +
-                          (first.state == RecordState::Deleted ? "deleted" : "normal") +
-                          "\",\"offset\":" + std::to_string(first.offset) + ",\"address\":\"" +
-                          std::string(first.address) + "\",\"date\":\"" + std::string(first.date) +
-                          "\",\"type\":\"" + std::string(first.type) + "\",\"body\":\"",
-                      0),
-        0u)
+    EXPECT_EQ(rows[0].rfind(std::string("{\"category\":\"sms\",\"state\":\"") +
+                                (first.state == RecordState::Deleted ? "deleted" : "normal") +
+                                "\",\"offset\":" + std::to_string(first.found.offset) +
+                                ",\"address\":\"" + std::string(first.address) + "\",\"date\":\"" +
+                                std::string(first.date) + "\",\"type\":\"" +
+                                std::string(first.type) + "\",\"body\":\"",
+                            0),
+              0u)
         << rows[0];
     for (const auto& row : rows)
         EXPECT_EQ(row.back(), '}');  // line breaks in bodies are escaped

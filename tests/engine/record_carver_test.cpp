@@ -5,7 +5,6 @@
 
 #include "raw_image.h"
 #include "record_carver.h"
-#include "temp_dir.h"
 
 namespace pc {
 namespace {
@@ -15,28 +14,23 @@ using testing::RawImage;
 
 struct Found {
     std::uint64_t pos;
-    RecordState state;
     std::vector<std::string> texts;
+    CarvedOverflow overflow;
 };
 
 class Collector : public CarveVisitor {
   public:
     explicit Collector(std::uint32_t columns) : columns_(columns) {}
-    bool onPage(std::uint32_t page) override {
-        pages.push_back(page);
-        return !stopRequested;
-    }
-    CarveStep onRecord(const CarvedRecord& r) override {
-        Found f{r.position(), r.state(), {}};
+    CarveStep onRecord(const CarvedRecord& r, const CarvedOverflow& o) override {
+        EXPECT_EQ(r.state(), RecordState::Deleted);
+        Found f{r.position(), {}, o};
         for (std::uint32_t c = 1; c < columns_; ++c)
             f.texts.push_back(r.text(c));
         found.push_back(f);
         if (onFound) onFound(r);
         return step;
     }
-    std::vector<std::uint32_t> pages;
     std::vector<Found> found;
-    bool stopRequested = false;
     CarveStep step = CarveStep::NextByte;
     std::function<void(const CarvedRecord&)> onFound;
 
@@ -67,47 +61,74 @@ const char* kTable =
 // n = 5, s = "hi", r = 300
 const Bytes kRecord = {0x01, 0x11, 0x02, 0x05, 'h', 'i', 0x01, 0x2C};
 
+// Carves every page after the first one whole, as a page of unused space.
 std::vector<Found> carveImage(RawImage& img, const char* sql, Collector* collector = nullptr,
-                              SerialTypeSet refused = serialTypeSet({0, 6, 7})) {
-    testing::TempDir dir;
-    img.writeTo(dir.file("db"));
-    const ImageLoad load = loadDatabaseImage(dir.file("db"));
+                              SerialTypeSet refused = serialTypeSet({0, 6, 7}),
+                              std::uint32_t reserved = 0) {
     const ColumnSignature sig = buildSignature(sql, byDefault());
     Collector own(sig.columnCount);
     Collector& c = collector ? *collector : own;
-    RecordCarver(sig, refused).carve(*load.image, c);
+    RecordCarver carver(sig, refused);
+    const std::uint32_t pageSize = static_cast<std::uint32_t>(img.pageStart(1));
+    for (std::uint64_t at = pageSize; at < img.bytes().size(); at += pageSize)
+        carver.carveRange({img.bytes(), at, pageSize, pageSize - reserved}, 0, pageSize, c);
     return c.found;
 }
 
-TEST(RecordCarver, DecodesARecordAndJudgesItsStateByThePage) {
-    RawImage img(1024, 5);
-    img.leafPage(1, {100}).put(img.pageStart(1) + 105, kRecord);  // live cell: col 1 at +5
+TEST(RecordCarver, DecodesARecordWhereverItLiesInAPageButNotOnTheFirstPage) {
+    RawImage img(1024, 4);
+    img.leafPage(1, {100}).put(img.pageStart(1) + 105, kRecord);  // in a listed cell
     img.put(img.pageStart(2) + 105, kRecord);                     // not a leaf page
-    img.leafPage(3, {100}).put(img.pageStart(3) + 112, kRecord);  // 12 bytes after the cell
     img.put(img.pageStart(0) + 600, kRecord);                     // the first page: never read
     const auto found = carveImage(img, kTable);
 
-    const Found* live = foundAt(found, img.pageStart(1) + 105);
-    ASSERT_TRUE(live);
-    EXPECT_EQ(live->state, RecordState::Normal);
-    EXPECT_EQ(live->texts, (std::vector<std::string>{"5", "hi", "300"}));
-    ASSERT_TRUE(foundAt(found, img.pageStart(2) + 105));
-    EXPECT_EQ(foundAt(found, img.pageStart(2) + 105)->state, RecordState::Deleted);
-    ASSERT_TRUE(foundAt(found, img.pageStart(3) + 112));
-    EXPECT_EQ(foundAt(found, img.pageStart(3) + 112)->state, RecordState::Deleted);
+    for (std::uint64_t at : {img.pageStart(1) + 105, img.pageStart(2) + 105}) {
+        const Found* f = foundAt(found, at);
+        ASSERT_TRUE(f) << at;
+        EXPECT_EQ(f->texts, (std::vector<std::string>{"5", "hi", "300"}));
+        EXPECT_EQ(f->overflow.payloadSize, 10u);  // header size, column 0, then kRecord
+        EXPECT_EQ(f->overflow.payloadStart, at - 2);
+        EXPECT_EQ(f->overflow.firstPage, 0u);
+    }
     for (const Found& f : found)
         EXPECT_GE(f.pos, img.pageStart(1));
 }
 
-TEST(RecordCarver, CountsAsLiveOnlyRecordsOneToElevenBytesAfterAListedCell) {
-    for (std::uint16_t gap = 0; gap <= 13; ++gap) {
-        RawImage img(1024, 2);
-        img.leafPage(1, {300}).put(img.pageStart(1) + 300 + gap, kRecord);
-        const auto found = carveImage(img, kTable);
-        const Found* f = foundAt(found, img.pageStart(1) + 300 + gap);
-        ASSERT_TRUE(f) << gap;
-        EXPECT_EQ(f->state, gap >= 1 && gap <= 11 ? RecordState::Normal : RecordState::Deleted)
-            << gap;
+TEST(RecordCarver, PlacesARecordOnlyWhereSqliteCouldHaveLaidItsCellOut) {
+    // t: a TEXT, b INTEGER DEFAULT 0. A 900-byte text fits a 1024-byte page locally; 990 bytes
+    // need an overflow page, with the local part SQLite's formula gives and a page number after it.
+    const char* sql = "CREATE TABLE t (_id INTEGER PRIMARY KEY,a TEXT,b INTEGER DEFAULT 0)";
+    auto record = [](std::size_t length) {
+        const std::uint64_t t = 13 + 2 * length;
+        Bytes r{static_cast<std::uint8_t>(0x80 | (t >> 7)), static_cast<std::uint8_t>(t & 0x7F),
+                0x01};
+        r.insert(r.end(), length, 'x');
+        r.push_back(0x2A);
+        return r;
+    };
+    struct Case {
+        std::size_t length;
+        std::uint64_t at;  // in page 1
+        bool found;
+        std::uint32_t local;
+    };
+    for (const Case& c : std::vector<Case>{
+             {900, 40, true, 906},  // all local
+             {900, 2, false, 0},    // no room before it for the cell's first varints
+             {900, 200, false, 0},  // runs past the end of the page
+             {990, 40, true, 103},  // overflow: the local part, then the page number
+             {990, 930, false, 0},  // its overflow page number would pass the page's end
+         }) {
+        RawImage img(1024, 3);  // page 2 takes what runs past page 1
+        img.put(img.pageStart(1) + c.at, record(c.length));
+        if (c.found && c.local < c.length) img.putBe32(img.pageStart(1) + c.at - 2 + c.local, 7);
+        const auto found = carveImage(img, sql);
+        const Found* f = foundAt(found, img.pageStart(1) + c.at);
+        ASSERT_EQ(f != nullptr, c.found) << c.length << " at " << c.at;
+        if (!f) continue;
+        EXPECT_EQ(f->overflow.localSize, c.local) << c.length;
+        EXPECT_EQ(f->overflow.payloadSize, c.length + 6) << c.length;
+        EXPECT_EQ(f->overflow.firstPage, c.local < c.length ? 7u : 0u) << c.length;
     }
 }
 
@@ -143,23 +164,25 @@ TEST(RecordCarver, TheContactsRuleLetsARequiredEightByteIntegerThrough) {
     EXPECT_FALSE(foundAt(carveImage(img, kTable), at));
 }
 
-TEST(RecordCarver, TextColumnsTakeEmptyNullOrOddLengthsUpToThePageSize) {
+TEST(RecordCarver, TextColumnsTakeEmptyNullOrOddLengthsOfUpToThreeVarintBytes) {
     struct Case {
         Bytes serial;
         bool found;
     };
     for (const Case& c : std::vector<Case>{
-             {{0x0D}, true},         // empty text
-             {{0x00}, true},         // NULL
-             {{0x0F}, true},         // one byte
-             {{0x0E}, false},        // blob
-             {{0x0C}, false},        // empty blob
-             {{0x0B}, false},        // reserved
-             {{0x87, 0x71}, true},   // 1009: 498 bytes, fits a 1024 page
-             {{0x88, 0x03}, false},  // 1027: odd but above the page size
-             {{0x80, 0x0D}, false},  // a varint SQLite never writes
+             {{0x0D}, true},                     // empty text
+             {{0x00}, true},                     // NULL
+             {{0x0F}, true},                     // one byte
+             {{0x0E}, false},                    // blob
+             {{0x0C}, false},                    // empty blob
+             {{0x0B}, false},                    // reserved
+             {{0x87, 0x71}, true},               // 1009: 498 bytes
+             {{0x88, 0x03}, true},               // 1027: 507 bytes, longer than half a page
+             {{0x81, 0x80, 0x1D}, true},         // 16413: 8200 bytes, on overflow pages
+             {{0x81, 0x80, 0x80, 0x1D}, false},  // more than a megabyte
+             {{0x80, 0x0D}, false},              // a varint SQLite never writes
          }) {
-        RawImage img(1024, 3);
+        RawImage img(4096, 3);
         Bytes rec(c.serial.size() + 2, 0x01);
         std::copy(c.serial.begin(), c.serial.end(), rec.begin() + 1);
         rec.back() = 0x09;
@@ -196,33 +219,17 @@ TEST(RecordCarver, LooksForNoHeaderWithMoreThanFourExtraBytes) {
     }
 }
 
-TEST(RecordCarver, NeverReadsPastTheImage) {
+TEST(RecordCarver, NeverReadsPastThePageOrItsUsableBytes) {
     RawImage img(1024, 2);
     const std::uint64_t end = img.bytes().size();
     img.put(end - 7, Bytes(kRecord.begin(), kRecord.begin() + 7));  // body cut by the end
     img.put(end - 3, {0x01, 0x81});                                 // header cut by the end
-    img.leafPage(1, {});
-    img.putBe16(img.pageStart(1) + 3, 0xFFFF);  // more cells than the page can list
-    for (const Found& f : carveImage(img, kTable))
-        EXPECT_LT(f.pos, end - 7);
-}
-
-TEST(RecordCarver, StopsAtThePageAfterAStopRequest) {
-    RawImage img(1024, 6);
-    for (std::uint32_t p = 1; p < 6; ++p) {
-        img.put(img.pageStart(p) + 100, kRecord);
-        img.put(img.pageStart(p) + 400, kRecord);
-    }
-    const auto sig = buildSignature(kTable, byDefault());
-    Collector c(sig.columnCount);
-    c.onFound = [&](const CarvedRecord& r) {
-        if (r.position() == img.pageStart(3) + 100) c.stopRequested = true;
-    };
-    const auto found = carveImage(img, kTable, &c);
-    EXPECT_EQ(c.pages, (std::vector<std::uint32_t>{1, 2, 3, 4}));
-    EXPECT_TRUE(foundAt(found, img.pageStart(3) + 400));  // page 3 was carved to its end
+    img.put(end - 36, kRecord);  // whole, but reaching into the 32 reserved bytes at the end
+    img.put(end - 60, kRecord);  // whole, before them
+    const auto found = carveImage(img, kTable, nullptr, serialTypeSet({0, 6, 7}), 32);
+    EXPECT_TRUE(foundAt(found, end - 60));
     for (const Found& f : found)
-        EXPECT_LT(f.pos, img.pageStart(4));
+        EXPECT_LE(f.overflow.payloadStart + f.overflow.payloadSize, end - 32);
 }
 
 TEST(RecordCarver, ReadsAFieldAsANumberAsItsTextWouldRead) {
@@ -279,9 +286,6 @@ TEST(RecordCarver, FindsTheSameRecordsWhateverItsVectorWidth) {
         img.bytes()[i] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0x81 + rng() % 4 : rng() % 20);
     for (std::uint64_t at : {img.pageStart(3) + 7, img.pageStart(5) + 1000, img.pageStart(6) - 9})
         img.put(at, kRecord);
-    testing::TempDir dir;
-    img.writeTo(dir.file("db"));
-    const ImageLoad load = loadDatabaseImage(dir.file("db"));
     for (const char* sql :
          {kTable, "CREATE TABLE t (_id INTEGER PRIMARY KEY,a TEXT,b,c INTEGER,d TEXT)"}) {
         const ColumnSignature sig = buildSignature(sql, byDefault());
@@ -289,7 +293,9 @@ TEST(RecordCarver, FindsTheSameRecordsWhateverItsVectorWidth) {
         std::vector<std::uint64_t> found[3];
         for (V vectors : {V::None, V::Sse2, V::Widest}) {
             Collector c(sig.columnCount);
-            RecordCarver(sig, serialTypeSet({0, 6, 7}), vectors).carve(*load.image, c);
+            RecordCarver carver(sig, serialTypeSet({0, 6, 7}), vectors);
+            for (std::uint32_t p = 1; p < 6; ++p)
+                carver.carveRange({img.bytes(), img.pageStart(p), 1024, 1024}, 0, 1024, c);
             for (const Found& f : c.found)
                 found[static_cast<int>(vectors)].push_back(f.pos);
         }

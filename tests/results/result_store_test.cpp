@@ -12,8 +12,8 @@ constexpr auto D = RecordState::Deleted;
 TEST(ResultStore, SelectsRowsByTagInTheOrderFound) {
     ResultStore store;
     for (RecordState s : {N, D, D, N, D})
-        store.append(PSMSvalue{"10086", "2013-05-17", "接收", "hi", s, 0});
-    store.append(PtelValue{"王伟", "13800000000", N, 0});
+        store.append(PSMSvalue{"10086", "2013-05-17", "接收", "hi", s, {0}, 0});
+    store.append(PtelValue{"王伟", "13800000000", N, {0}, 0});
 
     EXPECT_EQ(store.rowsMatching({CategoryCode::Sms, RowFilter::Deleted}),
               (std::vector<std::uint32_t>{1, 2, 4}));
@@ -27,8 +27,8 @@ TEST(ResultStore, SelectsRowsByTagInTheOrderFound) {
 TEST(ResultStore, EmptiesOnlyTheCategoryWhoseScanBegins) {
     ResultStore store;
     EXPECT_FALSE(store.anyRows());
-    store.append(PtelValue{"a", "1", N, 0});
-    store.append(PCallValue{"b", "2", "呼入", "30", "2013-05-17", D, 0});
+    store.append(PtelValue{"a", "1", N, {0}, 0});
+    store.append(PCallValue{"b", "2", "呼入", "30", "2013-05-17", D, {0}, 0});
     store.beginCategory(CategoryCode::Contacts);
     store.beginCategory(CategoryCode::Sms);
     EXPECT_EQ(store.count(CategoryCode::Contacts), 0);
@@ -40,9 +40,9 @@ TEST(ResultStore, EmptiesOnlyTheCategoryWhoseScanBegins) {
 
 TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
     ResultStore store;
-    store.append(PtelValue{"王伟", "138", D, 7});
-    store.append(PSMSvalue{"10086", "2013-05-17", "发送", "body", N, 8});
-    store.append(PCallValue{"李娜", "139", "未接通", "300", "2013-05-17 08:00:00", N, 9});
+    store.append(PtelValue{"王伟", "138", D, {7}, 0});
+    store.append(PSMSvalue{"10086", "2013-05-17", "发送", "body", N, {8}, 0});
+    store.append(PCallValue{"李娜", "139", "未接通", "300", "2013-05-17 08:00:00", N, {9}, 0});
     auto cells = [&](CategoryCode c) {
         const RowCells row = store.rowCells(c, 0);
         return std::vector<std::string>(row.begin(), row.end());
@@ -53,7 +53,7 @@ TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
     EXPECT_EQ(
         cells(CategoryCode::CallLog),
         (std::vector<std::string>{"139", "李娜", "2013-05-17 08:00:00", "300", "未接通", "正常"}));
-    EXPECT_EQ(store.offsetAt(CategoryCode::CallLog, 0), 9u);
+    EXPECT_EQ(store.foundAt(CategoryCode::CallLog, 0).offset, 9u);
     for (CategoryCode c : kAllCategories)
         EXPECT_EQ(rowFieldNames(c).size(), store.rowCells(c, 0).size);
 }

@@ -30,10 +30,15 @@ class Folder : public FolderChooser {
 
 ResultStore sample() {
     ResultStore store;
-    store.append(PtelValue{"王伟", "13800138000", RecordState::Deleted, 0});
-    store.append(PSMSvalue{"10086", "2013-05-17 08:00:00", "接收", "第一行\r\n第二行\tTAB😊",
-                           RecordState::Normal, 0});
-    store.append(PSMSvalue{"95588", "2013-05-17", "发送", "", RecordState::Deleted, 0});
+    store.append(PtelValue{"王伟", "13800138000", RecordState::Deleted, {0}, 0});
+    store.append(PSMSvalue{"10086",
+                           "2013-05-17 08:00:00",
+                           "接收",
+                           "第一行\r\n第二行\tTAB😊",
+                           RecordState::Normal,
+                           {0},
+                           0});
+    store.append(PSMSvalue{"95588", "2013-05-17", "发送", "", RecordState::Deleted, {0}, 0});
     return store;
 }
 
@@ -133,10 +138,10 @@ TEST(TextExport, ReportsAWriteThatFailsPartWayAndKeepsTheOlderFile) {
     TempDir dir;
     Folder folder(dir.path().string());
     ResultStore store;
-    store.append(PtelValue{"a", "1", RecordState::Normal, 0});
+    store.append(PtelValue{"a", "1", RecordState::Normal, {0}, 0});
     for (int i = 0; i < 2000; ++i)
-        store.append(PSMSvalue{"10086", "2013-05-17", "接收", std::string(100, 'x'),
-                               RecordState::Normal, 0});
+        store.append(PSMSvalue{
+            "10086", "2013-05-17", "接收", std::string(100, 'x'), RecordState::Normal, {0}, 0});
     testing::writeBytes(dir.file("短信.txt"), {'o', 'l', 'd'});
 
     // A disk that fills up: files may not grow past 4 KB while the export writes.

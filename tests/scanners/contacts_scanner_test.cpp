@@ -206,7 +206,7 @@ TEST_P(ContactsEarlyEnd, EndsWithoutJoiningAndLeavesTheStoreEmpty) {
         GetParam().change(*db);
     }
     ScanRun run;
-    run.store.append(PtelValue{"from an earlier run", "1", RecordState::Normal, 0});
+    run.store.append(PtelValue{"from an earlier run", "1", RecordState::Normal, {}, 0});
     ContactsScanner scanner;
     testing::runScan(run, scanner, CategoryCode::Contacts, dir.file("c.db"));
 

@@ -259,8 +259,8 @@ INSTANTIATE_TEST_SUITE_P(
             E,
             {kEmptySms},
             0},
-        // Every comma counts as a column: the extra items push the rules of `date` and `type`
-        // off the record's real columns, so its row is not found; without them it is.
+        // Every comma counts as a column for the carver, but a live row is read by the table's
+        // real columns: the row is found either way.
         Hostile{"commas_in_default_and_check",
                 kSms,
                 [](auto&, auto& p) {
@@ -274,7 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 0,
                 "",
-                0},
+                1},
         Hostile{"the_same_without_those_commas",
                 kSms,
                 [](auto&, auto& p) {

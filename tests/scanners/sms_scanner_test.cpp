@@ -154,7 +154,16 @@ class SmsRows : public testing::HandWrittenTable<SmsScanner> {
     }
 };
 
-TEST_F(SmsRows, KeepsTypesUpToNineAndYearsFrom1979To2099) {
+// The same eight rows, deleted (carved, so the checks apply) or live (listed whatever they hold).
+struct CheckCase {
+    const char* name;
+    bool deleted;
+    std::set<std::tuple<std::string, std::string, std::string>> expected;  // body, type, date
+};
+
+class SmsChecks : public SmsRows, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(SmsChecks, ApplyToCarvedRecordsOnly) {
     const std::int64_t may2013 = 1368748800000;
     add(1, may2013, 2, "sent");
     add(2, may2013, 5, "type five");
@@ -164,19 +173,40 @@ TEST_F(SmsRows, KeepsTypesUpToNineAndYearsFrom1979To2099) {
     add(6, 4102415999000, 1, "2099");        // 2099-12-31 23:59:59
     add(7, 4102416000000, 1, "2100");
     add(8, 568971792000000, 1, "year 20000");  // its text begins "2000"
+    if (GetParam().deleted) db().exec("DELETE FROM sms");
     ScanRun& run = scan();
 
     std::set<std::tuple<std::string, std::string, std::string>> got;
-    for (const auto& r : run.store.SmsRecords())
+    for (const auto& r : run.store.SmsRecords()) {
         got.insert({std::string(r.body), std::string(r.type), std::string(r.date)});
-    EXPECT_EQ(got, (std::set<std::tuple<std::string, std::string, std::string>>{
-                       {"sent", "发送", "2013-05-17 08:00:00"},
-                       {"type five", "其它", "2013-05-17 08:00:00"},
-                       {"1979", "接收", "1979-01-01"},
-                       {"2099", "接收", "2099-12-31 23:59:59"}}));
-    EXPECT_EQ(run.host.branches.at(0).counts, "(4)(4)(0)");
-    EXPECT_EQ(run.host.status[1], "找到 4 条短信, 0条删除");
+        EXPECT_EQ(r.state, GetParam().deleted ? RecordState::Deleted : RecordState::Normal);
+    }
+    EXPECT_EQ(got, GetParam().expected);
+    const auto n = std::to_string(got.size());
+    const auto d = GetParam().deleted ? n : "0";
+    EXPECT_EQ(run.host.status[1], "找到 " + n + " 条短信, " + d + "条删除");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    States, SmsChecks,
+    ::testing::Values(CheckCase{"deleted",
+                                true,
+                                {{"sent", "发送", "2013-05-17 08:00:00"},
+                                 {"type five", "其它", "2013-05-17 08:00:00"},
+                                 {"1979", "接收", "1979-01-01"},
+                                 {"2099", "接收", "2099-12-31 23:59:59"}}},
+                      // A live date no phone could have is shown as its number.
+                      CheckCase{"live",
+                                false,
+                                {{"sent", "发送", "2013-05-17 08:00:00"},
+                                 {"type five", "其它", "2013-05-17 08:00:00"},
+                                 {"type ten", "其它", "2013-05-17 08:00:00"},
+                                 {"1978", "接收", "283967999000"},
+                                 {"1979", "接收", "1979-01-01"},
+                                 {"2099", "接收", "2099-12-31 23:59:59"},
+                                 {"2100", "接收", "4102416000000"},
+                                 {"year 20000", "接收", "568971792000000"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SmsRows, ReportsTheScanAsTheWindowShowsIt) {
     add(1, 1368748800000, 1, "hello");
@@ -195,11 +225,14 @@ TEST_F(SmsRows, ReportsTheScanAsTheWindowShowsIt) {
 TEST_F(SmsRows, StopsAtTheNextPageAndStillEndsTheScan) {
     for (int i = 1; i <= 300; ++i)
         add(i, 1368748800000 + i * 1000, 1, std::string(200, 'x'));
+    std::uint32_t stopAt = 0;
     run_.host.onPage = [&](std::uint32_t page) {
-        if (page == 5) run_.state.ScanHalted = 1;  // the stop command, pressed during page 5
+        // The stop command, pressed half way through the pages.
+        if (stopAt == 0) stopAt = run_.host.progressMax / 2;
+        if (page == stopAt) run_.state.ScanHalted = 1;
     };
     ScanRun& run = scan();
-    EXPECT_EQ(run.host.pages.back(), 5u);  // the flag is looked at right after the page's events
+    EXPECT_EQ(run.host.pages.back(), stopAt);  // the flag is looked at right after the events
     const auto found = run.store.count(CategoryCode::Sms);
     EXPECT_GT(found, 0);
     EXPECT_LT(found, 300);

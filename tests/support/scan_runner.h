@@ -41,7 +41,7 @@ int countNoise(const Rows& rows, const std::set<Full>& written, const std::set<H
         if (written.count(full(r))) continue;
         if (headers.count(head(r))) {
             EXPECT_EQ(r.state, RecordState::Deleted)
-                << "a live row with a damaged field at " << r.offset;
+                << "a live row with a damaged field at " << r.found.offset;
             continue;
         }
         ++noise;

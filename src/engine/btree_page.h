@@ -1,0 +1,56 @@
+// One b-tree page of the file format: its header, its cell pointer array and its cells. Every
+// read is checked against the page; a page whose header or cell list cannot be what SQLite wrote
+// is refused rather than read in part.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace pc {
+
+enum class BtreeKind : std::uint8_t {
+    IndexInterior = 0x02,
+    TableInterior = 0x05,
+    IndexLeaf = 0x0A,
+    TableLeaf = 0x0D,
+};
+
+struct BtreePage {
+    BtreeKind kind;
+    std::uint32_t headerOffset;  // 100 on page 1, else 0
+    std::uint16_t firstFreeblock;
+    std::uint32_t cellCount;
+    std::uint32_t rightChild;  // interior pages only
+
+    bool leaf() const { return kind == BtreeKind::TableLeaf || kind == BtreeKind::IndexLeaf; }
+    bool table() const { return kind == BtreeKind::TableLeaf || kind == BtreeKind::TableInterior; }
+    std::uint32_t headerSize() const { return leaf() ? 8 : 12; }
+    // End of the cell pointer array: the first byte after the page's fixed part.
+    std::uint32_t pointersEnd() const { return headerOffset + headerSize() + 2 * cellCount; }
+};
+
+// The header of a b-tree page (`usable` bytes of it may hold cells), or nullopt when the type
+// byte is not one of the four or the cell pointer array would not fit.
+std::optional<BtreePage> parseBtreePage(std::span<const std::uint8_t> page,
+                                        std::uint32_t headerOffset, std::uint32_t usable);
+
+struct BtreeCell {
+    std::uint32_t offset;        // of the cell in its page
+    std::uint32_t size;          // bytes the cell takes in the page, overflow pointer included
+    std::uint32_t payloadStart;  // offset of the payload in the page (tables: the record header)
+    std::uint64_t payloadSize;   // all of it, local and overflow
+    std::uint32_t localSize;     // payload bytes in the page
+    std::uint32_t overflowPage;  // first overflow page, 0 when the payload is all local
+    std::uint32_t leftChild;     // interior pages
+    std::int64_t rowid;          // table pages
+};
+
+// Payload bytes of a cell that stay in the page, as SQLite splits a payload of `payload` bytes.
+std::uint32_t localPayloadSize(std::uint64_t payload, std::uint32_t usable, bool tableLeaf);
+
+// Cell `index` of the page; nullopt when its pointer or its bytes lie outside the usable part.
+std::optional<BtreeCell> readCell(std::span<const std::uint8_t> page, const BtreePage& header,
+                                  std::uint32_t index, std::uint32_t usable);
+
+}  // namespace pc

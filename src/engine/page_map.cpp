@@ -1,0 +1,184 @@
+#include "page_map.h"
+
+#include <algorithm>
+
+#include "MyFuns_.h"
+#include "ascii_case.h"
+#include "btree_page.h"
+#include "byte_order.h"
+#include "cell_payload.h"
+#include "record_layout.h"
+#include "text_codec.h"
+
+namespace pc {
+
+namespace {
+
+constexpr std::uint64_t kLockBytePage = 0x40000000;  // the byte offset SQLite locks, never data
+
+PageRole roleOf(BtreeKind kind) {
+    switch (kind) {
+        case BtreeKind::TableInterior: return PageRole::TableInterior;
+        case BtreeKind::TableLeaf: return PageRole::TableLeaf;
+        case BtreeKind::IndexInterior: return PageRole::IndexInterior;
+        case BtreeKind::IndexLeaf: break;
+    }
+    return PageRole::IndexLeaf;
+}
+
+// The ranges of [0, size) that `used` (sorted by begin, possibly overlapping) leaves over.
+void complement(std::vector<ByteRange>& used, std::uint32_t size, std::vector<ByteRange>& out) {
+    std::sort(used.begin(), used.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.begin < b.begin; });
+    out.clear();
+    std::uint32_t at = 0;
+    for (const ByteRange& r : used) {
+        if (r.begin > at) out.push_back({at, std::min(r.begin, size)});
+        at = std::max(at, r.end);
+        if (at >= size) return;
+    }
+    if (at < size) out.push_back({at, size});
+}
+
+}  // namespace
+
+PageMap::PageMap(const DatabasePages& pages) : db_(&pages), pages_(pages.pageCount() + 1) {
+    markFixedPages();
+    walkTree(1, true);
+    for (const SchemaEntry& e : schema_)
+        if (e.rootPage > 1) walkTree(e.rootPage, false);
+    walkFreeList();
+    db_->releaseBefore();
+}
+
+void PageMap::markFixedPages() {
+    const std::uint32_t count = db_->pageCount();
+    const std::uint64_t lockPage = kLockBytePage / db_->pageSize() + 1;
+    if (lockPage <= count) pages_[lockPage].role = PageRole::LockByte;
+    if (db_->header().largestRootPage == 0) return;
+    // Pointer-map pages: page 2, then one after every usable/5 pages they describe.
+    const std::uint32_t stride = db_->usableSize() / 5 + 1;
+    for (std::uint64_t p = 2; p <= count; p += stride) {
+        if (p == lockPage) ++p;  // the map page that would fall on the lock page comes after it
+        if (p <= count) pages_[p].role = PageRole::PointerMap;
+    }
+}
+
+void PageMap::claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint32_t first) {
+    OverflowBudget budget(*db_);
+    followOverflow(
+        *db_, first, wanted, nullptr, budget,
+        [&](std::uint32_t p) { return pages_[p].role == PageRole::Unknown; },
+        [&](std::uint32_t p, std::uint32_t used) {
+            pages_[p] = {root, first, used, PageRole::Overflow};
+        });
+}
+
+void PageMap::walkTree(std::uint32_t root, bool readSchema) {
+    const std::uint32_t usable = db_->usableSize();
+    std::optional<bool> tableTree;
+    std::vector<std::uint32_t> stack{root};
+    std::vector<std::uint32_t> children;
+    while (!stack.empty()) {
+        const std::uint32_t p = stack.back();
+        stack.pop_back();
+        if (!db_->contains(p) || pages_[p].role != PageRole::Unknown) continue;
+        const auto bytes = db_->page(p);
+        const auto header = parseBtreePage(bytes, p == 1 ? 100 : 0, usable);
+        if (!header) continue;
+        // A b-tree holds pages of one kind: a page of the other kind ends the branch.
+        if (!tableTree) tableTree = header->table();
+        if (header->table() != *tableTree) continue;
+        pages_[p] = {root, 0, 0, roleOf(header->kind)};
+        children.clear();
+        for (std::uint32_t i = 0; i < header->cellCount; ++i) {
+            const auto cell = readCell(bytes, *header, i, usable);
+            if (!cell) continue;
+            if (cell->overflowPage != 0)
+                claimOverflow(root, cell->payloadSize - cell->localSize, cell->overflowPage);
+            if (!header->leaf()) children.push_back(cell->leftChild);
+            if (readSchema && header->kind == BtreeKind::TableLeaf) readSchemaCell(bytes, *cell);
+        }
+        if (header->leaf()) continue;
+        // Pushed in reverse so that the left-most child is walked first.
+        stack.push_back(header->rightChild);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+}
+
+void PageMap::readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell) {
+    OverflowBudget budget(*db_);
+    const auto payload = readPayload(*db_, page, cell, scratch_, budget, [&](std::uint32_t p) {
+        return pages_[p].role == PageRole::Overflow && pages_[p].head == cell.overflowPage;
+    });
+    RecordLayout layout;
+    if (!decodeRecord(payload, layout, 5) || layout.columns < 4) return;
+    const std::uint32_t encoding = db_->header().textEncoding;
+    auto text = [&](std::uint32_t c) -> std::string {
+        const std::uint64_t t = c < layout.columns ? layout.serialTypes[c] : 0;
+        if (t < 13 || (t & 1) == 0) return {};
+        const auto body = payload.subspan(layout.bodyOffsets[c], *serialBodySize(t));
+        return textToUtf8(body, encoding);
+    };
+    SchemaEntry e{text(0), text(1), text(2), 0, text(4)};
+    const std::uint64_t rootType = layout.serialTypes[3];
+    if (rootType >= 1 && rootType <= 6) {
+        const auto root = readBigEndian(payload, layout.bodyOffsets[3], *serialBodySize(rootType));
+        if (root && *root <= 0xFFFFFFFFu) e.rootPage = static_cast<std::uint32_t>(*root);
+    }
+    schema_.push_back(std::move(e));
+}
+
+void PageMap::walkFreeList() {
+    const std::uint32_t usable = db_->usableSize();
+    std::uint32_t trunk = db_->header().freelistTrunk;
+    while (db_->contains(trunk) && pages_[trunk].role == PageRole::Unknown) {
+        const auto bytes = db_->page(trunk);
+        // More leaves than a trunk can list: only those that fit are read.
+        const std::uint32_t leaves = std::min(*readBe32(bytes, 4), (usable - 8) / 4);
+        pages_[trunk] = {0, 0, 8 + 4 * leaves, PageRole::FreeTrunk};
+        for (std::uint32_t i = 0; i < leaves; ++i) {
+            const std::uint32_t leaf = *readBe32(bytes, 8 + 4 * i);
+            if (db_->contains(leaf) && pages_[leaf].role == PageRole::Unknown)
+                pages_[leaf].role = PageRole::FreeLeaf;
+        }
+        trunk = *readBe32(bytes, 0);
+    }
+}
+
+std::uint32_t PageMap::tableRoot(std::string_view name) const {
+    const std::string wanted = asciiLower(name);
+    for (const SchemaEntry& e : schema_)
+        if (e.type == "table" && asciiLower(e.name) == wanted) return e.rootPage;
+    return 0;
+}
+
+void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out) const {
+    out.clear();
+    const std::uint32_t size = db_->pageSize();
+    const PageInfo& p = info(page);
+    switch (p.role) {
+        case PageRole::Unknown:
+        case PageRole::FreeLeaf: out.push_back({0, size}); return;
+        case PageRole::FreeTrunk:
+        case PageRole::Overflow:
+            if (p.used < size) out.push_back({p.used, size});
+            return;
+        case PageRole::PointerMap:
+        case PageRole::LockByte: return;
+        default: break;
+    }
+    const std::uint32_t usable = db_->usableSize();
+    const auto bytes = db_->page(page);
+    const auto header = parseBtreePage(bytes, page == 1 ? 100 : 0, usable);
+    if (!header) return;
+    std::vector<ByteRange> used{{0, header->pointersEnd()}};
+    used.reserve(header->cellCount + 1);
+    for (std::uint32_t i = 0; i < header->cellCount; ++i)
+        if (const auto cell = readCell(bytes, *header, i, usable))
+            used.push_back({cell->offset, cell->offset + cell->size});
+    used.push_back({usable, size});  // the reserved bytes at the end of the page
+    complement(used, size, out);
+}
+
+}  // namespace pc

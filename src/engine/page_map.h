@@ -1,0 +1,92 @@
+// What every page of a database is in its newest state, found by walking the structures the file
+// itself describes: sqlite_master, every b-tree it names (interior and leaf pages, each cell's
+// overflow chain), the free list (trunk and leaf pages) and the pointer-map pages. A page no walk
+// reaches is Unknown. Every walk is bounded: a page is claimed once, so cycles and pages shared by
+// two structures end a branch; page numbers outside the file and cells that do not fit their page
+// are passed over; none of this ends the build.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database_pages.h"
+
+namespace pc {
+
+enum class PageRole : std::uint8_t {
+    Unknown,
+    TableInterior,
+    TableLeaf,
+    IndexInterior,
+    IndexLeaf,
+    Overflow,
+    FreeTrunk,
+    FreeLeaf,
+    PointerMap,
+    LockByte,
+};
+
+struct SchemaEntry {
+    std::string type;  // "table", "index", "view", "trigger"
+    std::string name;
+    std::string tableName;
+    std::uint32_t rootPage = 0;
+    std::string sql;
+};
+
+struct ByteRange {
+    std::uint32_t begin, end;
+    bool operator==(const ByteRange&) const = default;
+};
+
+class PageMap {
+  public:
+    // Walks the structures of `pages`, which must outlive the map.
+    explicit PageMap(const DatabasePages& pages);
+
+    PageRole role(std::uint32_t page) const { return info(page).role; }
+    // The root page of the b-tree that a b-tree or overflow page belongs to; 0 for other pages.
+    std::uint32_t owner(std::uint32_t page) const { return info(page).owner; }
+    // For an overflow page: the first page of its chain.
+    std::uint32_t chainHead(std::uint32_t page) const { return info(page).head; }
+    bool isLeafOf(std::uint32_t page, std::uint32_t root) const {
+        return role(page) == PageRole::TableLeaf && owner(page) == root;
+    }
+
+    // The live rows of sqlite_master, in b-tree order.
+    const std::vector<SchemaEntry>& schema() const { return schema_; }
+    // The root page of the table `name` (ASCII letters compared without regard to case); 0 when
+    // the schema has no such table.
+    std::uint32_t tableRoot(std::string_view name) const;
+
+    // Replaces `out` with the byte ranges of `page` that hold nothing live, in order: the free and
+    // unallocated space of a b-tree page, what a free-list trunk or an overflow page does not use,
+    // a whole free-list leaf or unknown page.
+    void unusedRanges(std::uint32_t page, std::vector<ByteRange>& out) const;
+
+  private:
+    struct PageInfo {
+        std::uint32_t owner = 0;
+        std::uint32_t head = 0;
+        std::uint32_t used = 0;  // overflow and trunk pages: bytes in use from the start
+        PageRole role = PageRole::Unknown;
+    };
+    const PageInfo& info(std::uint32_t page) const {
+        static const PageInfo kNone{};
+        return page < pages_.size() ? pages_[page] : kNone;
+    }
+    void markFixedPages();
+    void walkTree(std::uint32_t root, bool readSchema);
+    void claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint32_t first);
+    void readSchemaCell(std::span<const std::uint8_t> page, const struct BtreeCell& cell);
+    void walkFreeList();
+
+    const DatabasePages* db_;
+    std::vector<PageInfo> pages_;  // by page number; entry 0 unused
+    std::vector<SchemaEntry> schema_;
+    std::vector<std::uint8_t> scratch_;
+};
+
+}  // namespace pc

@@ -1,0 +1,82 @@
+#include "record_key.h"
+
+#include <cstring>
+
+#include "byte_order.h"
+
+namespace pc {
+
+namespace {
+
+// Two independent 64-bit lanes over the same words; each mixes like the finalizer of MurmurHash3.
+class KeyHasher {
+  public:
+    void word(std::uint64_t w) {
+        a_ = mix(a_ ^ w) + 0x9E3779B97F4A7C15ull;
+        b_ = mix(b_ + w * 0xC2B2AE3D27D4EB4Full) ^ 0x165667B19E3779F9ull;
+    }
+    void bytes(std::span<const std::uint8_t> s) {
+        word(s.size());
+        std::size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, s.data() + i, 8);
+            word(w);
+        }
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, s.data() + i, s.size() - i);
+        word(tail);
+    }
+    RecordKey key() const {
+        return {mix(a_ ^ 0xFF51AFD7ED558CCDull), mix(b_ + 0xC4CEB9FE1A85EC53ull)};
+    }
+
+  private:
+    static std::uint64_t mix(std::uint64_t x) {
+        x ^= x >> 33;
+        x *= 0xFF51AFD7ED558CCDull;
+        x ^= x >> 33;
+        x *= 0xC4CEB9FE1A85EC53ull;
+        x ^= x >> 33;
+        return x;
+    }
+    std::uint64_t a_ = 0x243F6A8885A308D3ull;
+    std::uint64_t b_ = 0x13198A2E03707344ull;
+};
+
+enum Tag : std::uint64_t { kAbsent = 0xA0, kNull, kInteger, kFloat, kText, kBlob };
+
+}  // namespace
+
+RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> columns) {
+    KeyHasher h;
+    for (std::uint32_t c : columns) {
+        if (c == 0) {
+            h.word(kAbsent);
+            continue;
+        }
+        const std::uint64_t t = record.serialType(c);
+        const auto body = record.body(c);
+        if (t == 0) {
+            h.word(kNull);
+        } else if (t <= 6 || t == 8 || t == 9) {
+            // Sign-extended, so that a value is one key whatever width held it.
+            std::uint64_t v =
+                t >= 8 ? t - 8
+                       : readBigEndian(body, 0, static_cast<unsigned>(body.size())).value_or(0);
+            if (t < 6 && !body.empty() && (body[0] & 0x80))
+                v |= ~std::uint64_t{0} << (8 * body.size());
+            h.word(kInteger);
+            h.word(v);
+        } else if (t == 7) {
+            h.word(kFloat);
+            h.word(readBigEndian(body, 0, 8).value_or(0));
+        } else {
+            h.word(t & 1 ? kText : kBlob);
+            h.bytes(body);
+        }
+    }
+    return h.key();
+}
+
+}  // namespace pc
