@@ -55,6 +55,13 @@ int main(int argc, char** argv) {
                      "with --phone: seconds an adb command may run (default 300)")
         ->check(CLI::PositiveNumber)
         ->needs(phone);
+    scan->add_flag("--all-copies", o.allCopies,
+                   "list every copy of a row found (stale copies of live rows, repeated deleted "
+                   "rows), each with its own state and offset, not each row once");
+    double utcOffset = 8;
+    scan->add_option("--utc-offset", utcOffset,
+                     "hours from UTC at which dates are shown (default 8)")
+        ->check(CLI::Range(-14.0, 14.0));
     scan->add_flag("-q,--quiet", o.quiet, "print only errors on standard error");
 
     try {
@@ -70,6 +77,7 @@ int main(int argc, char** argv) {
         return pc::cli::kUsageError;
     }
 
+    o.utcOffsetSeconds = static_cast<std::int64_t>(utcOffset * 3600);
     using pc::cli::OutputFormat;
     o.format = format == "csv"     ? OutputFormat::Csv
                : format == "jsonl" ? OutputFormat::Jsonl

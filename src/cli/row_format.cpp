@@ -49,16 +49,33 @@ std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t i
     out += state == RecordState::Deleted ? "deleted" : "normal";
     out += "\",\"offset\":" + std::to_string(store.foundAt(code, index).offset);
     const auto& names = rowFieldNames(code);
-    std::size_t i = 0;
-    for (std::string_view cell : store.rowCells(code, index)) {
-        const std::string_view name = names[i++];
+    const RowCells row = store.rowCells(code, index);
+    for (std::size_t i = 0; i < row.size; ++i) {
+        const std::string_view name = names[i];
         if (name == "state") continue;
         out += ",\"";
         out += name;
         out += "\":";
-        appendJsonString(out, cell);
+        if (row.isNull(i))
+            out += "null";
+        else
+            appendJsonString(out, row.cells[i]);
     }
     return out + "}\n";
+}
+
+// Fields that TAB, LF, CR and backslash inside them cannot break apart: a line per row for grep
+// and cut.
+void appendTsvField(std::string& out, std::string_view field) {
+    for (char c : field) {
+        switch (c) {
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
 }
 
 }  // namespace
@@ -75,18 +92,22 @@ const char* categoryKey(CategoryCode code) {
 std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
                       std::uint32_t index) {
     switch (format) {
-        case OutputFormat::Tsv: return exportLine(store, code, index);
         case OutputFormat::Jsonl: return jsonRow(store, code, index);
+        case OutputFormat::Tsv:
         case OutputFormat::Csv: break;
     }
+    const RowCells row = store.rowCells(code, index);
     std::string line;
-    bool first = true;
-    for (std::string_view cell : store.rowCells(code, index)) {
-        if (!first) line += ',';
-        line += csvField(cell);
-        first = false;
+    for (std::size_t i = 0; i < row.size; ++i) {
+        if (format == OutputFormat::Tsv) {
+            if (i) line += '\t';
+            appendTsvField(line, row.cells[i]);
+        } else {
+            if (i) line += ',';
+            if (!row.isNull(i)) line += csvField(row.cells[i]);
+        }
     }
-    return line + "\r\n";
+    return line + (format == OutputFormat::Tsv ? "\n" : "\r\n");
 }
 
 std::string headerLine(OutputFormat format, CategoryCode code) {

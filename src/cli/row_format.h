@@ -1,4 +1,6 @@
-// Rows as the command line writes them: the export's TAB lines, RFC 4180 CSV, or JSON lines.
+// Rows as the command line writes them: TAB lines for standard output (TAB, LF, CR and backslash
+// inside a field escaped, lines ending in LF), RFC 4180 CSV, or JSON lines. SQL NULL is null in
+// JSON and an empty CSV field; TAB lines keep the text "NULL" as the recover command's files do.
 #pragma once
 
 #include <cstdint>

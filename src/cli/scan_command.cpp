@@ -108,6 +108,8 @@ int runScanCommand(const ScanOptions& o) {
     ResultStore store;
     ScanState state;
     RunGlobals run;
+    run.allCopies = o.allCopies;
+    run.utcOffsetSeconds = o.utcOffsetSeconds;
     std::optional<CliHost::Output> streamed;
     if (!o.out) streamed = CliHost::Output{o.format, o.encoding.value_or(TextEncoding::Utf8)};
     CliHost host(store, streamed, o.quiet);

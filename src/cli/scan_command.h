@@ -22,6 +22,8 @@ struct ScanOptions {
     OutputFormat format = OutputFormat::Tsv;
     std::optional<TextEncoding> encoding;  // default: GB18030 for --out tsv files, else UTF-8
     bool quiet = false;
+    bool allCopies = false;
+    std::int64_t utcOffsetSeconds = 8 * 3600;
 };
 
 enum ExitStatus { kAllScanned = 0, kSomethingFailed = 1, kUsageError = 2 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 #include "btree_page.h"
@@ -20,7 +21,7 @@ struct OverflowBudget {
 };
 
 // The payload of `cell` of `page`. An all-local payload is a view of the page; one with overflow
-// pages is gathered into `scratch`, following only pages `accept(page)` allows. A chain that
+// pages is gathered into `scratch`, following only pages `accept(page, index)` allows. A chain that
 // leaves the file or the allowed pages, or runs out of budget, ends the payload early: the result
 // is then shorter than cell.payloadSize.
 template <typename Accept>
@@ -30,16 +31,27 @@ std::span<const std::uint8_t> readPayload(const DatabasePages& pages,
                                           OverflowBudget& budget, Accept accept);
 
 // Follows an overflow chain from `first` for `wanted` bytes, appending them to `out` when it is
-// given; calls `visit(page, bytesUsed)` for each page it takes. Ends at a page outside the file
-// or one `accept(page)` refuses, and when the budget is spent.
+// given; calls `visit(page, bytesUsed)` for each page it takes. Ends at a page outside the file,
+// one `accept(page, index)` refuses (index: its place in the chain, from 0), a page the chain
+// already took, and when the budget is spent.
 template <typename Accept, typename Visit>
 void followOverflow(const DatabasePages& pages, std::uint32_t first, std::uint64_t wanted,
                     std::vector<std::uint8_t>* out, OverflowBudget& budget, Accept accept,
                     Visit visit) {
     const std::uint32_t perPage = pages.usableSize() - 4;
     std::uint32_t next = first;
-    while (wanted > 0 && budget.pages > 0) {
-        if (!pages.contains(next) || !accept(next)) return;
+    // Chains are short: a few pages are compared in a row, a long chain goes into a set.
+    std::vector<std::uint32_t> taken;
+    std::unordered_set<std::uint32_t> takenSet;
+    for (std::uint32_t index = 0; wanted > 0 && budget.pages > 0; ++index) {
+        if (!pages.contains(next) || !accept(next, index)) return;
+        if (taken.size() < 16) {
+            if (std::find(taken.begin(), taken.end(), next) != taken.end()) return;
+            taken.push_back(next);
+            if (taken.size() == 16) takenSet.insert(taken.begin(), taken.end());
+        } else if (!takenSet.insert(next).second) {
+            return;
+        }
         --budget.pages;
         const auto bytes = pages.page(next);
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, perPage));

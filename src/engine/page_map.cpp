@@ -68,7 +68,7 @@ void PageMap::claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint3
     OverflowBudget budget(*db_);
     followOverflow(
         *db_, first, wanted, nullptr, budget,
-        [&](std::uint32_t p) { return pages_[p].role == PageRole::Unknown; },
+        [&](std::uint32_t p, std::uint32_t) { return pages_[p].role == PageRole::Unknown; },
         [&](std::uint32_t p, std::uint32_t used) {
             pages_[p] = {root, first, used, PageRole::Overflow};
         });
@@ -108,9 +108,10 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema) {
 
 void PageMap::readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell) {
     OverflowBudget budget(*db_);
-    const auto payload = readPayload(*db_, page, cell, scratch_, budget, [&](std::uint32_t p) {
-        return pages_[p].role == PageRole::Overflow && pages_[p].head == cell.overflowPage;
-    });
+    const auto payload =
+        readPayload(*db_, page, cell, scratch_, budget, [&](std::uint32_t p, std::uint32_t) {
+            return pages_[p].role == PageRole::Overflow && pages_[p].head == cell.overflowPage;
+        });
     RecordLayout layout;
     if (!decodeRecord(payload, layout, 5) || layout.columns < 4) return;
     const std::uint32_t encoding = db_->header().textEncoding;

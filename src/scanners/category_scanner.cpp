@@ -93,6 +93,13 @@ struct CategoryScanner::PageScan {
 };
 
 CategoryScanner::CategoryScanner() = default;
+
+std::vector<std::size_t> CategoryScanner::identity() const {
+    std::vector<std::size_t> all(params().wanted.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    return all;
+}
 CategoryScanner::~CategoryScanner() = default;
 
 ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& state,
@@ -168,6 +175,12 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
                 at == columns.end() ? 0 : static_cast<std::uint32_t>(at - columns.begin());
         }
     }
+    identity_.clear();
+    liveIdentity_.clear();
+    for (std::size_t i : identity()) {
+        identity_.push_back(wanted_[i]);
+        liveIdentity_.push_back(liveWanted_[i]);
+    }
     scanPages(*load.image, signature, run);
     afterCarve();
     return ScanOutcome::Completed;
@@ -203,7 +216,7 @@ void CategoryScanner::collectLiveKeys() {
         s.bytes = s.pages.page(page);
         s.loadLiveCells(page);
         for (const BtreeCell& cell : s.liveCells)
-            s.liveKeys.push_back(recordKey(liveRecord(cell), liveWanted_));
+            s.liveKeys.push_back(recordKey(liveRecord(cell), liveIdentity_));
     }
     std::sort(s.liveKeys.begin(), s.liveKeys.end());
     s.pages.releaseBefore();
@@ -225,8 +238,8 @@ void CategoryScanner::scanPage(std::uint32_t page) {
 
 CarvedRecord CategoryScanner::liveRecord(const BtreeCell& cell) {
     PageScan& s = *scan_;
-    const auto payload =
-        readPayload(s.pages, s.bytes, cell, s.payload, s.budget, [&](std::uint32_t p) {
+    const auto payload = readPayload(
+        s.pages, s.bytes, cell, s.payload, s.budget, [&](std::uint32_t p, std::uint32_t) {
             return s.map.role(p) == PageRole::Overflow && s.map.chainHead(p) == cell.overflowPage;
         });
     if (!decodeRecord(payload, s.layout, s.columns)) s.layout.columns = 0;
@@ -256,7 +269,7 @@ CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
             followOverflow(
                 s.pages, overflow.firstPage, overflow.payloadSize - overflow.localSize, &s.payload,
                 s.budget,
-                [&](std::uint32_t p) {
+                [&](std::uint32_t p, std::uint32_t) {
                     const PageRole role = s.map.role(p);
                     return role == PageRole::Overflow || role == PageRole::FreeLeaf ||
                            role == PageRole::FreeTrunk;
@@ -300,10 +313,10 @@ CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverf
         if (record.isText(column) && holdsControlBytes(record.body(column)))
             return CarveStep::NextByte;
     if (!s.allCopies) {
-        const RecordKey key = recordKey(record, wanted_);
-        if (std::binary_search(s.liveKeys.begin(), s.liveKeys.end(), key))
+        const RecordKey identity = recordKey(record, identity_);
+        if (std::binary_search(s.liveKeys.begin(), s.liveKeys.end(), identity))
             return CarveStep::NextByte;  // a stale copy of a live row
-        if (!s.deletedKeys.insert(key).second) return CarveStep::NextByte;
+        if (!s.deletedKeys.insert(recordKey(record, wanted_)).second) return CarveStep::NextByte;
     }
     return examine(record, wanted_);
 }

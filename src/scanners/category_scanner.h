@@ -52,6 +52,10 @@ class CategoryScanner : private CarveVisitor {
     // copy with --all-copies).
     virtual CarveStep examine(const CarvedRecord& record, Wanted wanted) = 0;
     virtual void afterCarve() {}
+    // The wanted columns (by their place in the wanted list) whose values tell one row from
+    // another: a carved record that has a live row's values there is a copy of it, even where a
+    // later cell overwrote the rest of it. All of them unless a category says otherwise.
+    virtual std::vector<std::size_t> identity() const;
 
     // Stores a found row, shows it and counts it.
     template <typename Record>
@@ -98,6 +102,8 @@ class CategoryScanner : private CarveVisitor {
     // real columns, which a comma inside a column's definition does not shift).
     std::vector<std::uint32_t> wanted_;
     std::vector<std::uint32_t> liveWanted_;
+    std::vector<std::uint32_t> identity_;  // of carved records
+    std::vector<std::uint32_t> liveIdentity_;
     std::int64_t utcOffsetSeconds_ = 8 * 3600;
     std::unique_ptr<PageScan> scan_;
     std::int32_t found_ = 0;

@@ -2,11 +2,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "contacts_fixture.h"
+#include "record_bytes.h"
 #include "scan_runner.h"
 #include "sms_fixture.h"
 #include "sms_scanner.h"
@@ -164,7 +166,8 @@ TEST_F(Cli, ScansContactsSmsAndCallsInThatOrderWhateverTheOptionOrder) {
                 : std::vector<std::string>{"address", "date", "type", "body"};
         std::size_t at = row.find(",\"offset\":");
         for (const std::string& key : keys) {
-            at = row.find(",\"" + key + "\":\"", at);
+            const auto text = row.find(",\"" + key + "\":\"", at);
+            at = text != std::string::npos ? text : row.find(",\"" + key + "\":null", at);
             EXPECT_NE(at, std::string::npos) << key << " in " << row;
         }
     }
@@ -183,6 +186,63 @@ TEST_F(Cli, ScansContactsSmsAndCallsInThatOrderWhateverTheOptionOrder) {
         EXPECT_EQ(log[i].rfind(expected[i].first + ": ", 0), 0u) << log[i];
         EXPECT_NE(log[i].find(expected[i].second), std::string::npos) << log[i];
     }
+}
+
+// One message with no address and a body that holds every character a line format must escape;
+// its path, and the offset of its record's header-size byte in the file.
+std::pair<std::string, std::uint64_t> oddMessage(const TempDir& dir) {
+    const std::string path = dir.file("odd.db");
+    auto db = fx::createAndroidDb(path, fx::AndroidSchema::mmssms_new, {});
+    std::vector<fx::Value> row;
+    for (const std::string& c : fx::tableColumns(*db, "sms")) {
+        if (c == "_id")
+            row.push_back(std::int64_t{1});
+        else if (c == "date")
+            row.push_back(std::int64_t{1368748800000});  // 2013-05-17 00:00 UTC
+        else if (c == "type")
+            row.push_back(std::int64_t{1});
+        else if (c == "body")
+            row.push_back(std::string("tab\there\nnew \"line\"\r\\ 😊"));
+        else if (c == "address" || c == "person" || c == "subject" || c == "service_center" ||
+                 c == "creator")
+            row.push_back(nullptr);
+        else
+            row.push_back(std::int64_t{0});
+    }
+    fx::insertRow(*db, "sms", row);
+    db.reset();
+    const auto file = testing::readBytes(path);
+    const auto record = fx::recordBytesFromColumn1(row);
+    const auto at = std::search(file.begin(), file.end(), record.begin(), record.end());
+    // Before column 1's serial type: column 0's (NULL), before that the one-byte header size.
+    return {path, static_cast<std::uint64_t>(at - file.begin()) - 2};
+}
+
+TEST_F(Cli, KeepsNullsAndOddCharactersApartInEveryFormat) {
+    const auto [file, offset] = oddMessage(dir_);
+    const std::string path = quote(file);
+    // TAB lines: one per row, TAB, LF, CR and backslash escaped, LF at the end.
+    EXPECT_EQ(phonecarve(dir_, "scan --sms " + path).out,
+              "NULL\t2013-05-17 08:00:00\t接收\t正常\ttab\\there\\nnew \"line\"\\r\\\\ 😊\n");
+    EXPECT_EQ(phonecarve(dir_, "scan --sms " + path + " --format jsonl").out,
+              "{\"category\":\"sms\",\"state\":\"normal\",\"offset\":" + std::to_string(offset) +
+                  ",\"address\":null,\"date\":\"2013-05-17 08:00:00\",\"type\":\"接收\","
+                  "\"body\":\"tab\\there\\nnew \\\"line\\\"\\r\\\\ 😊\"}\n");
+    // CSV: NULL is an empty field; dates at another offset from UTC.
+    ASSERT_EQ(phonecarve(dir_, "scan --sms " + path + " --format csv --utc-offset 0 --out " +
+                                   quote(dir_.file("csv")))
+                  .status,
+              0);
+    EXPECT_EQ(testing::readText(dir_.file("csv/短信.csv")),
+              "address,date,type,state,body\r\n,2013-05-17,接收,正常,\"tab\there\nnew "
+              "\"\"line\"\"\r\\ 😊\"\r\n");
+    // The recover command's files keep the text NULL and the bytes as they are.
+    ASSERT_EQ(phonecarve(
+                  dir_, "scan --sms " + path + " --encoding utf-8 --out " + quote(dir_.file("tsv")))
+                  .status,
+              0);
+    EXPECT_EQ(testing::readText(dir_.file("tsv/短信.txt")),
+              "NULL\t2013-05-17 08:00:00\t接收\t正常\ttab\there\nnew \"line\"\r\\ 😊\r\n");
 }
 
 TEST_F(Cli, GoesOnWithTheOtherCategoriesWhenOneFileIsNotADatabase) {

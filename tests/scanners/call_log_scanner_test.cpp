@@ -54,20 +54,26 @@ TEST_P(CallLogRecovery, FindsEveryLiveCallAndTheDeletedOnesStillInTheFile) {
     testing::runScan(run, scanner, CategoryCode::CallLog, path);
     ASSERT_EQ(run.outcome, ScanOutcome::Completed);
 
-    std::multiset<Key> normal, any;
+    // Every live call listed normal once with its exact fields, nothing else normal, no copy of
+    // a live call listed deleted.
+    std::multiset<Key> normal, deleted, live;
     for (const PCallValue& r : run.store.CallLogRecords()) {
-        any.insert(keyOf(r));
-        if (r.state == RecordState::Normal) normal.insert(keyOf(r));
+        (r.state == RecordState::Normal ? normal : deleted).insert(keyOf(r));
+        EXPECT_FALSE(testing::holdsControlBytes(r.number) || testing::holdsControlBytes(r.name));
     }
     for (const fx::Call& c : fixture.live)
-        EXPECT_TRUE(normal.count(keyOf(c))) << "live call " << c.id;
+        live.insert(keyOf(c));
+    EXPECT_EQ(normal, live);
+    for (const Key& k : deleted)
+        EXPECT_FALSE(live.count(k))
+            << "a copy of a live call listed as deleted: " << std::get<0>(k);
     int deletedChecked = 0;
     for (const fx::Call& c : fixture.deleted) {
         if (!testing::bytesOccurAfterFirstPage(file, layout.pageSize,
                                                fx::recordBytesFromColumn1(c.row)))
             continue;
         ++deletedChecked;
-        EXPECT_TRUE(any.count(keyOf(c))) << "deleted call " << c.id;
+        EXPECT_TRUE(deleted.count(keyOf(c))) << "deleted call " << c.id;
     }
     EXPECT_GT(deletedChecked, 20);
 
@@ -94,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(AndroidLayouts, CallLogRecovery,
                          ::testing::Values(Layout{"calllog_current", true, 4096, false},
                                            Layout{"calllog_current_wal", true, 4096, true},
                                            Layout{"contacts2_old", false, 4096, false},
-                                           Layout{"contacts2_old_1024", false, 1024, false}),
+                                           Layout{"contacts2_old_1024", false, 1024, false},
+                                           Layout{"calllog_current_65536", true, 65536, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A hand-made `calls` table: only the columns the rules look at.

@@ -67,11 +67,24 @@ TEST_P(ContactsRecovery, PairsEveryNameWithEachPhoneOfItsRawContact) {
     EXPECT_EQ(scanner.nameMimeId(), fixture.nameMimeId);
     EXPECT_EQ(scanner.phoneMimeId(), fixture.phoneMimeId);
 
+    // Every phone of a live contact listed normal once with the contact's name; nothing else is
+    // normal, and no copy of a live entry is listed deleted.
     const auto normal = pairsOf(run.store, RecordState::Normal);
-    const auto any = pairsOf(run.store, std::nullopt);
+    const auto deletedPairs = pairsOf(run.store, RecordState::Deleted);
+    std::multiset<Pair> live;
     for (const fx::Contact& c : fixture.live)
         for (const std::string& phone : c.phones)
-            EXPECT_TRUE(normal.count({c.name, phone})) << c.name << " " << phone;
+            live.insert({c.name, phone});
+    EXPECT_EQ(normal, live);
+    // Names and numbers repeat between contacts: a deleted entry may equal a live one only as
+    // often as deleted contacts hold it.
+    std::multiset<Pair> deletedWritten;
+    for (const fx::Contact& c : fixture.deleted)
+        for (const std::string& phone : c.phones)
+            deletedWritten.insert({c.name, phone});
+    for (const Pair& p : live)
+        EXPECT_LE(deletedPairs.count(p), deletedWritten.count(p))
+            << "a copy of a live entry listed as deleted: " << p.first << " " << p.second;
     int deletedChecked = 0;
     for (const fx::Contact& c : fixture.deleted) {
         bool remains = true;
@@ -81,7 +94,8 @@ TEST_P(ContactsRecovery, PairsEveryNameWithEachPhoneOfItsRawContact) {
         if (!remains) continue;
         ++deletedChecked;
         for (const std::string& phone : c.phones)
-            EXPECT_TRUE(any.count({c.name, phone})) << "deleted " << c.name << " " << phone;
+            EXPECT_TRUE(deletedPairs.count({c.name, phone}))
+                << "deleted " << c.name << " " << phone;
     }
     if (!layout.autoVacuumFull) {
         EXPECT_GT(deletedChecked, 10);
@@ -121,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Layout{"current_4096", true, 4096, false, {}, 1, 1},
                       Layout{"current_autovacuum", true, 4096, true, {}, 1, 1},
                       Layout{"old_1024", false, 1024, false, {}, 1, 1},
+                      Layout{"current_65536", true, 65536, false, {}, 1, 1},
                       // ids that are not row positions: data.mimetype_id refers to _id
                       Layout{"ids_with_gaps", false, 4096, false, kCurrentOrder, 3, 2},
                       // the name and phone types beyond id 11
@@ -176,6 +191,47 @@ TEST_F(ContactRows, JoinsNamesAndPhonesAsTheRowsWereFound) {
     for (const PAlltelvalue& r : scanner_.ContactDataRows())
         email = email || r.mimetypeId == kEmail;
     EXPECT_TRUE(email);
+}
+
+TEST_F(ContactRows, TakesTheLiveNameAndThePhoneRowsOwnState) {
+    add(1, kName, 10, "Pat SS tour");
+    add(2, kPhone, 10, "13800000001");
+    add(3, kName, 11, "李雷");
+    add(4, kPhone, 11, "10086");
+    add(5, kPhone, 11, "95588");
+    add(6, kName, 12, "韩梅梅");
+    add(7, kPhone, 12, "13900000000");
+    // A longer name and a longer label move the rows.
+    db().exec("UPDATE data SET data1 = 'Pat SA tour Korea' WHERE _id = 1");
+    db().exec("UPDATE data SET data3 = 'a label long enough to move the row' WHERE _id = 2");
+    remove(5);  // a number deleted from a contact that is still there
+    remove(6);  // a name deleted, its phone row live
+    ScanRun& run = scan();
+
+    std::multimap<Pair, RecordState> got;
+    for (const PtelValue& c : run.store.ContactRecords())
+        got.insert({{std::string(c.name), std::string(c.phone)}, c.state});
+    EXPECT_EQ(got, (std::multimap<Pair, RecordState>{
+                       {{"Pat SA tour Korea", "13800000001"}, RecordState::Normal},
+                       {{"李雷", "10086"}, RecordState::Normal},
+                       {{"李雷", "95588"}, RecordState::Deleted},
+                       {{"韩梅梅", "13900000000"}, RecordState::Normal}}));
+    EXPECT_EQ(run.host.branches.at(0).counts, "(4)(3)(1)");
+}
+
+TEST(ContactJoin, PrefersALiveNameToAnOldOneFoundBeforeIt) {
+    const std::vector<PAlltelvalue> rows{
+        {7, 10, "Pat SS tour", 1, {100}, false},        // a stale name row, earlier in the file
+        {5, 10, "13800000001", 0, {200}, false},        // the live phone row
+        {7, 10, "Pat SA tour Korea", 0, {300}, false},  // the live name row
+        {7, 11, "Old only", 1, {400}, false},           // a raw contact with no live name
+        {5, 11, "13900000000", 1, {500}, false}};
+    std::vector<std::pair<std::string, std::string>> joined;
+    joinContactRows(rows, 7, 5, [&](const PAlltelvalue* name, const PAlltelvalue& phone) {
+        joined.push_back({name ? name->data1 : "", phone.data1});
+    });
+    EXPECT_EQ(joined, (std::vector<std::pair<std::string, std::string>>{
+                          {"Pat SA tour Korea", "13800000001"}, {"Old only", "13900000000"}}));
 }
 
 TEST_F(ContactRows, RefusesIdsBeyondThirtyTwoBitsAndGoesOn) {

@@ -48,6 +48,39 @@ std::size_t lastLeaf(const Bytes& b, std::size_t pageSize) {
     return leaf;
 }
 
+// Pages SQLite itself names: the root of a table, or the pages of a kind (dbstat's "overflow",
+// "leaf", "internal") of one.
+std::uint32_t rootPage(const std::string& path, const std::string& table) {
+    fx::SqliteDb db(path);
+    return static_cast<std::uint32_t>(std::get<std::int64_t>(
+        db.query("SELECT rootpage FROM sqlite_master WHERE name = ?", {table}).at(0).at(0)));
+}
+std::vector<std::uint32_t> pagesOf(const std::string& path, const std::string& table,
+                                   const std::string& kind) {
+    fx::SqliteDb db(path);
+    std::vector<std::uint32_t> pages;
+    for (const auto& row :
+         db.query("SELECT pageno FROM dbstat WHERE name = ? AND pagetype = ?", {table, kind}))
+        pages.push_back(static_cast<std::uint32_t>(std::get<std::int64_t>(row[0])));
+    return pages;
+}
+
+// An SMS database with bodies on overflow pages, to damage.
+Bytes longSmsBytes(const std::string& dir) {
+    fx::SmsDbOptions o;
+    o.messages = 20;
+    o.bodyBytes = 2100;
+    o.shape.pageSize = 1024;
+    o.deleteFraction = 0;
+    o.deleteOneThread = false;
+    fx::buildSmsDatabase(dir + "/base.db", o);
+    return testing::readBytes(dir + "/base.db");
+}
+
+std::size_t pageAt(std::uint32_t page) {
+    return (page - 1) * std::size_t{1024};
+}
+
 void withSql(const std::string& path, const std::string& sql) {
     fx::SqliteDb db(path);
     db.exec(sql);
@@ -200,6 +233,74 @@ INSTANTIATE_TEST_SUITE_P(
                     const std::size_t leaf = lastLeaf(b, 1024);
                     for (std::size_t i = 0; i < 8; ++i)
                         putBe(b, leaf + 8 + 2 * i, 0xFFF0, 2);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                30},
+        // Walks of the structures the file describes end where they loop or leave the file; the
+        // rows the rest of the tree reaches are still found.
+        Hostile{"btree_child_is_its_own_root",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    const std::uint32_t root = rootPage(d + "/base.db", "sms");
+                    ASSERT_EQ(b[pageAt(root)], 0x05);
+                    putBe(b, pageAt(root) + 8, root, 4);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                20},
+        Hostile{"btree_child_past_the_file",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    const std::uint32_t root = rootPage(d + "/base.db", "sms");
+                    putBe(b, pageAt(root) + 8, 0x7FFFFFF0, 4);
+                    putBe(b, pageAt(root) + 12, 0, 4);  // the first cell's left child: page 0
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                10},
+        Hostile{"overflow_chains_loop",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = longSmsBytes(d);
+                    const auto overflow = pagesOf(d + "/base.db", "sms", "overflow");
+                    ASSERT_FALSE(overflow.empty());
+                    for (std::uint32_t page : overflow)
+                        putBe(b, pageAt(page), page, 4);  // each page goes on with itself
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                0,
+                "",
+                20},
+        Hostile{"overflow_chains_share_their_pages",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = longSmsBytes(d);
+                    const auto overflow = pagesOf(d + "/base.db", "sms", "overflow");
+                    for (std::uint32_t page : overflow)
+                        putBe(b, pageAt(page), overflow.front(), 4);
+                    testing::writeBytes(p, b);
+                },
+                C,
+                {},
+                0,
+                "",
+                20},
+        Hostile{"free_list_loops_through_a_live_page",
+                kSms,
+                [](auto& d, auto& p) {
+                    auto b = smsBytes(d);
+                    const std::uint32_t leaf = pagesOf(d + "/base.db", "sms", "leaf").front();
+                    putBe(b, 32, leaf, 4);
+                    putBe(b, 36, 5, 4);
+                    putBe(b, pageAt(leaf), leaf, 4);
                     testing::writeBytes(p, b);
                 },
                 C,

@@ -24,8 +24,8 @@ class HandWrittenTable : public ::testing::Test {
         : code_(code), table_(std::move(table)) {}
 
     // The table as Android creates it.
-    void create(fixtures::AndroidSchema schema) {
-        db_ = fixtures::createAndroidDb(path(), schema, {});
+    void create(fixtures::AndroidSchema schema, const fixtures::DbShape& shape = {}) {
+        db_ = fixtures::createAndroidDb(path(), schema, shape);
         columns_ = fixtures::tableColumns(*db_, table_);
     }
     // The table as `sql` creates it; deleted rows keep their bytes, as phones before Android 9 did.

@@ -49,6 +49,14 @@ int countNoise(const Rows& rows, const std::set<Full>& written, const std::set<H
     return noise;
 }
 
+// C0 control bytes other than TAB, LF and CR: what no phone stores in a text.
+inline bool holdsControlBytes(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return true;
+    return false;
+}
+
 // A millisecond timestamp as the scanners render it, worked out independently with gmtime.
 std::string utcPlus8Text(std::int64_t ms);
 

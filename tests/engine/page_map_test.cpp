@@ -1,0 +1,135 @@
+// The page map against SQLite's own account of the same file (its dbstat table and header).
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "btree_page.h"
+#include "byte_order.h"
+#include "database_image.h"
+#include "database_pages.h"
+#include "page_map.h"
+#include "sqlite_db.h"
+#include "temp_dir.h"
+
+namespace pc {
+namespace {
+
+namespace fx = fixtures;
+
+struct Shape {
+    const char* name;
+    std::uint32_t pageSize;
+    bool autoVacuum;
+};
+
+class PageMapOfSqliteFile : public ::testing::TestWithParam<Shape> {};
+
+// Tables with an index, texts long enough for overflow pages at every page size, and deletions
+// that leave free pages (or, with auto-vacuum, pointer-map pages).
+void build(const std::string& path, const Shape& shape) {
+    fx::SqliteDb db(path);
+    db.exec("PRAGMA page_size=" + std::to_string(shape.pageSize));
+    db.exec(shape.autoVacuum ? "PRAGMA auto_vacuum=FULL" : "PRAGMA auto_vacuum=NONE");
+    db.exec(
+        "CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b INTEGER);"
+        "CREATE INDEX t_a ON t(a);"
+        "CREATE TABLE u (x TEXT, y BLOB)");
+    db.exec("BEGIN");
+    for (int i = 0; i < 600; ++i) {
+        const std::size_t length = i % 50 == 0 ? 3 * shape.pageSize : 40 + i % 200;
+        db.query("INSERT INTO t(a, b) VALUES (?, ?)",
+                 {std::string(length, static_cast<char>('a' + i % 26)), std::int64_t{i}});
+        db.query("INSERT INTO u VALUES (?, zeroblob(?))",
+                 {std::to_string(i), std::int64_t{i % 7 == 0 ? 2 * shape.pageSize : 10}});
+    }
+    db.exec("COMMIT");
+    db.exec("DELETE FROM t WHERE id % 3 = 0; DELETE FROM u WHERE rowid > 400");
+}
+
+TEST_P(PageMapOfSqliteFile, AgreesWithSqlitesOwnAccount) {
+    const Shape& shape = GetParam();
+    testing::TempDir dir;
+    const std::string path = dir.file("db");
+    build(path, shape);
+
+    struct Stat {
+        std::string name, type;
+        std::int64_t unused, payload;
+    };
+    std::map<std::uint32_t, Stat> stats;
+    std::map<std::string, std::uint32_t> roots;
+    {
+        fx::SqliteDb db(path);
+        for (const auto& r : db.query("SELECT pageno, name, pagetype, unused, payload FROM dbstat"))
+            stats[static_cast<std::uint32_t>(std::get<std::int64_t>(r[0]))] = {
+                std::get<std::string>(r[1]), std::get<std::string>(r[2]),
+                std::get<std::int64_t>(r[3]), std::get<std::int64_t>(r[4])};
+        for (const auto& r : db.query("SELECT name, rootpage FROM sqlite_master"))
+            roots[std::get<std::string>(r[0])] =
+                static_cast<std::uint32_t>(std::get<std::int64_t>(r[1]));
+    }
+    roots["sqlite_schema"] = 1;
+
+    const ImageLoad load = loadDatabaseImage(path);
+    ASSERT_TRUE(load.image);
+    const DatabasePages pages(*load.image);
+    const PageMap map(pages);
+    ASSERT_EQ(map.schema().size(), 3u);
+    EXPECT_EQ(map.tableRoot("T"), roots["t"]);
+    EXPECT_EQ(map.tableRoot("t_a"), 0u);  // an index, not a table
+
+    std::vector<ByteRange> ranges;
+    std::uint32_t free = 0, pointerMaps = 0;
+    for (std::uint32_t p = 1; p <= pages.pageCount(); ++p) {
+        const auto stat = stats.find(p);
+        const PageRole role = map.role(p);
+        if (stat == stats.end()) {
+            // Not in any b-tree: on the free list, or a pointer-map page.
+            free += role == PageRole::FreeTrunk || role == PageRole::FreeLeaf;
+            pointerMaps += role == PageRole::PointerMap;
+            EXPECT_TRUE(role == PageRole::FreeTrunk || role == PageRole::FreeLeaf ||
+                        role == PageRole::PointerMap)
+                << "page " << p << " role " << static_cast<int>(role);
+            continue;
+        }
+        const bool index = stat->second.name == "t_a";
+        const std::string& type = stat->second.type;
+        const PageRole expected = type == "overflow" ? PageRole::Overflow
+                                  : type == "leaf"
+                                      ? (index ? PageRole::IndexLeaf : PageRole::TableLeaf)
+                                      : (index ? PageRole::IndexInterior : PageRole::TableInterior);
+        EXPECT_EQ(role, expected) << "page " << p << " " << type;
+        EXPECT_EQ(map.owner(p), roots[stat->second.name]) << "page " << p;
+        if (type == "overflow") continue;
+        // Unused bytes: what no header, cell pointer or cell takes; payload in the page: what
+        // the cells' local parts hold.
+        map.unusedRanges(p, ranges);
+        std::int64_t unused = 0;
+        for (const ByteRange& r : ranges)
+            unused += r.end - r.begin;
+        EXPECT_EQ(unused, stat->second.unused) << "page " << p;
+        const auto header = parseBtreePage(pages.page(p), p == 1 ? 100 : 0, pages.usableSize());
+        ASSERT_TRUE(header);
+        std::int64_t payload = 0;
+        for (std::uint32_t i = 0; i < header->cellCount; ++i)
+            payload += readCell(pages.page(p), *header, i, pages.usableSize())->localSize;
+        EXPECT_EQ(payload, stat->second.payload) << "page " << p;
+    }
+    EXPECT_EQ(free, *readBe32(pages.page(1), 36));
+    if (shape.autoVacuum) {
+        EXPECT_EQ(free, 0u);
+        EXPECT_GE(pointerMaps, 1u);
+    } else {
+        EXPECT_GT(free, 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, PageMapOfSqliteFile,
+                         ::testing::Values(Shape{"p512", 512, false}, Shape{"p1024", 1024, false},
+                                           Shape{"p4096", 4096, false},
+                                           Shape{"p4096_autovacuum", 4096, true},
+                                           Shape{"p65536", 65536, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace pc
