@@ -20,7 +20,8 @@ std::vector<pc::PAlltelvalue> rows(std::size_t n) {
         const std::int32_t mime = static_cast<std::int32_t>(i % 3 == 0   ? kName
                                                             : i % 3 == 1 ? kPhone
                                                                          : kEmail);
-        out.push_back({mime, raw(rng), "13800000000", static_cast<std::uint8_t>(i % 2), i});
+        out.push_back(
+            {mime, raw(rng), "13800000000", static_cast<std::uint8_t>(i % 2), {i}, false});
     }
     return out;
 }

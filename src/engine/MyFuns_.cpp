@@ -18,8 +18,8 @@ std::string_view SplitField(std::string_view text, char sep, std::size_t k) {
     return text.substr(0, text.find(sep));
 }
 
-std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
-                                 unsigned maxLength) {
+std::optional<Varint> readLongVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
+                                     unsigned maxLength) {
     if (at >= bytes.size() || bytes[at] == 0x80) return std::nullopt;
     std::uint64_t value = 0;
     for (unsigned i = 0; i < maxLength; ++i) {

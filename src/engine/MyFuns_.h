@@ -21,8 +21,14 @@ struct Varint {
 
 // An SQLite varint at `at`, at most `maxLength` bytes long (1..9). A leading 0x80 is never written
 // by SQLite, so it is refused, as is a varint that runs past the view or past maxLength.
-std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
-                                 unsigned maxLength = 9);
+std::optional<Varint> readLongVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
+                                     unsigned maxLength);
+// Most varints of a file are one byte: that case is read here, inline.
+inline std::optional<Varint> readVarint(std::span<const std::uint8_t> bytes, std::uint64_t at,
+                                        unsigned maxLength = 9) {
+    if (at < bytes.size() && bytes[at] < 0x80 && maxLength > 0) return Varint{bytes[at], 1};
+    return readLongVarint(bytes, at, maxLength);
+}
 
 // Body bytes of a serial type as the record format gives them; nullopt for the reserved 10 and 11.
 inline std::optional<std::uint64_t> serialBodySize(std::uint64_t t) {

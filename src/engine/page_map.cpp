@@ -26,29 +26,45 @@ PageRole roleOf(BtreeKind kind) {
     return PageRole::IndexLeaf;
 }
 
-// The ranges of [0, size) that `used` (sorted by begin, possibly overlapping) leaves over.
-void complement(std::vector<ByteRange>& used, std::uint32_t size, std::vector<ByteRange>& out) {
-    std::sort(used.begin(), used.end(),
-              [](const ByteRange& a, const ByteRange& b) { return a.begin < b.begin; });
-    out.clear();
-    std::uint32_t at = 0;
-    for (const ByteRange& r : used) {
-        if (r.begin > at) out.push_back({at, std::min(r.begin, size)});
-        at = std::max(at, r.end);
-        if (at >= size) return;
+// Sorts by `key`. SQLite fills a page from its end, so cells listed in key order usually lie in
+// falling order: those are reversed, not sorted.
+template <typename T, typename Key>
+void sortBy(std::vector<T>& v, Key key) {
+    auto less = [&](const T& a, const T& b) { return key(a) < key(b); };
+    if (std::is_sorted(v.begin(), v.end(), less)) return;
+    if (std::is_sorted(v.rbegin(), v.rend(), less)) {
+        std::reverse(v.begin(), v.end());
+        return;
     }
-    if (at < size) out.push_back({at, size});
+    std::sort(v.begin(), v.end(), less);
+}
+
+// The ranges of [from, to) that `used` (possibly overlapping) leaves over.
+void complement(std::vector<ByteRange>& used, std::uint32_t from, std::uint32_t to,
+                std::vector<ByteRange>& out) {
+    sortBy(used, [](const ByteRange& r) { return r.begin; });
+    out.clear();
+    std::uint32_t at = from;
+    for (const ByteRange& r : used) {
+        if (r.begin > at) out.push_back({at, std::min(r.begin, to)});
+        at = std::max(at, r.end);
+        if (at >= to) return;
+    }
+    if (at < to) out.push_back({at, to});
 }
 
 }  // namespace
 
-PageMap::PageMap(const DatabasePages& pages) : db_(&pages), pages_(pages.pageCount() + 1) {
+PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
+                 const LeafCellVisitor& onCell)
+    : db_(&pages), pages_(pages.pageCount() + 1) {
     markFixedPages();
-    walkTree(1, true);
+    walkTree(1, true, nullptr);
+    const std::uint32_t watched = watchedTable.empty() ? 0 : tableRoot(watchedTable);
     for (const SchemaEntry& e : schema_)
-        if (e.rootPage > 1) walkTree(e.rootPage, false);
+        if (e.rootPage > 1)
+            walkTree(e.rootPage, false, e.rootPage == watched && onCell ? &onCell : nullptr);
     walkFreeList();
-    db_->releaseBefore();
 }
 
 void PageMap::markFixedPages() {
@@ -74,7 +90,7 @@ void PageMap::claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint3
         });
 }
 
-void PageMap::walkTree(std::uint32_t root, bool readSchema) {
+void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell) {
     const std::uint32_t usable = db_->usableSize();
     std::optional<bool> tableTree;
     std::vector<std::uint32_t> stack{root};
@@ -97,7 +113,9 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema) {
             if (cell->overflowPage != 0)
                 claimOverflow(root, cell->payloadSize - cell->localSize, cell->overflowPage);
             if (!header->leaf()) children.push_back(cell->leftChild);
-            if (readSchema && header->kind == BtreeKind::TableLeaf) readSchemaCell(bytes, *cell);
+            if (header->kind != BtreeKind::TableLeaf) continue;
+            if (readSchema) readSchemaCell(bytes, *cell);
+            if (onCell) (*onCell)(*this, p, bytes, *cell);
         }
         if (header->leaf()) continue;
         // Pushed in reverse so that the left-most child is walked first.
@@ -154,8 +172,10 @@ std::uint32_t PageMap::tableRoot(std::string_view name) const {
     return 0;
 }
 
-void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out) const {
+void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out,
+                           std::vector<BtreeCell>* cells) const {
     out.clear();
+    if (cells) cells->clear();
     const std::uint32_t size = db_->pageSize();
     const PageInfo& p = info(page);
     switch (p.role) {
@@ -173,13 +193,16 @@ void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out) cons
     const auto bytes = db_->page(page);
     const auto header = parseBtreePage(bytes, page == 1 ? 100 : 0, usable);
     if (!header) return;
-    std::vector<ByteRange> used{{0, header->pointersEnd()}};
-    used.reserve(header->cellCount + 1);
-    for (std::uint32_t i = 0; i < header->cellCount; ++i)
-        if (const auto cell = readCell(bytes, *header, i, usable))
-            used.push_back({cell->offset, cell->offset + cell->size});
-    used.push_back({usable, size});  // the reserved bytes at the end of the page
-    complement(used, size, out);
+    used_.clear();
+    for (std::uint32_t i = 0; i < header->cellCount; ++i) {
+        const auto cell = readCell(bytes, *header, i, usable);
+        if (!cell) continue;
+        used_.push_back({cell->offset, cell->offset + cell->size});
+        if (cells) cells->push_back(*cell);
+    }
+    // Nothing before the end of the cell pointers, nothing in the reserved bytes at the end.
+    complement(used_, header->pointersEnd(), usable, out);
+    if (cells) sortBy(*cells, [](const BtreeCell& c) { return c.offset; });
 }
 
 }  // namespace pc

@@ -7,10 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "btree_page.h"
 #include "database_pages.h"
 
 namespace pc {
@@ -41,10 +44,20 @@ struct ByteRange {
     bool operator==(const ByteRange&) const = default;
 };
 
+class PageMap;
+
+// Meets the cells of one table's leaf pages during the walk, in b-tree order, with the map as
+// far as it is built: it knows the pages walked so far, the cell's overflow chain among them.
+using LeafCellVisitor =
+    std::function<void(const PageMap& map, std::uint32_t page, std::span<const std::uint8_t> bytes,
+                       const BtreeCell& cell)>;
+
 class PageMap {
   public:
-    // Walks the structures of `pages`, which must outlive the map.
-    explicit PageMap(const DatabasePages& pages);
+    // Walks the structures of `pages`, which must outlive the map, showing `onCell` the leaf
+    // cells of the table `watchedTable` as they are met.
+    explicit PageMap(const DatabasePages& pages, std::string_view watchedTable = {},
+                     const LeafCellVisitor& onCell = {});
 
     PageRole role(std::uint32_t page) const { return info(page).role; }
     // The root page of the b-tree that a b-tree or overflow page belongs to; 0 for other pages.
@@ -64,7 +77,9 @@ class PageMap {
     // Replaces `out` with the byte ranges of `page` that hold nothing live, in order: the free and
     // unallocated space of a b-tree page, what a free-list trunk or an overflow page does not use,
     // a whole free-list leaf or unknown page.
-    void unusedRanges(std::uint32_t page, std::vector<ByteRange>& out) const;
+    // `cells`, when given, receives the cells of a b-tree page by their offsets.
+    void unusedRanges(std::uint32_t page, std::vector<ByteRange>& out,
+                      std::vector<BtreeCell>* cells = nullptr) const;
 
   private:
     struct PageInfo {
@@ -78,15 +93,16 @@ class PageMap {
         return page < pages_.size() ? pages_[page] : kNone;
     }
     void markFixedPages();
-    void walkTree(std::uint32_t root, bool readSchema);
+    void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell);
     void claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint32_t first);
-    void readSchemaCell(std::span<const std::uint8_t> page, const struct BtreeCell& cell);
+    void readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell);
     void walkFreeList();
 
     const DatabasePages* db_;
     std::vector<PageInfo> pages_;  // by page number; entry 0 unused
     std::vector<SchemaEntry> schema_;
     std::vector<std::uint8_t> scratch_;
+    mutable std::vector<ByteRange> used_;  // scratch of unusedRanges
 };
 
 }  // namespace pc

@@ -1,5 +1,6 @@
 #include "record_key.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "byte_order.h"
@@ -47,6 +48,65 @@ class KeyHasher {
 enum Tag : std::uint64_t { kAbsent = 0xA0, kNull, kInteger, kFloat, kText, kBlob };
 
 }  // namespace
+
+bool RecordKeySet::insert(const RecordKey& key) {
+    if (key == RecordKey{}) {
+        const bool added = !hasZero_;
+        hasZero_ = true;
+        size_ += added;
+        return added;
+    }
+    if ((size_ + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = key.a & mask;; i = (i + 1) & mask) {
+        if (slots_[i] == key) return false;
+        if (slots_[i] == RecordKey{}) {
+            slots_[i] = key;
+            ++size_;
+            return true;
+        }
+    }
+}
+
+bool RecordKeySet::contains(const RecordKey& key) const {
+    if (key == RecordKey{}) return hasZero_;
+    if (slots_.empty()) return false;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = key.a & mask;; i = (i + 1) & mask) {
+        if (slots_[i] == key) return true;
+        if (slots_[i] == RecordKey{}) return false;
+    }
+}
+
+void RecordKeySet::insertAll(std::span<const RecordKey> keys) {
+    std::size_t slots = 64;
+    while (slots < 2 * (size_ + keys.size()))
+        slots *= 2;
+    if (slots > slots_.size()) rehash(slots);
+    constexpr std::size_t kAhead = 16;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i + kAhead < keys.size()) __builtin_prefetch(&slots_[keys[i + kAhead].a & mask], 1);
+        insert(keys[i]);
+    }
+}
+
+void RecordKeySet::grow() {
+    rehash(std::max<std::size_t>(64, slots_.size() * 2));
+}
+
+void RecordKeySet::rehash(std::size_t slots) {
+    std::vector<RecordKey> old(slots);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const RecordKey& key : old) {
+        if (key == RecordKey{}) continue;
+        std::size_t i = key.a & mask;
+        while (slots_[i] != RecordKey{})
+            i = (i + 1) & mask;
+        slots_[i] = key;
+    }
+}
 
 RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> columns) {
     KeyHasher h;

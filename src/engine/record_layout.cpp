@@ -27,6 +27,7 @@ bool decodeRecord(std::span<const std::uint8_t> payload, RecordLayout& layout,
         body += *size;
         at += t->length;
     }
+    layout.bodyEnd = body;
     clipRecord(payload, layout, payload.size());
     return true;
 }

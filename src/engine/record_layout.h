@@ -13,6 +13,7 @@ struct RecordLayout {
     std::vector<std::uint64_t> bodyOffsets;  // per column, into the record's bytes
     std::uint32_t columns = 0;               // columns the record holds
     std::uint32_t headerSize = 0;            // bytes of the record header
+    std::uint64_t bodyEnd = 0;  // where the bodies of the columns read end, before any cut
 
     void resize(std::uint32_t n) {
         if (serialTypes.size() < n) {

@@ -49,9 +49,10 @@ CarveStep CallLogScanner::examine(const CarvedRecord& record, Wanted wanted) {
     const FieldNumber type = record.number(wanted[kType]);
     const FieldNumber date = record.number(wanted[kDate]);
     bool dateInRange = false;
+    JavaDateTime when{};
     if (date.kind == Kind::Number) {
-        const std::int64_t year = JavaTimeYear(date.value);
-        dateInRange = year >= kFirstYear && year <= kLastYear;
+        when = javaDateTime(date.value);
+        dateInRange = when.year >= kFirstYear && when.year <= kLastYear;
     }
     if (!live) {
         if (type.kind == Kind::Missing) return CarveStep::NextByte;
@@ -66,12 +67,13 @@ CarveStep CallLogScanner::examine(const CarvedRecord& record, Wanted wanted) {
     const NullCells nulls = static_cast<NullCells>(
         (record.isNull(wanted[kNumber]) ? 1 : 0) | (record.isNull(wanted[kName]) ? 2 : 0) |
         (record.isNull(wanted[kDate]) ? 4 : 0) | (record.isNull(wanted[kDuration]) ? 8 : 0));
-    keep(PCallValue{
-        record.field(wanted[kName], nameBuffer), record.field(wanted[kNumber], numberBuffer),
-        callTypeText(type.kind == Kind::Number ? type.value : 0),
-        record.field(wanted[kDuration], durationBuffer),
-        dateInRange ? displayTime(date.value, dateBuffer) : record.field(wanted[kDate], dateBuffer),
-        record.state(), provenance(record), nulls});
+    keep(record, PCallValue{record.field(wanted[kName], nameBuffer),
+                            record.field(wanted[kNumber], numberBuffer),
+                            callTypeText(type.kind == Kind::Number ? type.value : 0),
+                            record.field(wanted[kDuration], durationBuffer),
+                            dateInRange ? displayTime(date.value, when, dateBuffer)
+                                        : record.field(wanted[kDate], dateBuffer),
+                            record.state(), provenance(record), nulls});
     return CarveStep::NextByte;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <unordered_set>
+#include <optional>
 
 #include "SQLiteTable3.h"
 #include "ascii_case.h"
@@ -51,45 +51,29 @@ bool holdsControlBytes(std::span<const std::uint8_t> text) {
 struct CategoryScanner::PageScan {
     PageScan(const DatabaseImage& image, const ColumnSignature& signature, SerialTypeSet refused,
              const RunGlobals& run)
-        : pages(image),
-          map(pages),
-          carver(signature, refused),
-          columns(signature.columnCount),
-          allCopies(run.allCopies),
-          budget(pages) {}
+        : pages(image), carver(signature, refused), allCopies(run.allCopies), budget(pages) {}
 
     DatabasePages pages;
-    PageMap map;
+    std::optional<PageMap> map;
     RecordCarver carver;
     std::uint32_t root = 0;
-    std::uint32_t columns;
+    // Columns a live row is read up to: for its identity, for what the category shows.
+    std::uint32_t identityColumns = 0;
+    std::uint32_t wantedColumns = 0;
     bool allCopies;
-    std::vector<RecordKey> liveKeys;  // sorted
-    std::unordered_set<RecordKey, RecordKeyHash> deletedKeys;
+    RecordKeySet liveKeys;
+    RecordKeySet deletedKeys;
     OverflowBudget budget;
 
     // The page being scanned.
     std::uint32_t page = 0;
     std::span<const std::uint8_t> bytes;
-    std::vector<BtreeCell> liveCells;  // of the scanned table on this page, by offset
-    std::size_t nextLive = 0;
+    std::vector<BtreeCell> cells;  // of that page, by offset
+    std::size_t nextLive = 0;      // the next of them to show, on a leaf of the table
 
     std::vector<ByteRange> ranges;
     std::vector<std::uint8_t> payload;
     RecordLayout layout;
-
-    void loadLiveCells(std::uint32_t number) {
-        liveCells.clear();
-        nextLive = 0;
-        if (!map.isLeafOf(number, root)) return;
-        const auto header = parseBtreePage(bytes, 0, pages.usableSize());
-        if (!header) return;
-        for (std::uint32_t i = 0; i < header->cellCount; ++i)
-            if (const auto cell = readCell(bytes, *header, i, pages.usableSize()))
-                liveCells.push_back(*cell);
-        std::sort(liveCells.begin(), liveCells.end(),
-                  [](const BtreeCell& a, const BtreeCell& b) { return a.offset < b.offset; });
-    }
 };
 
 CategoryScanner::CategoryScanner() = default;
@@ -191,8 +175,26 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const ColumnSignatur
     host_->setProgressRange(image.pageCount() > 0 ? image.pageCount() - 1 : 0);
     scan_ = std::make_unique<PageScan>(image, signature, refusedRequiredInt(), run);
     PageScan& s = *scan_;
-    s.root = s.map.tableRoot(params().table);
-    if (!s.allCopies) collectLiveKeys();
+    for (std::uint32_t c : liveIdentity_)
+        s.identityColumns = std::max(s.identityColumns, c + 1);
+    for (std::uint32_t c : liveWanted_)
+        s.wantedColumns = std::max(s.wantedColumns, c + 1);
+    // Stale copies of a live row may lie anywhere before or after it, so every live row's key is
+    // known before the first page is carved; the walk that maps the pages meets them all.
+    std::vector<RecordKey> liveKeys;
+    LeafCellVisitor collect;
+    if (!s.allCopies)
+        collect = [&](const PageMap& map, std::uint32_t page, std::span<const std::uint8_t> bytes,
+                      const BtreeCell& cell) {
+            if (liveKeys.size() % kPumpPages == 0) pump();
+            liveKeys.push_back(
+                recordKey(liveRecord(map, page, bytes, cell, s.identityColumns), liveIdentity_));
+        };
+    s.map.emplace(s.pages, params().table, collect);
+    s.liveKeys.insertAll(liveKeys);
+    liveKeys = {};
+    s.root = s.map->tableRoot(params().table);
+
     std::uint64_t released = 0;
     // The first page holds the file header and the schema, never the table's rows.
     for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
@@ -206,28 +208,12 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const ColumnSignatur
     }
 }
 
-// Stale copies of a live row may lie anywhere before or after it, so every live row's key is
-// known before the first page is carved.
-void CategoryScanner::collectLiveKeys() {
-    PageScan& s = *scan_;
-    for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
-        if (page % kPumpPages == 0) pump();
-        if (!s.map.isLeafOf(page, s.root)) continue;
-        s.bytes = s.pages.page(page);
-        s.loadLiveCells(page);
-        for (const BtreeCell& cell : s.liveCells)
-            s.liveKeys.push_back(recordKey(liveRecord(cell), liveIdentity_));
-    }
-    std::sort(s.liveKeys.begin(), s.liveKeys.end());
-    s.pages.releaseBefore();
-}
-
 void CategoryScanner::scanPage(std::uint32_t page) {
     PageScan& s = *scan_;
     s.page = page;
     s.bytes = s.pages.page(page);
-    s.loadLiveCells(page);
-    s.map.unusedRanges(page, s.ranges);
+    s.map->unusedRanges(page, s.ranges, &s.cells);
+    s.nextLive = s.map->isLeafOf(page, s.root) ? 0 : s.cells.size();
     const auto buffer = s.pages.buffer(page);
     const CarvePage carvePage{buffer, static_cast<std::uint64_t>(s.bytes.data() - buffer.data()),
                               s.pages.pageSize(), s.pages.usableSize()};
@@ -236,15 +222,23 @@ void CategoryScanner::scanPage(std::uint32_t page) {
     emitLiveBefore(s.pages.pageSize());
 }
 
-CarvedRecord CategoryScanner::liveRecord(const BtreeCell& cell) {
+CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
+                                         std::span<const std::uint8_t> bytes, const BtreeCell& cell,
+                                         std::uint32_t columns) {
     PageScan& s = *scan_;
-    const auto payload = readPayload(
-        s.pages, s.bytes, cell, s.payload, s.budget, [&](std::uint32_t p, std::uint32_t) {
-            return s.map.role(p) == PageRole::Overflow && s.map.chainHead(p) == cell.overflowPage;
-        });
-    if (!decodeRecord(payload, s.layout, s.columns)) s.layout.columns = 0;
+    // The columns asked for usually lie in the page: the overflow chain is read only when not.
+    std::span<const std::uint8_t> payload = bytes.subspan(cell.payloadStart, cell.localSize);
+    bool decoded = decodeRecord(payload, s.layout, columns);
+    if (cell.localSize < cell.payloadSize && (!decoded || s.layout.bodyEnd > cell.localSize)) {
+        payload = readPayload(
+            s.pages, bytes, cell, s.payload, s.budget, [&](std::uint32_t p, std::uint32_t) {
+                return map.role(p) == PageRole::Overflow && map.chainHead(p) == cell.overflowPage;
+            });
+        decoded = decodeRecord(payload, s.layout, columns);
+    }
+    if (!decoded) s.layout.columns = 0;
     CarvedRecord record(payload, s.layout);
-    record.setPlace(s.pages.source(s.page), s.pages.fileOffset(s.page) + cell.payloadStart);
+    record.setPlace(s.pages.source(page), s.pages.fileOffset(page) + cell.payloadStart);
     record.setState(RecordState::Normal);
     record.setRowid(cell.rowid);
     return record;
@@ -252,8 +246,9 @@ CarvedRecord CategoryScanner::liveRecord(const BtreeCell& cell) {
 
 void CategoryScanner::emitLiveBefore(std::uint64_t offsetInPage) {
     PageScan& s = *scan_;
-    while (s.nextLive < s.liveCells.size() && s.liveCells[s.nextLive].offset < offsetInPage)
-        examine(liveRecord(s.liveCells[s.nextLive++]), liveWanted_);
+    while (s.nextLive < s.cells.size() && s.cells[s.nextLive].offset < offsetInPage)
+        examine(liveRecord(*s.map, s.page, s.bytes, s.cells[s.nextLive++], s.wantedColumns),
+                liveWanted_);
 }
 
 CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
@@ -270,7 +265,7 @@ CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
                 s.pages, overflow.firstPage, overflow.payloadSize - overflow.localSize, &s.payload,
                 s.budget,
                 [&](std::uint32_t p, std::uint32_t) {
-                    const PageRole role = s.map.role(p);
+                    const PageRole role = s.map->role(p);
                     return role == PageRole::Overflow || role == PageRole::FreeLeaf ||
                            role == PageRole::FreeTrunk;
                 },
@@ -312,13 +307,15 @@ CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverf
     for (std::uint32_t column : wanted_)
         if (record.isText(column) && holdsControlBytes(record.body(column)))
             return CarveStep::NextByte;
-    if (!s.allCopies) {
-        const RecordKey identity = recordKey(record, identity_);
-        if (std::binary_search(s.liveKeys.begin(), s.liveKeys.end(), identity))
-            return CarveStep::NextByte;  // a stale copy of a live row
-        if (!s.deletedKeys.insert(recordKey(record, wanted_)).second) return CarveStep::NextByte;
-    }
     return examine(record, wanted_);
+}
+
+bool CategoryScanner::firstCopy(const CarvedRecord& record) {
+    PageScan& s = *scan_;
+    if (record.state() == RecordState::Normal || s.allCopies) return true;
+    // A stale copy of a live row, or a deleted row found again.
+    if (s.liveKeys.contains(recordKey(record, identity_))) return false;
+    return s.deletedKeys.insert(recordKey(record, wanted_));
 }
 
 bool CategoryScanner::onPage(std::uint32_t pageIndex) {
@@ -332,8 +329,10 @@ void CategoryScanner::pump() {
     host_->pumpEvents();
 }
 
-std::string_view CategoryScanner::displayTime(std::int64_t ms, FieldBuffer& buffer) const {
-    return formatJavaTime(javaDateTime(ms, utcOffsetSeconds_), buffer);
+std::string_view CategoryScanner::displayTime(std::int64_t ms, const JavaDateTime& utc8,
+                                              FieldBuffer& buffer) const {
+    return formatJavaTime(
+        utcOffsetSeconds_ == kUtcPlus8 ? utc8 : javaDateTime(ms, utcOffsetSeconds_), buffer);
 }
 
 void CategoryScanner::flushCount() {

@@ -17,6 +17,7 @@
 namespace pc {
 
 class TSQLiteDatabase;
+class PageMap;
 class DatabaseImage;
 
 enum class ScanOutcome { Completed, EndedEarly };
@@ -57,7 +58,16 @@ class CategoryScanner : private CarveVisitor {
     // later cell overwrote the rest of it. All of them unless a category says otherwise.
     virtual std::vector<std::size_t> identity() const;
 
-    // Stores a found row, shows it and counts it.
+    // Whether `record` is the first copy of its row the scan meets: a live row always is; a carved
+    // record is not when it is a copy of a live row or of a deleted row already kept. Asked only
+    // of records a category is about to keep, so that bytes its checks refuse cost nothing here.
+    bool firstCopy(const CarvedRecord& record);
+    // Stores a row found as `found`, shows it and counts it; a later copy of a row is passed over.
+    template <typename Record>
+    void keep(const CarvedRecord& found, Record record) {
+        if (firstCopy(found)) keep(std::move(record));
+    }
+    // Stores a row made of several records (a contact), shows it and counts it.
     template <typename Record>
     void keep(Record record) {
         const bool deleted = record.state == RecordState::Deleted;
@@ -73,7 +83,9 @@ class CategoryScanner : private CarveVisitor {
     void pump();
     ScanHost& host() { return *host_; }
     // A Java millisecond time as the run shows dates: UTC+8 unless it asks for another offset.
-    std::string_view displayTime(std::int64_t ms, FieldBuffer& buffer) const;
+    // `utc8` is the same time taken apart in UTC+8, as the checks already did.
+    std::string_view displayTime(std::int64_t ms, const JavaDateTime& utc8,
+                                 FieldBuffer& buffer) const;
     static Provenance provenance(const CarvedRecord& r) { return {r.position(), r.source()}; }
 
   private:
@@ -84,10 +96,12 @@ class CategoryScanner : private CarveVisitor {
     ScanOutcome carveAll(const RunGlobals& run);
     void scanPages(const DatabaseImage& image, const ColumnSignature& signature,
                    const RunGlobals& run);
-    void collectLiveKeys();
     void scanPage(std::uint32_t page);
     void emitLiveBefore(std::uint64_t offsetInPage);
-    CarvedRecord liveRecord(const BtreeCell& cell);
+    // A live cell of the table on `page`, read up to column `columns` - 1.
+    CarvedRecord liveRecord(const PageMap& map, std::uint32_t page,
+                            std::span<const std::uint8_t> bytes, const BtreeCell& cell,
+                            std::uint32_t columns);
     CarvedRecord completeCarved(const CarvedRecord& record, const CarvedOverflow& overflow);
     bool onPage(std::uint32_t pageIndex);
     ScanOutcome endEarly();

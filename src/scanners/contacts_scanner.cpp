@@ -80,6 +80,7 @@ CarveStep ContactsScanner::examine(const CarvedRecord& record, Wanted wanted) {
 
 CarveStep ContactsScanner::keepDataRow(const CarvedRecord& record, std::uint32_t data1Column,
                                        std::int32_t mimeId, std::int32_t rawId) {
+    if (!firstCopy(record)) return CarveStep::NextByte;
     FieldBuffer data1;
     rows_.push_back({mimeId, rawId, std::string(record.field(data1Column, data1)),
                      static_cast<std::uint8_t>(record.state() == RecordState::Deleted),

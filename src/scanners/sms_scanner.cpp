@@ -45,9 +45,10 @@ CarveStep SmsScanner::examine(const CarvedRecord& record, Wanted wanted) {
     const FieldNumber type = record.number(wanted[kType]);
     const FieldNumber date = record.number(wanted[kDate]);
     bool dateInRange = false;
+    JavaDateTime when{};
     if (date.kind == Kind::Number) {
-        const std::int64_t year = JavaTimeYear(date.value);
-        dateInRange = year >= kFirstYear && year <= kLastYear;
+        when = javaDateTime(date.value);
+        dateInRange = when.year >= kFirstYear && when.year <= kLastYear;
     }
     if (!live) {
         if (type.kind == Kind::Missing) return CarveStep::NextByte;
@@ -61,11 +62,12 @@ CarveStep SmsScanner::examine(const CarvedRecord& record, Wanted wanted) {
     const NullCells nulls = static_cast<NullCells>((record.isNull(wanted[kAddress]) ? 1 : 0) |
                                                    (record.isNull(wanted[kDate]) ? 2 : 0) |
                                                    (record.isNull(wanted[kBody]) ? 16 : 0));
-    keep(PSMSvalue{
-        record.field(wanted[kAddress], addressBuffer),
-        dateInRange ? displayTime(date.value, dateBuffer) : record.field(wanted[kDate], dateBuffer),
-        smsTypeText(type.kind == Kind::Number ? type.value : 0),
-        record.field(wanted[kBody], bodyBuffer), record.state(), provenance(record), nulls});
+    keep(record, PSMSvalue{record.field(wanted[kAddress], addressBuffer),
+                           dateInRange ? displayTime(date.value, when, dateBuffer)
+                                       : record.field(wanted[kDate], dateBuffer),
+                           smsTypeText(type.kind == Kind::Number ? type.value : 0),
+                           record.field(wanted[kBody], bodyBuffer), record.state(),
+                           provenance(record), nulls});
     return CarveStep::NextByte;
 }
 
