@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "ascii_case.h"
+#include "database_image.h"
+#include "database_source.h"
 #include "file_error.h"
 
 namespace pc {
@@ -145,15 +147,29 @@ TSQLiteTable::Cell readCell(sqlite3_stmt* s, int col, TSQLiteTable::Kind kind) {
 
 TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path) {
     try {
-        file_ = MappedFile(utf8Path, MappedFile::Access::CopyOnWrite);
+        const ImageLoad load = loadDatabaseImage(utf8Path);
+        if (load.image && load.image->pageCount() > 0) {
+            file_ = DatabaseSource(utf8Path, *load.image).sqliteCopy();
+        } else {
+            // Not a database SQLite could read either; it says so in its own words.
+            file_ = MappedFile(utf8Path, MappedFile::Access::CopyOnWrite);
+        }
     } catch (const FileError& e) {
         throw ESQLiteException("Failed to open database \"" + utf8Path +
                                "\" : " + std::strerror(e.errorNumber()));
     }
+    open(utf8Path);
+}
+
+TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path, MappedFile copy)
+    : file_(std::move(copy)) {
+    open(utf8Path);
+}
+
+void TSQLiteDatabase::open(const std::string& utf8Path) {
     auto bytes = file_.writableBytes();
     if (bytes.size() > kWalMarkers + 1 && (bytes[kWalMarkers] > 1 || bytes[kWalMarkers + 1] > 1))
         bytes[kWalMarkers] = bytes[kWalMarkers + 1] = 1;
-
     if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         if (!db_)
             throw ESQLiteException("Failed to open database \"" + utf8Path + "\" : unknown error");

@@ -1,8 +1,9 @@
 // A thin layer over SQLite: open a database, ask for a table, read its CREATE TABLE text, run one
 // SELECT whose result is buffered whole. Every failure is an ESQLiteException; nothing is caught
-// here. A database is never opened for writing: the layer reads a private copy-on-write mapping
-// of the file, with the write-ahead-log markers set to 1 in that copy, so no journal is rolled
-// back, no log is checkpointed into the file and nothing is created beside it.
+// here. A database is never opened by SQLite itself: the layer reads a private copy of its newest
+// state (the main file copied on write, a log's committed frames or a hot journal's pages put in,
+// the write-ahead-log markers set to 1), so no journal is rolled back, no log is checkpointed into
+// the file and nothing is created beside it.
 #pragma once
 
 #include <cstdint>
@@ -55,8 +56,12 @@ class TSQLiteTable {
 
 class TSQLiteDatabase {
   public:
-    // Opens the database file at `utf8Path`; throws ESQLiteException when it cannot be read.
+    // Opens the database file at `utf8Path` with the files beside it; throws ESQLiteException
+    // when it cannot be read.
     explicit TSQLiteDatabase(const std::string& utf8Path);
+    // Opens `copy`, a private copy of the newest state of the database at `utf8Path` (which only
+    // names it in messages).
+    TSQLiteDatabase(const std::string& utf8Path, MappedFile copy);
     ~TSQLiteDatabase();
     TSQLiteDatabase(const TSQLiteDatabase&) = delete;
     TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
@@ -72,6 +77,7 @@ class TSQLiteDatabase {
     std::vector<std::string> TableColumns(std::string_view name);
 
   private:
+    void open(const std::string& utf8Path);
     [[noreturn]] void RaiseSqlError(const std::string& message);
     std::unique_ptr<TSQLiteTable> queryTableSql(std::string_view name);
 

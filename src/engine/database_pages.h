@@ -1,10 +1,13 @@
 // The pages of a database in their newest state, numbered from 1 as the file format numbers them,
-// each with where its bytes lie. Views only: the bytes belong to the image they come from.
+// each with where its bytes lie: in the main file, or in a log frame or journal record that takes
+// its place. Views only: the bytes belong to the mappings they come from.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "database_header.h"
 #include "database_image.h"
@@ -14,35 +17,71 @@ namespace pc {
 
 class DatabasePages {
   public:
-    explicit DatabasePages(const DatabaseImage& image) : image_(&image) {}
+    // The main file's pages as they are.
+    explicit DatabasePages(const DatabaseImage& image)
+        : image_(&image), pageCount_(image.pageCount()) {
+        files_[0] = image.bytes();
+    }
+
+    // Where a page's newest bytes lie when they are not the main file's.
+    struct Replacement {
+        std::uint32_t page;
+        SourceFile source;
+        std::uint64_t offset;  // of the page bytes in that file
+    };
+    // The newest state: `pageCount` pages, the main file's where no replacement says otherwise.
+    // `wal` and `journal` are the bytes the replacements point into.
+    DatabasePages(const DatabaseImage& image, std::uint32_t pageCount,
+                  std::span<const std::uint8_t> wal, std::span<const std::uint8_t> journal,
+                  const std::vector<Replacement>& replacements);
 
     const DatabaseHeader& header() const { return image_->header(); }
     std::uint32_t pageSize() const { return image_->pageSize(); }
     std::uint32_t usableSize() const { return header().usableSize(); }
-    std::uint32_t pageCount() const { return image_->pageCount(); }
-    bool contains(std::uint32_t number) const { return number >= 1 && number <= pageCount(); }
+    std::uint32_t pageCount() const { return pageCount_; }
+    bool contains(std::uint32_t number) const { return number >= 1 && number <= pageCount_; }
 
-    // Page `number`; empty when it is not a page of the database.
+    // Page `number`; empty when it is not a page of the database or no file holds its bytes.
     std::span<const std::uint8_t> page(std::uint32_t number) const {
         if (!contains(number)) return {};
-        return image_->bytes().subspan(std::uint64_t{number - 1} * pageSize(), pageSize());
+        const Place p = place(number);
+        const auto bytes = files_[static_cast<int>(p.source)];
+        if (p.offset > bytes.size() || bytes.size() - p.offset < pageSize()) return {};
+        return bytes.subspan(p.offset, pageSize());
     }
-    // Where page `number`'s bytes lie: the file and the offset of its first byte.
-    SourceFile source(std::uint32_t) const { return SourceFile::Main; }
-    std::uint64_t fileOffset(std::uint32_t number) const {
-        return std::uint64_t{number - 1} * pageSize();
+    // Where page `number`'s bytes lie: the file, and the offset of the page there.
+    SourceFile source(std::uint32_t number) const { return place(number).source; }
+    std::uint64_t fileOffset(std::uint32_t number) const { return place(number).offset; }
+    // All the bytes of the file the page lies in, for reads that may run past one page.
+    std::span<const std::uint8_t> buffer(std::uint32_t number) const {
+        return files_[static_cast<int>(source(number))];
     }
-    // The bytes the pages are views of, for reads that may run past one page.
-    std::span<const std::uint8_t> buffer(std::uint32_t) const { return image_->bytes(); }
+    std::span<const std::uint8_t> file(SourceFile source) const {
+        return files_[static_cast<int>(source)];
+    }
 
-    // Lets the system drop what the scan has read before page `number` (all of it by default);
-    // later reads fault it in again.
+    // Lets the system drop what the scan has read of the main file before page `number` (all of
+    // it by default); later reads fault it in again.
     void releaseBefore(std::uint32_t number = ~0u) const {
-        image_->releaseBefore(std::min<std::uint64_t>(fileOffset(number), image_->bytes().size()));
+        const std::uint64_t at = std::uint64_t{std::max(number, 1u) - 1} * pageSize();
+        image_->releaseBefore(std::min<std::uint64_t>(at, image_->bytes().size()));
     }
 
   private:
+    struct Place {
+        SourceFile source;
+        std::uint64_t offset;
+    };
+    Place place(std::uint32_t number) const {
+        if (number < replaced_.size() && replaced_[number].source != SourceFile::Main)
+            return replaced_[number];
+        return {SourceFile::Main, std::uint64_t{number - 1} * pageSize()};
+    }
+
     const DatabaseImage* image_;
+    std::uint32_t pageCount_;
+    std::array<std::span<const std::uint8_t>, 3> files_;  // by SourceFile
+    std::vector<Place> replaced_;                         // by page number; empty: none
 };
 
 }  // namespace pc

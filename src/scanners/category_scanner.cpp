@@ -9,6 +9,7 @@
 #include "cell_payload.h"
 #include "database_image.h"
 #include "database_pages.h"
+#include "database_source.h"
 #include "file_error.h"
 #include "page_map.h"
 #include "record_key.h"
@@ -49,11 +50,16 @@ bool holdsControlBytes(std::span<const std::uint8_t> text) {
 
 // What one scan walks: the pages, their map, the table's root, and the keys of its live rows.
 struct CategoryScanner::PageScan {
-    PageScan(const DatabaseImage& image, const ColumnSignature& signature, SerialTypeSet refused,
-             const RunGlobals& run)
-        : pages(image), carver(signature, refused), allCopies(run.allCopies), budget(pages) {}
+    PageScan(const DatabaseImage& image, const DatabasePages& newest,
+             const ColumnSignature& signature, SerialTypeSet refused, const RunGlobals& run)
+        : pages(newest),
+          mainPages(image),
+          carver(signature, refused),
+          allCopies(run.allCopies),
+          budget(pages) {}
 
-    DatabasePages pages;
+    DatabasePages pages;      // the newest state
+    DatabasePages mainPages;  // the main file as it is
     std::optional<PageMap> map;
     RecordCarver carver;
     std::uint32_t root = 0;
@@ -65,9 +71,12 @@ struct CategoryScanner::PageScan {
     RecordKeySet deletedKeys;
     OverflowBudget budget;
 
-    // The page being scanned.
+    // The page being scanned: its number in the newest state (0 for an older image), its bytes,
+    // where they lie.
     std::uint32_t page = 0;
     std::span<const std::uint8_t> bytes;
+    SourceFile source = SourceFile::Main;
+    std::uint64_t fileOffset = 0;
     std::vector<BtreeCell> cells;  // of that page, by offset
     std::size_t nextLive = 0;      // the next of them to show, on a leaf of the table
 
@@ -129,11 +138,13 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
         message(kInvalidFile);
         return endEarly();
     }
+    const DatabaseSource source(run.CurrentDbLongPath, *load.image);
+    reportSources(*load.image, source);
 
     std::string sql;
     std::vector<std::string> columns;
     {
-        TSQLiteDatabase db(run.CurrentDbPath);
+        TSQLiteDatabase db(run.CurrentDbPath, source.sqliteCopy());
         if (!db.HasTable(params().table)) {
             message(texts().missingTable);
             return endEarly();
@@ -165,15 +176,49 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
         identity_.push_back(wanted_[i]);
         liveIdentity_.push_back(liveWanted_[i]);
     }
-    scanPages(*load.image, signature, run);
+    scanPages(*load.image, source, signature, run);
     afterCarve();
     return ScanOutcome::Completed;
 }
 
-void CategoryScanner::scanPages(const DatabaseImage& image, const ColumnSignature& signature,
-                                const RunGlobals& run) {
-    host_->setProgressRange(image.pageCount() > 0 ? image.pageCount() - 1 : 0);
-    scan_ = std::make_unique<PageScan>(image, signature, refusedRequiredInt(), run);
+void CategoryScanner::reportSources(const DatabaseImage& image, const DatabaseSource& source) {
+    if (image.missingPages() > 0)
+        host_->log("文件不完整: 缺少 " + std::to_string(image.missingPages()) + " 页 (" +
+                   std::to_string(image.missingPages() * image.pageSize()) + " 字节)");
+    auto name = [](const std::string& path) {
+        return std::filesystem::path(path).filename().string();
+    };
+    const DatabaseSource::SideFile& wal = source.wal();
+    if (wal.present) {
+        if (!wal.error.empty())
+            host_->log("无法读取 " + name(wal.path) + ": " + wal.error);
+        else if (!wal.recognised)
+            host_->log(name(wal.path) + " 不是本数据库的日志文件, 未读取");
+        else
+            host_->log("读取日志文件 " + name(wal.path) + ": " + std::to_string(wal.images) +
+                       " 帧, 其中 " + std::to_string(wal.committed) + " 帧已提交");
+    }
+    const DatabaseSource::SideFile& journal = source.journal();
+    if (journal.present) {
+        if (!journal.error.empty())
+            host_->log("无法读取 " + name(journal.path) + ": " + journal.error);
+        else if (!journal.recognised)
+            host_->log(name(journal.path) + " 不是本数据库的回滚日志, 未读取");
+        else
+            host_->log("读取回滚日志 " + name(journal.path) + ": " +
+                       std::to_string(journal.images) + " 页");
+        if (journal.hot)
+            host_->log(name(journal.path) +
+                       " 中有未提交的事务: 按回滚后的数据库扫描, 数据库文件本身不变");
+    }
+}
+
+void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource& source,
+                                const ColumnSignature& signature, const RunGlobals& run) {
+    const DatabasePages& newest = source.newest();
+    const auto oldImages = static_cast<std::uint32_t>(source.oldImages().size());
+    host_->setProgressRange(std::max(newest.pageCount(), 1u) - 1 + oldImages);
+    scan_ = std::make_unique<PageScan>(image, newest, signature, refusedRequiredInt(), run);
     PageScan& s = *scan_;
     for (std::uint32_t c : liveIdentity_)
         s.identityColumns = std::max(s.identityColumns, c + 1);
@@ -199,19 +244,42 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const ColumnSignatur
     // The first page holds the file header and the schema, never the table's rows.
     for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
         if (!onPage(page - 1)) return;
-        const std::uint64_t at = s.pages.fileOffset(page);
+        const std::uint64_t at = std::uint64_t{page} * s.pages.pageSize();
         if (at - released >= kReleaseStride) {
             s.pages.releaseBefore(page);
             released = at;
         }
         scanPage(page);
     }
+    // Then every older image of a page, whole: what it held is deleted unless it is still live.
+    s.pages.releaseBefore();
+    std::uint32_t index = std::max(s.pages.pageCount(), 1u) - 1;
+    for (const DatabaseSource::OldImage& image : source.oldImages()) {
+        if (!onPage(index++)) return;
+        scanOldImage(source, image);
+    }
+}
+
+void CategoryScanner::scanOldImage(const DatabaseSource& source,
+                                   const DatabaseSource::OldImage& image) {
+    PageScan& s = *scan_;
+    const auto file = source.file(image.source);
+    s.page = 0;
+    s.bytes = file.subspan(image.offset, s.pages.pageSize());
+    s.source = image.source;
+    s.fileOffset = image.offset;
+    s.cells.clear();
+    s.nextLive = 0;
+    s.carver.carveRange({file, image.offset, s.pages.pageSize(), s.pages.usableSize()}, 0,
+                        s.pages.pageSize(), *this);
 }
 
 void CategoryScanner::scanPage(std::uint32_t page) {
     PageScan& s = *scan_;
     s.page = page;
     s.bytes = s.pages.page(page);
+    s.source = s.pages.source(page);
+    s.fileOffset = s.pages.fileOffset(page);
     s.map->unusedRanges(page, s.ranges, &s.cells);
     s.nextLive = s.map->isLeafOf(page, s.root) ? 0 : s.cells.size();
     const auto buffer = s.pages.buffer(page);
@@ -255,21 +323,14 @@ CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
                                              const CarvedOverflow& overflow) {
     PageScan& s = *scan_;
     if (overflow.localSize >= overflow.payloadSize) return record;
-    // Gather the local part and whatever of the chain still lies on overflow or free pages.
     const RecordLayout& found = record.layout();
     const auto local = record.bytes().subspan(overflow.payloadStart, overflow.localSize);
-    auto gather = [&](bool follow) {
+    // The local part, then what a chain through `pages` gives while `accept` takes its pages.
+    auto gather = [&](const DatabasePages* pages, auto accept) {
         s.payload.assign(local.begin(), local.end());
-        if (follow)
-            followOverflow(
-                s.pages, overflow.firstPage, overflow.payloadSize - overflow.localSize, &s.payload,
-                s.budget,
-                [&](std::uint32_t p, std::uint32_t) {
-                    const PageRole role = s.map->role(p);
-                    return role == PageRole::Overflow || role == PageRole::FreeLeaf ||
-                           role == PageRole::FreeTrunk;
-                },
-                [](std::uint32_t, std::uint32_t) {});
+        if (pages && overflow.firstPage != 0)
+            followOverflow(*pages, overflow.firstPage, overflow.payloadSize - overflow.localSize,
+                           &s.payload, s.budget, accept, [](std::uint32_t, std::uint32_t) {});
         s.layout.resize(found.columns);
         for (std::uint32_t c = 0; c < found.columns; ++c) {
             s.layout.serialTypes[c] = found.serialTypes[c];
@@ -277,22 +338,39 @@ CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
         }
         clipRecord(s.payload, s.layout, s.payload.size());
     };
-    gather(overflow.firstPage != 0);
-    // The chain is only taken when its bytes go on with the texts that cross into it.
-    for (std::uint32_t c = 1; c < s.layout.columns; ++c) {
-        const std::uint64_t end =
-            s.layout.bodyOffsets[c] + *serialBodySize(s.layout.serialTypes[c]);
-        if (end <= overflow.localSize) continue;
+    // A chain is only taken when its bytes go on with the texts that cross into it.
+    auto continues = [&] {
         CarvedRecord whole(s.payload, s.layout);
-        const auto text = whole.body(c);
-        const std::string_view view(reinterpret_cast<const char*>(text.data()), text.size());
-        if (whole.isText(c) && (!isValidUtf8(view) || holdsControlBytes(text))) {
-            gather(false);
-            break;
+        for (std::uint32_t c = 1; c < s.layout.columns; ++c) {
+            const std::uint64_t end =
+                s.layout.bodyOffsets[c] + *serialBodySize(s.layout.serialTypes[c]);
+            if (end <= overflow.localSize || !whole.isText(c)) continue;
+            const auto text = whole.body(c);
+            const std::string_view view(reinterpret_cast<const char*>(text.data()), text.size());
+            if (!isValidUtf8(view) || holdsControlBytes(text)) return false;
         }
+        return true;
+    };
+    // A record on an older image of the main file had its overflow pages in the main file too:
+    // they are tried there first, then in the newest state, where only overflow and free pages
+    // may hold them.
+    if (s.source == SourceFile::Main && s.page == 0) {
+        gather(&s.mainPages, [](std::uint32_t, std::uint32_t) { return true; });
+        if (continues()) return completed(record);
     }
+    gather(&s.pages, [&](std::uint32_t p, std::uint32_t) {
+        const PageRole role = s.map->role(p);
+        return role == PageRole::Overflow || role == PageRole::FreeLeaf ||
+               role == PageRole::FreeTrunk;
+    });
+    if (!continues()) gather(nullptr, [](std::uint32_t, std::uint32_t) { return false; });
+    return completed(record);
+}
+
+CarvedRecord CategoryScanner::completed(const CarvedRecord& found) {
+    PageScan& s = *scan_;
     CarvedRecord complete(s.payload, s.layout);
-    complete.setHeaderLength(record.headerLength());
+    complete.setHeaderLength(found.headerLength());
     complete.setState(RecordState::Deleted);
     return complete;
 }
@@ -303,7 +381,7 @@ CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverf
         found.position() - static_cast<std::uint64_t>(s.bytes.data() - found.bytes().data());
     emitLiveBefore(offsetInPage);
     CarvedRecord record = completeCarved(found, overflow);
-    record.setPlace(s.pages.source(s.page), s.pages.fileOffset(s.page) + offsetInPage);
+    record.setPlace(s.source, s.fileOffset + offsetInPage);
     for (std::uint32_t column : wanted_)
         if (record.isText(column) && holdsControlBytes(record.body(column)))
             return CarveStep::NextByte;

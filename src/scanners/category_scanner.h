@@ -9,6 +9,7 @@
 
 #include "btree_page.h"
 #include "column_signature.h"
+#include "database_source.h"
 #include "record_carver.h"
 #include "result_store.h"
 #include "run_globals.h"
@@ -94,8 +95,10 @@ class CategoryScanner : private CarveVisitor {
     CarveStep onRecord(const CarvedRecord& record, const CarvedOverflow& overflow) override;
 
     ScanOutcome carveAll(const RunGlobals& run);
-    void scanPages(const DatabaseImage& image, const ColumnSignature& signature,
-                   const RunGlobals& run);
+    void reportSources(const DatabaseImage& image, const DatabaseSource& source);
+    void scanPages(const DatabaseImage& image, const DatabaseSource& source,
+                   const ColumnSignature& signature, const RunGlobals& run);
+    void scanOldImage(const DatabaseSource& source, const DatabaseSource::OldImage& image);
     void scanPage(std::uint32_t page);
     void emitLiveBefore(std::uint64_t offsetInPage);
     // A live cell of the table on `page`, read up to column `columns` - 1.
@@ -103,6 +106,8 @@ class CategoryScanner : private CarveVisitor {
                             std::span<const std::uint8_t> bytes, const BtreeCell& cell,
                             std::uint32_t columns);
     CarvedRecord completeCarved(const CarvedRecord& record, const CarvedOverflow& overflow);
+    // The record gathered last into the scan's payload, as a deleted one.
+    CarvedRecord completed(const CarvedRecord& found);
     bool onPage(std::uint32_t pageIndex);
     ScanOutcome endEarly();
     void finish(const RunGlobals& run);

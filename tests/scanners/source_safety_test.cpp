@@ -6,6 +6,7 @@
 #include <map>
 
 #include "android_db.h"
+#include "expected_rows.h"
 #include "scan_runner.h"
 #include "scanner_for.h"
 #include "sms_fixture.h"
@@ -26,17 +27,20 @@ std::map<std::string, std::vector<std::uint8_t>> folderContents(const fs::path& 
 }
 
 // A database in write-ahead-log mode whose last changes are still only in its -wal file, as a
-// copy taken from a running phone leaves it. Returns the messages the main file holds live.
+// copy taken from a running phone leaves it. Returns the messages it holds live, the log's
+// deletions applied.
 std::size_t walWithPendingFrames(const std::string& path) {
     fx::SmsDbOptions o;
     o.messages = 80;
     o.shape.wal = true;
-    const std::size_t live = fx::buildSmsDatabase(path, o).live.size();
-    fx::SqliteDb db(path);
-    db.exec("PRAGMA wal_autocheckpoint=0");
-    sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    db.exec("DELETE FROM sms WHERE _id % 3 = 0");
-    return live;
+    fx::buildSmsDatabase(path, o);
+    {
+        fx::SqliteDb db(path);
+        db.exec("PRAGMA wal_autocheckpoint=0");
+        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        db.exec("DELETE FROM sms WHERE _id % 3 = 0");
+    }
+    return testing::sqliteRows(path, CategoryCode::Sms).size();
 }
 
 // A rollback-journal database with a hot journal beside it. Its messages are all in the main

@@ -1,0 +1,19 @@
+#include "database_pages.h"
+
+namespace pc {
+
+DatabasePages::DatabasePages(const DatabaseImage& image, std::uint32_t pageCount,
+                             std::span<const std::uint8_t> wal,
+                             std::span<const std::uint8_t> journal,
+                             const std::vector<Replacement>& replacements)
+    : image_(&image), pageCount_(pageCount) {
+    files_[static_cast<int>(SourceFile::Main)] = image.bytes();
+    files_[static_cast<int>(SourceFile::Wal)] = wal;
+    files_[static_cast<int>(SourceFile::Journal)] = journal;
+    if (replacements.empty()) return;
+    replaced_.assign(pageCount_ + 1, {SourceFile::Main, 0});
+    for (const Replacement& r : replacements)
+        if (contains(r.page)) replaced_[r.page] = {r.source, r.offset};
+}
+
+}  // namespace pc

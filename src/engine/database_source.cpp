@@ -1,0 +1,122 @@
+#include "database_source.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "file_error.h"
+#include "rollback_journal.h"
+#include "wal_log.h"
+
+namespace pc {
+
+namespace {
+
+constexpr std::uint64_t kWalMarkers = 18;
+
+}  // namespace
+
+DatabaseSource::DatabaseSource(const std::string& path, const DatabaseImage& image)
+    : path_(path), image_(&image) {
+    wal_.path = path + "-wal";
+    journal_.path = path + "-journal";
+    openSide(wal_, walMap_);
+    openSide(journal_, journalMap_);
+    std::uint32_t pageCount = image.pageCount();
+    readWal(pageCount);
+    if (replacements_.empty()) readJournal(pageCount);
+    // Main-file pages the newest state no longer has, or has from elsewhere, are older images.
+    std::vector<bool> replaced(std::max(pageCount, image.pageCount()) + 1u, false);
+    for (const auto& r : replacements_)
+        replaced[r.page] = true;
+    for (std::uint32_t p = 1; p <= image.pageCount(); ++p)
+        if (p > pageCount || replaced[p])
+            old_.push_back({SourceFile::Main, std::uint64_t{p - 1} * image.pageSize()});
+    newest_.emplace(image, pageCount, walMap_.bytes(), journalMap_.bytes(), replacements_);
+}
+
+void DatabaseSource::openSide(SideFile& side, MappedFile& map) {
+    struct stat st {};
+    if (::stat(side.path.c_str(), &st) != 0) return;
+    side.present = true;
+    if (!S_ISREG(st.st_mode)) {
+        side.error = "not a file";
+        return;
+    }
+    try {
+        map = MappedFile(side.path, MappedFile::Access::ReadOnly);
+    } catch (const FileError& e) {
+        side.error = std::strerror(e.errorNumber());
+    }
+}
+
+void DatabaseSource::readWal(std::uint32_t& pageCount) {
+    const auto log = WalLog::read(walMap_.bytes(), image_->pageSize());
+    if (!log) return;
+    wal_.recognised = true;
+    wal_.images = log->slots().size();
+    wal_.committed = log->committed();
+    // The last committed frame of each page is its newest state; every other slot is older.
+    std::vector<std::uint64_t> newestFrame;
+    if (log->committed() > 0) {
+        pageCount = log->committedSize();
+        newestFrame.assign(pageCount + 1u, 0);
+        for (std::size_t i = 0; i < log->committed(); ++i) {
+            const WalFrame& f = log->frames()[i];
+            if (f.page <= pageCount) newestFrame[f.page] = f.offset;
+        }
+        for (std::uint32_t p = 1; p <= pageCount; ++p)
+            if (newestFrame[p] != 0) replacements_.push_back({p, SourceFile::Wal, newestFrame[p]});
+    }
+    std::vector<std::uint64_t> used;
+    for (const auto& r : replacements_)
+        used.push_back(r.offset);
+    std::sort(used.begin(), used.end());
+    for (std::uint64_t slot : log->slots())
+        if (!std::binary_search(used.begin(), used.end(), slot))
+            old_.push_back({SourceFile::Wal, slot});
+}
+
+void DatabaseSource::readJournal(std::uint32_t& pageCount) {
+    const auto journal =
+        RollbackJournal::read(journalMap_.bytes(), image_->pageSize(), image_->pageCount());
+    if (!journal) return;
+    journal_.recognised = true;
+    journal_.images = journal->records().size();
+    journal_.hot = journal->hot();
+    std::vector<bool> putBack;
+    if (journal->hot()) {
+        // Rolled back as SQLite would: each page's first record is its state before the
+        // transaction, and the database is cut back to its size then.
+        if (journal->initialSize() > 0) pageCount = journal->initialSize();
+        putBack.assign(pageCount + 1u, false);
+    }
+    for (const JournalRecord& r : journal->records()) {
+        if (journal->hot() && r.checksumOk && r.page <= pageCount && !putBack[r.page]) {
+            putBack[r.page] = true;
+            replacements_.push_back({r.page, SourceFile::Journal, r.offset});
+        } else {
+            old_.push_back({SourceFile::Journal, r.offset});
+        }
+    }
+}
+
+MappedFile DatabaseSource::sqliteCopy() const {
+    const DatabasePages& pages = *newest_;
+    MappedFile copy =
+        MappedFile::privateCopy(path_, std::uint64_t{pages.pageCount()} * pages.pageSize());
+    auto bytes = copy.writableBytes();
+    for (const auto& r : replacements_) {
+        const auto page = pages.page(r.page);
+        if (!page.empty())
+            std::copy(page.begin(), page.end(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(std::uint64_t{r.page - 1} *
+                                                                  pages.pageSize()));
+    }
+    if (bytes.size() > kWalMarkers + 1 && (bytes[kWalMarkers] > 1 || bytes[kWalMarkers + 1] > 1))
+        bytes[kWalMarkers] = bytes[kWalMarkers + 1] = 1;
+    return copy;
+}
+
+}  // namespace pc
