@@ -47,7 +47,10 @@ std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t i
     out += categoryKey(code);
     out += "\",\"state\":\"";
     out += state == RecordState::Deleted ? "deleted" : "normal";
-    out += "\",\"offset\":" + std::to_string(store.foundAt(code, index).offset);
+    const Provenance found = store.foundAt(code, index);
+    out += "\",\"source\":\"";
+    out += sourceKey(found.source);
+    out += "\",\"offset\":" + std::to_string(found.offset);
     const auto& names = rowFieldNames(code);
     const RowCells row = store.rowCells(code, index);
     for (std::size_t i = 0; i < row.size; ++i) {
@@ -80,6 +83,15 @@ void appendTsvField(std::string& out, std::string_view field) {
 
 }  // namespace
 
+const char* sourceKey(SourceFile source) {
+    switch (source) {
+        case SourceFile::Main: return "main";
+        case SourceFile::Wal: return "wal";
+        case SourceFile::Journal: return "journal";
+    }
+    return "";
+}
+
 const char* categoryKey(CategoryCode code) {
     switch (code) {
         case CategoryCode::Contacts: return "contacts";
@@ -107,6 +119,12 @@ std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCod
             if (!row.isNull(i)) line += csvField(row.cells[i]);
         }
     }
+    if (format == OutputFormat::Csv) {
+        const Provenance found = store.foundAt(code, index);
+        line += ',';
+        line += sourceKey(found.source);
+        line += ',' + std::to_string(found.offset);
+    }
     return line + (format == OutputFormat::Tsv ? "\n" : "\r\n");
 }
 
@@ -117,7 +135,7 @@ std::string headerLine(OutputFormat format, CategoryCode code) {
         if (!line.empty()) line += ',';
         line += name;
     }
-    return line + "\r\n";
+    return line + ",source,offset\r\n";
 }
 
 std::string outputFileName(OutputFormat format, CategoryCode code) {

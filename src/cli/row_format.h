@@ -1,6 +1,7 @@
 // Rows as the command line writes them: TAB lines for standard output (TAB, LF, CR and backslash
 // inside a field escaped, lines ending in LF), RFC 4180 CSV, or JSON lines. SQL NULL is null in
 // JSON and an empty CSV field; TAB lines keep the text "NULL" as the recover command's files do.
+// JSON lines and CSV say where each row was found: the file (source) and the offset in it.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,9 @@ std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCod
 
 // The header line of a category's CSV rows; empty for the other formats.
 std::string headerLine(OutputFormat format, CategoryCode code);
+
+// "main", "wal", "journal": the file a row was found in.
+const char* sourceKey(SourceFile source);
 
 // "contacts", "sms", "calls".
 const char* categoryKey(CategoryCode code);

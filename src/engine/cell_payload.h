@@ -54,6 +54,7 @@ void followOverflow(const DatabasePages& pages, std::uint32_t first, std::uint64
         }
         --budget.pages;
         const auto bytes = pages.page(next);
+        if (bytes.size() < pages.usableSize()) return;  // a page no file holds
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, perPage));
         if (out) out->insert(out->end(), bytes.begin() + 4, bytes.begin() + 4 + n);
         visit(next, n + 4);

@@ -60,7 +60,13 @@ void DatabaseSource::readWal(std::uint32_t& pageCount) {
     // The last committed frame of each page is its newest state; every other slot is older.
     std::vector<std::uint64_t> newestFrame;
     if (log->committed() > 0) {
-        pageCount = log->committedSize();
+        // A commit can only add the pages its frames hold: a size beyond those is damage.
+        std::uint32_t highest = image_->pageCount();
+        for (std::size_t i = 0; i < log->committed(); ++i)
+            highest = std::max(highest, log->frames()[i].page);
+        const std::uint64_t possible = std::uint64_t{image_->pageCount()} + log->committed();
+        pageCount = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>({log->committedSize(), highest, possible}));
         newestFrame.assign(pageCount + 1u, 0);
         for (std::size_t i = 0; i < log->committed(); ++i) {
             const WalFrame& f = log->frames()[i];
@@ -89,7 +95,10 @@ void DatabaseSource::readJournal(std::uint32_t& pageCount) {
     if (journal->hot()) {
         // Rolled back as SQLite would: each page's first record is its state before the
         // transaction, and the database is cut back to its size then.
-        if (journal->initialSize() > 0) pageCount = journal->initialSize();
+        if (journal->initialSize() > 0)
+            pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                journal->initialSize(),
+                std::uint64_t{image_->pageCount()} + journal->records().size()));
         putBack.assign(pageCount + 1u, false);
     }
     for (const JournalRecord& r : journal->records()) {

@@ -153,6 +153,7 @@ void PageMap::walkFreeList() {
     std::uint32_t trunk = db_->header().freelistTrunk;
     while (db_->contains(trunk) && pages_[trunk].role == PageRole::Unknown) {
         const auto bytes = db_->page(trunk);
+        if (bytes.size() < usable) return;
         // More leaves than a trunk can list: only those that fit are read.
         const std::uint32_t leaves = std::min(*readBe32(bytes, 4), (usable - 8) / 4);
         pages_[trunk] = {0, 0, 8 + 4 * leaves, PageRole::FreeTrunk};

@@ -278,6 +278,7 @@ void CategoryScanner::scanPage(std::uint32_t page) {
     PageScan& s = *scan_;
     s.page = page;
     s.bytes = s.pages.page(page);
+    if (s.bytes.empty()) return;  // a page past the end of every file
     s.source = s.pages.source(page);
     s.fileOffset = s.pages.fileOffset(page);
     s.map->unusedRanges(page, s.ranges, &s.cells);

@@ -71,13 +71,14 @@ TEST_F(Cli, StreamsJsonLinesOfEveryRowAndTheTotalsOnStandardError) {
     const auto rows = lines(r.out);
     ASSERT_EQ(rows.size(), expected_.store.SmsRecords().size());
     const PSMSvalue& first = expected_.store.SmsRecords()[0];
-    EXPECT_EQ(rows[0].rfind(std::string("{\"category\":\"sms\",\"state\":\"") +
-                                (first.state == RecordState::Deleted ? "deleted" : "normal") +
-                                "\",\"offset\":" + std::to_string(first.found.offset) +
-                                ",\"address\":\"" + std::string(first.address) + "\",\"date\":\"" +
-                                std::string(first.date) + "\",\"type\":\"" +
-                                std::string(first.type) + "\",\"body\":\"",
-                            0),
+    EXPECT_EQ(rows[0].rfind(
+                  std::string("{\"category\":\"sms\",\"state\":\"") +
+                      (first.state == RecordState::Deleted ? "deleted" : "normal") +
+                      "\",\"source\":\"main\",\"offset\":" + std::to_string(first.found.offset) +
+                      ",\"address\":\"" + std::string(first.address) + "\",\"date\":\"" +
+                      std::string(first.date) + "\",\"type\":\"" + std::string(first.type) +
+                      "\",\"body\":\"",
+                  0),
               0u)
         << rows[0];
     for (const auto& row : rows)
@@ -116,13 +117,15 @@ TEST_F(Cli, WritesCsvWithAHeaderAndQuotedFields) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     const std::string csv = testing::readText(dir_.file("csv/短信.csv"));
-    EXPECT_EQ(csv.rfind("address,date,type,state,body\r\n", 0), 0u);
+    EXPECT_EQ(csv.rfind("address,date,type,state,body,source,offset\r\n", 0), 0u);
     for (const PSMSvalue& m : expected_.store.SmsRecords()) {
         if (m.body.find_first_of(",\n\"") == std::string::npos) continue;
         std::string quoted;
         for (char c : m.body)
             quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        EXPECT_NE(csv.find(",\"" + quoted + "\"\r\n"), std::string::npos) << m.body;
+        EXPECT_NE(csv.find(",\"" + quoted + "\",main," + std::to_string(m.found.offset) + "\r\n"),
+                  std::string::npos)
+            << m.body;
     }
 }
 
@@ -225,7 +228,8 @@ TEST_F(Cli, KeepsNullsAndOddCharactersApartInEveryFormat) {
     EXPECT_EQ(phonecarve(dir_, "scan --sms " + path).out,
               "NULL\t2013-05-17 08:00:00\t接收\t正常\ttab\\there\\nnew \"line\"\\r\\\\ 😊\n");
     EXPECT_EQ(phonecarve(dir_, "scan --sms " + path + " --format jsonl").out,
-              "{\"category\":\"sms\",\"state\":\"normal\",\"offset\":" + std::to_string(offset) +
+              "{\"category\":\"sms\",\"state\":\"normal\",\"source\":\"main\",\"offset\":" +
+                  std::to_string(offset) +
                   ",\"address\":null,\"date\":\"2013-05-17 08:00:00\",\"type\":\"接收\","
                   "\"body\":\"tab\\there\\nnew \\\"line\\\"\\r\\\\ 😊\"}\n");
     // CSV: NULL is an empty field; dates at another offset from UTC.
@@ -233,9 +237,11 @@ TEST_F(Cli, KeepsNullsAndOddCharactersApartInEveryFormat) {
                                    quote(dir_.file("csv")))
                   .status,
               0);
-    EXPECT_EQ(testing::readText(dir_.file("csv/短信.csv")),
-              "address,date,type,state,body\r\n,2013-05-17,接收,正常,\"tab\there\nnew "
-              "\"\"line\"\"\r\\ 😊\"\r\n");
+    EXPECT_EQ(
+        testing::readText(dir_.file("csv/短信.csv")),
+        "address,date,type,state,body,source,offset\r\n,2013-05-17,接收,正常,\"tab\there\nnew "
+        "\"\"line\"\"\r\\ 😊\",main," +
+            std::to_string(offset) + "\r\n");
     // The recover command's files keep the text NULL and the bytes as they are.
     ASSERT_EQ(phonecarve(
                   dir_, "scan --sms " + path + " --encoding utf-8 --out " + quote(dir_.file("tsv")))

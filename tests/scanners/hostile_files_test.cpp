@@ -81,6 +81,76 @@ std::size_t pageAt(std::uint32_t page) {
     return (page - 1) * std::size_t{1024};
 }
 
+// A write-ahead log written here by the file format's rules, checksums in big-endian words.
+struct Frame {
+    std::uint32_t page;
+    std::uint32_t commitSize;
+    Bytes bytes;
+};
+Bytes walOf(std::uint32_t pageSize, const std::vector<Frame>& frames) {
+    Bytes wal(32, 0);
+    putBe(wal, 0, 0x377F0683, 4);
+    putBe(wal, 4, 3007000, 4);
+    putBe(wal, 8, pageSize, 4);
+    putBe(wal, 16, 0x11111111, 4);
+    putBe(wal, 20, 0x22222222, 4);
+    std::uint32_t s0 = 0, s1 = 0;
+    auto sum = [&](const Bytes& b, std::size_t from, std::size_t n) {
+        for (std::size_t i = from; i < from + n; i += 8) {
+            s0 += static_cast<std::uint32_t>(readBe32(b, i).value() + s1);
+            s1 += static_cast<std::uint32_t>(readBe32(b, i + 4).value() + s0);
+        }
+    };
+    sum(wal, 0, 24);
+    putBe(wal, 24, s0, 4);
+    putBe(wal, 28, s1, 4);
+    for (const Frame& f : frames) {
+        const std::size_t at = wal.size();
+        wal.resize(at + 24);
+        putBe(wal, at, f.page, 4);
+        putBe(wal, at + 4, f.commitSize, 4);
+        putBe(wal, at + 8, 0x11111111, 4);
+        putBe(wal, at + 12, 0x22222222, 4);
+        Bytes page = f.bytes;
+        page.resize(pageSize);
+        wal.insert(wal.end(), page.begin(), page.end());
+        sum(wal, at, 8);
+        sum(wal, at + 24, pageSize);
+        putBe(wal, at + 16, s0, 4);
+        putBe(wal, at + 20, s1, 4);
+    }
+    return wal;
+}
+
+// A rollback journal header and records as SQLite writes them (sector 512).
+Bytes journalOf(std::uint32_t pageSize, std::uint32_t claimed, std::uint32_t initialSize,
+                const std::vector<std::pair<std::uint32_t, Bytes>>& records) {
+    Bytes j(512, 0);
+    const std::uint8_t magic[8] = {0xD9, 0xD5, 0x05, 0xF9, 0x20, 0xA1, 0x63, 0xD7};
+    std::copy(magic, magic + 8, j.begin());
+    putBe(j, 8, claimed, 4);
+    putBe(j, 12, 7, 4);  // the checksum's nonce
+    putBe(j, 16, initialSize, 4);
+    putBe(j, 20, 512, 4);
+    putBe(j, 24, pageSize, 4);
+    for (const auto& [page, bytes] : records) {
+        const std::size_t at = j.size();
+        j.resize(at + 8 + pageSize);
+        putBe(j, at, page, 4);
+        std::copy(bytes.begin(), bytes.begin() + pageSize, j.begin() + static_cast<long>(at) + 4);
+        std::uint32_t sum = 7;
+        for (std::int64_t i = pageSize - 200; i > 0; i -= 200)
+            sum += bytes[static_cast<std::size_t>(i)];
+        putBe(j, at + 4 + pageSize, sum, 4);
+    }
+    return j;
+}
+
+Bytes pageOf(const Bytes& file, std::uint32_t page) {
+    return Bytes(file.begin() + static_cast<long>(pageAt(page)),
+                 file.begin() + static_cast<long>(pageAt(page) + 1024));
+}
+
 void withSql(const std::string& path, const std::string& sql) {
     fx::SqliteDb db(path);
     db.exec(sql);
@@ -402,6 +472,78 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 0,
                 "Field not found in dataset: mimetype"},
+        // Logs and journals beside a sound database that are not what they claim: each is read as
+        // far as it holds, or passed over with a word in the log; the database's rows stay.
+        Hostile{"wal_of_garbage",
+                kSms,
+                [](auto& d, auto& p) {
+                    testing::writeBytes(p, smsBytes(d));
+                    testing::writeBytes(p + "-wal", Bytes(5000, 0xAB));
+                },
+                C,
+                {},
+                30},
+        Hostile{"wal_of_another_page_size",
+                kSms,
+                [](auto& d, auto& p) {
+                    testing::writeBytes(p, smsBytes(d));
+                    testing::writeBytes(p + "-wal", walOf(4096, {{2, 3, Bytes(4096, 1)}}));
+                },
+                C,
+                {},
+                30},
+        Hostile{"wal_frames_past_2_to_the_31_and_a_commit_of_4_billion_pages",
+                kSms,
+                [](auto& d, auto& p) {
+                    const Bytes b = smsBytes(d);
+                    testing::writeBytes(p, b);
+                    testing::writeBytes(p + "-wal", walOf(1024, {{0x80000001u, 0, pageOf(b, 2)},
+                                                                 {0xFFFFFFF0u, 0xFFFFFFFFu,
+                                                                  pageOf(b, 2)}}));
+                },
+                C,
+                {},
+                30},
+        Hostile{"wal_frame_putting_a_loop_into_the_tree",
+                kSms,
+                [](auto& d, auto& p) {
+                    const Bytes b = smsBytes(d);
+                    testing::writeBytes(p, b);
+                    const std::uint32_t root = rootPage(d + "/base.db", "sms");
+                    Bytes looped = pageOf(b, root);
+                    putBe(looped, 8, root, 4);
+                    testing::writeBytes(p + "-wal",
+                                        walOf(1024, {{root, static_cast<std::uint32_t>(
+                                                                b.size() / 1024),
+                                                      looped}}));
+                },
+                C,
+                {},
+                20},
+        Hostile{"journal_claiming_more_records_than_it_holds",
+                kSms,
+                [](auto& d, auto& p) {
+                    const Bytes b = smsBytes(d);
+                    testing::writeBytes(p, b);
+                    testing::writeBytes(p + "-journal",
+                                        journalOf(1024, 0x7FFFFFFF, 0xFFFFFFFF,
+                                                  {{2, pageOf(b, 2)}, {3, pageOf(b, 3)}}));
+                },
+                C,
+                {},
+                30},
+        Hostile{"journal_of_another_page_size",
+                kSms,
+                [](auto& d, auto& p) {
+                    const Bytes b = smsBytes(d);
+                    testing::writeBytes(p, b);
+                    Bytes page = pageOf(b, 2);
+                    page.resize(4096);
+                    testing::writeBytes(p + "-journal", journalOf(4096, 1, 3, {{2, page}}));
+                },
+                C,
+                {},
+                30},
         // The schema and every row only in the log: the newest state has them all.
         Hostile{"schema_only_in_the_wal_file",
                 kSms,
