@@ -183,6 +183,7 @@ void TForm2::BitBtn2Click() {
             return;
         }
         run.ScanQueue.clear();
+        run.copies.clear();
         const std::string path = path_->text().toStdString();
         for (int i = 0; i < 3; ++i) {
             if (!box(i + 1)->isChecked()) continue;

@@ -23,7 +23,9 @@ bool acquireFromPhone(RunGlobals& run, const std::array<bool, 3>& ticked, const 
         out << PhoneScript();
     }
     runCommand(commands.makeTemp);
-    runCommand(commands.feedScript);
+    // -1: the shell could not start or was ended at its time limit; the phone then holds no
+    // copies worth pulling, and each pull would wait its limit in turn.
+    const bool fed = runCommand(commands.feedScript) != -1;
     std::error_code ignored;
     fs::remove(script, ignored);
 
@@ -34,13 +36,22 @@ bool acquireFromPhone(RunGlobals& run, const std::array<bool, 3>& ticked, const 
         if (ticked[i]) run.ScanQueue.push_back(order[i]);
 
     fs::create_directories(fs::path(appDir) / "Temp", ignored);
-    runCommand(commands.pullContacts);
-    runCommand(commands.pullSms);
+    // Copies an earlier run left would pass for this phone's when a pull fails: they go first.
+    for (const std::string& name : pulledFileNames())
+        fs::remove(pulledCopyPath(appDir, name.c_str()), ignored);
+    for (const std::string& pull : commands.pulls)
+        if (!fed || runCommand(pull) == -1) break;
     const std::string contacts = pulledCopyPath(appDir, "contacts2.db");
     const std::string sms = pulledCopyPath(appDir, "mmssms.db");
+    const std::string calls = pulledCopyPath(appDir, "calllog.db");
     if (!fs::exists(contacts) || !fs::exists(sms)) return false;
 
-    run.SourcePaths = {contacts, sms};
+    // Android 7 and later keep the call log in calllog.db; older phones in contacts2.db.
+    const bool callLogApart = fs::exists(calls);
+    run.source = ScanSource::Phone;
+    run.SourcePaths = {contacts, sms, callLogApart ? calls : contacts};
+    run.copies = {contacts, sms};
+    if (callLogApart) run.copies.push_back(calls);
     run.CurrentDbPath = run.CurrentDbLongPath = contacts;
     return true;
 }

@@ -2,23 +2,44 @@
 
 namespace pc {
 
+namespace {
+
+// The line that copies `file` and its side files from the provider's folder on the phone.
+std::string copyLine(const char* provider, const char* file) {
+    const std::string old = std::string("/data/data/") + provider + "/databases";
+    const std::string current = std::string("/data/user_de/0/") + provider + "/databases";
+    return "d=" + old + "; [ -f " + current + "/" + file + " ] && d=" + current + "; for f in " +
+           file + " " + file + "-wal " + file + "-journal; do [ -f $d/$f ] && cat $d/$f > " +
+           "/dev/zktemp/$f; done";
+}
+
+}  // namespace
+
 std::string PhoneScript() {
-    static constexpr const char* kLines[] = {
+    const std::string lines[] = {
         "su ",
         "mkdir /dev/zktemp",
-        "cat /data/data/com.android.providers.telephony/databases/mmssms.db > "
-        "/dev/zktemp/mmssms.db",
-        "cat /data/data/com.android.providers.contacts/databases/contacts2.db > "
-        "/dev/zktemp/contacts2.db",
+        "rm -f /dev/zktemp/*",
+        copyLine("com.android.providers.telephony", "mmssms.db"),
+        copyLine("com.android.providers.contacts", "contacts2.db"),
+        copyLine("com.android.providers.contacts", "calllog.db"),
         "exit",
         "exit",
         "del %0",
         "Del /Q %0 >Nul ",
     };
     std::string script;
-    for (const char* line : kLines)
-        script += std::string(line) + "\r\n";
+    for (const std::string& line : lines)
+        script += line + "\r\n";
     return script;
+}
+
+std::vector<std::string> pulledFileNames() {
+    std::vector<std::string> names;
+    for (const char* db : kPhoneDatabases)
+        for (const char* suffix : kSideSuffixes)
+            names.push_back(std::string(db) + suffix);
+    return names;
 }
 
 namespace windows {
@@ -34,9 +55,11 @@ std::string quotedScriptPath(std::string_view appDir) {
 
 PhoneCommands phoneCommands(std::string_view appDir) {
     const std::string dir(appDir);
-    return {"cmd.exe /c md temp", "cmd.exe /c adb shell < " + quotedScriptPath(appDir),
-            "cmd.exe /c adb pull /dev/zktemp/contacts2.db \"" + dir + "Temp\\contacts2.db\"",
-            "cmd.exe /c adb pull /dev/zktemp/mmssms.db \"" + dir + "Temp\\mmssms.db\""};
+    PhoneCommands c{"cmd.exe /c md temp", "cmd.exe /c adb shell < " + quotedScriptPath(appDir), {}};
+    for (const std::string& name : pulledFileNames())
+        c.pulls.push_back("cmd.exe /c adb pull /dev/zktemp/" + name + " \"" + dir + "Temp\\" +
+                          name + "\"");
+    return c;
 }
 
 }  // namespace windows
@@ -52,9 +75,10 @@ std::string shellQuoted(std::string_view word) {
 
 PhoneCommands phoneCommands(std::string_view appDir) {
     const std::string dir(appDir);
-    return {"mkdir -p temp", "adb shell < " + shellQuoted(dir + "zk.tmp"),
-            "adb pull /dev/zktemp/contacts2.db " + shellQuoted(dir + "Temp/contacts2.db"),
-            "adb pull /dev/zktemp/mmssms.db " + shellQuoted(dir + "Temp/mmssms.db")};
+    PhoneCommands c{"mkdir -p temp", "adb shell < " + shellQuoted(dir + "zk.tmp"), {}};
+    for (const std::string& name : pulledFileNames())
+        c.pulls.push_back("adb pull /dev/zktemp/" + name + " " + shellQuoted(dir + "Temp/" + name));
+    return c;
 }
 
 }  // namespace posix

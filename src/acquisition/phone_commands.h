@@ -4,18 +4,27 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pc {
 
-// The eight lines of the phone script, each ending in CR LF (the first and last end in a blank).
+// The databases copied from a phone, each with its write-ahead log and rollback journal when the
+// phone has them: contacts2.db, mmssms.db, and calllog.db where Android 7 and later keep the
+// call log.
+inline constexpr const char* kPhoneDatabases[] = {"contacts2.db", "mmssms.db", "calllog.db"};
+inline constexpr const char* kSideSuffixes[] = {"", "-wal", "-journal"};
+
+// The phone script, each line ending in CR LF (the first and last end in a blank). As root it
+// empties /dev/zktemp and copies into it each database, with its side files, from the folder
+// its provider keeps it in: the Android 7 and later one (/data/user_de/0/...) when the database
+// is there, else the older /data/data/... one.
 std::string PhoneScript();
 
 // The commands of one acquisition, for the program folder `appDir` (with its trailing separator).
 struct PhoneCommands {
-    std::string makeTemp;      // creates "temp" in the current folder
-    std::string feedScript;    // feeds AppDir + "zk.tmp" to `adb shell`
-    std::string pullContacts;  // pulls contacts2.db into AppDir + "Temp"
-    std::string pullSms;       // pulls mmssms.db into AppDir + "Temp"
+    std::string makeTemp;            // creates "temp" in the current folder
+    std::string feedScript;          // feeds AppDir + "zk.tmp" to `adb shell`
+    std::vector<std::string> pulls;  // each file of /dev/zktemp into AppDir + "Temp"
 };
 
 namespace windows {
@@ -33,5 +42,8 @@ PhoneCommands phoneCommands(std::string_view appDir);
 
 // The commands of this platform.
 PhoneCommands phoneCommands(std::string_view appDir);
+
+// The names of the files pulled: each database followed by its side files.
+std::vector<std::string> pulledFileNames();
 
 }  // namespace pc

@@ -6,7 +6,7 @@
 #include "app_dir.h"
 #include "cli_host.h"
 #include "phone_acquisition.h"
-#include "scanner_for.h"
+#include "scan_run.h"
 
 namespace pc::cli {
 
@@ -36,7 +36,6 @@ std::optional<std::vector<Job>> phoneJobs(const ScanOptions& o, RunGlobals& run,
         host.note(kPhoneUnreachable, true);
         return std::nullopt;
     }
-    run.source = ScanSource::Phone;
     std::vector<Job> jobs;
     for (CategoryCode code : run.ScanQueue)
         jobs.push_back({code, run.SourcePaths[sourcePathSlot(code)]});
@@ -128,9 +127,8 @@ int runScanCommand(const ScanOptions& o) {
     int status = kAllScanned;
     for (const Job& job : jobs) {
         run.SourcePaths[sourcePathSlot(job.code)] = job.path;
-        selectCategory(run, job.code);
         host.startCategory(job.code, job.path);
-        if (scannerFor(job.code)->run(host, store, state, run) != ScanOutcome::Completed)
+        if (runQueuedScan(run, job.code, host, store, state) != ScanOutcome::Completed)
             status = kSomethingFailed;
     }
     std::fflush(stdout);

@@ -29,15 +29,6 @@ constexpr std::uint64_t kReleaseStride = 64u << 20;
 // Pages between two event pumps where a loop has no page of its own to report.
 constexpr std::uint32_t kPumpPages = 1024;
 
-// A pulled phone copy is removed by the last scan of the run that reads it.
-bool lastReaderOfSource(const RunGlobals& run) {
-    const auto self = std::find(run.ScanQueue.begin(), run.ScanQueue.end(), run.CurrentCategory);
-    if (self == run.ScanQueue.end()) return true;
-    return std::none_of(self + 1, run.ScanQueue.end(), [&](CategoryCode later) {
-        return sourcePathSlot(later) == sourcePathSlot(run.CurrentCategory);
-    });
-}
-
 // Text no phone stores: C0 control bytes other than TAB, LF and CR. Carved records holding them are
 // header shapes matched inside other bytes.
 bool holdsControlBytes(std::span<const std::uint8_t> text) {
@@ -124,7 +115,7 @@ ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& 
         outcome = endEarly();
     }
     scan_.reset();
-    if (outcome == ScanOutcome::Completed) finish(run);
+    if (outcome == ScanOutcome::Completed) finish();
     return outcome;
 }
 
@@ -431,7 +422,7 @@ ScanOutcome CategoryScanner::endEarly() {
     return ScanOutcome::EndedEarly;
 }
 
-void CategoryScanner::finish(const RunGlobals& run) {
+void CategoryScanner::finish() {
     flushCount();
     host_->setStatus(0, "扫描完成");
     host_->log("扫描完成,共找到 " + std::to_string(found_) + " 条" + texts().noun + ", 其中有" +
@@ -439,10 +430,6 @@ void CategoryScanner::finish(const RunGlobals& run) {
     host_->setBranchCounts(found_, deleted_);
     state_->ScanHalted = 1;
     host_->setCommandState(CommandState::Idle);
-    if (run.source == ScanSource::Phone && lastReaderOfSource(run)) {
-        std::error_code ignored;
-        std::filesystem::remove(run.CurrentDbPath, ignored);
-    }
 }
 
 }  // namespace pc

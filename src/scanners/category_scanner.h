@@ -110,7 +110,7 @@ class CategoryScanner : private CarveVisitor {
     CarvedRecord completed(const CarvedRecord& found);
     bool onPage(std::uint32_t pageIndex);
     ScanOutcome endEarly();
-    void finish(const RunGlobals& run);
+    void finish();
     void message(const char* text);
     void flushCount();
 

@@ -12,11 +12,18 @@ namespace pc {
 
 enum class ScanSource : std::uint8_t { DatabaseFile = 0, Phone = 1 };
 
+// A run: what to scan, in which order, from which files, and which of those files were made for
+// the run. The dialog, the command line and the phone copy make one; runQueuedScan runs it.
 struct RunGlobals {
     ScanSource source = ScanSource::DatabaseFile;
     std::vector<CategoryCode> ScanQueue;
-    // [0] the contacts database (read for contacts and call log), [1] the SMS database.
-    std::array<std::string, 2> SourcePaths;
+    // The database each category reads, by CategoryCode: [0] contacts (contacts2.db), [1] SMS
+    // (mmssms.db), [2] call log (calllog.db on Android 7 and later, else contacts2.db). The log
+    // and journal beside a database are read with it.
+    std::array<std::string, 3> SourcePaths;
+    // Copies made for the run (pulled from a phone): each goes, with its -wal and -journal, after
+    // the last scan of the run that reads it.
+    std::vector<std::string> copies;
     CategoryCode CurrentCategory = CategoryCode::Contacts;
     std::string CurrentDbPath;
     // The Windows long-path form; on this platform the plain path.
@@ -30,7 +37,7 @@ struct RunGlobals {
 
 // The SourcePaths entry a category reads.
 inline std::size_t sourcePathSlot(CategoryCode code) {
-    return code == CategoryCode::Sms ? 1 : 0;
+    return static_cast<std::size_t>(code);
 }
 
 // Points the current-path globals at the database of `code`.

@@ -29,6 +29,7 @@
 #include "Unit8.h"
 #include "profile_file.h"
 #include "result_columns.h"
+#include "scan_run.h"
 #include "scanner_for.h"
 #include "text_export.h"
 #include "update_check.h"
@@ -444,7 +445,7 @@ void TMain::runScanner(CategoryCode code) {
 
 void TMain::scanCategory(CategoryCode code) {
     pumpClock_.restart();
-    scannerFor(code)->run(*this, store_, state_, globals_);
+    runQueuedScan(globals_, code, *this, store_, state_);
     model_->flushQueuedRows();
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
 }

@@ -11,21 +11,25 @@ namespace pc::testing {
 
 class FakeAdb {
   public:
-    // `files`: a folder with the contacts2.db and mmssms.db the phone "holds".
-    FakeAdb(const std::string& files, const char* mode = "ok") : oldPath_(std::getenv("PATH")) {
+    enum class Holds { Files, Root };
+    // `files`: a folder with the contacts2.db and mmssms.db the phone "holds"; or, with
+    // Holds::Root, the folder the phone's file system lies under (data/data/..., data/user_de/...).
+    FakeAdb(const std::string& files, const char* mode = "ok", Holds holds = Holds::Files)
+        : oldPath_(std::getenv("PATH")) {
         const auto bin = dir_.path() / "bin";
         std::filesystem::create_directory(bin);
         std::filesystem::copy_file(FAKE_ADB_SCRIPT_SOURCE, bin / "adb");
         std::filesystem::permissions(bin / "adb", std::filesystem::perms::owner_all);
         ::setenv("PATH", (bin.string() + ":" + oldPath_).c_str(), 1);
-        ::setenv("FAKE_ADB_FILES", files.c_str(), 1);
+        ::setenv(holds == Holds::Root ? "FAKE_ADB_ROOT" : "FAKE_ADB_FILES", files.c_str(), 1);
         ::setenv("FAKE_ADB_MODE", mode, 1);
         ::setenv("FAKE_ADB_LOG", log().c_str(), 1);
         ::setenv("FAKE_ADB_SCRIPT", script().c_str(), 1);
     }
     ~FakeAdb() {
         ::setenv("PATH", oldPath_.c_str(), 1);
-        for (const char* v : {"FAKE_ADB_FILES", "FAKE_ADB_MODE", "FAKE_ADB_LOG", "FAKE_ADB_SCRIPT"})
+        for (const char* v : {"FAKE_ADB_FILES", "FAKE_ADB_ROOT", "FAKE_ADB_MODE", "FAKE_ADB_LOG",
+                              "FAKE_ADB_SCRIPT"})
             ::unsetenv(v);
     }
     FakeAdb(const FakeAdb&) = delete;

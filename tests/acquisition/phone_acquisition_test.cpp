@@ -8,8 +8,9 @@
 #include "fake_adb.h"
 #include "phone_acquisition.h"
 #include "phone_commands.h"
+#include "phone_fixture.h"
 #include "recording_host.h"
-#include "scanner_for.h"
+#include "scan_run.h"
 #include "sms_fixture.h"
 
 namespace pc {
@@ -20,18 +21,25 @@ namespace fx = fixtures;
 using testing::FakeAdb;
 using testing::TempDir;
 
-TEST(PhoneScript, IsTheEightLinesWithTheirCrLfAndTrailingBlanks) {
+TEST(PhoneScript, CopiesEachDatabaseWithItsSideFilesFromWhereItsAndroidKeepsIt) {
+    auto copy = [](const std::string& provider, const std::string& file) {
+        const std::string old = "/data/data/" + provider + "/databases";
+        const std::string current = "/data/user_de/0/" + provider + "/databases";
+        return "d=" + old + "; [ -f " + current + "/" + file + " ] && d=" + current +
+               "; for f in " + file + " " + file + "-wal " + file +
+               "-journal; do [ -f $d/$f ] && " + "cat $d/$f > /dev/zktemp/$f; done\r\n";
+    };
     EXPECT_EQ(PhoneScript(),
               "su \r\n"
               "mkdir /dev/zktemp\r\n"
-              "cat /data/data/com.android.providers.telephony/databases/mmssms.db > "
-              "/dev/zktemp/mmssms.db\r\n"
-              "cat /data/data/com.android.providers.contacts/databases/contacts2.db > "
-              "/dev/zktemp/contacts2.db\r\n"
-              "exit\r\n"
-              "exit\r\n"
-              "del %0\r\n"
-              "Del /Q %0 >Nul \r\n");
+              "rm -f /dev/zktemp/*\r\n" +
+                  copy("com.android.providers.telephony", "mmssms.db") +
+                  copy("com.android.providers.contacts", "contacts2.db") +
+                  copy("com.android.providers.contacts", "calllog.db") +
+                  "exit\r\n"
+                  "exit\r\n"
+                  "del %0\r\n"
+                  "Del /Q %0 >Nul \r\n");
 }
 
 TEST(PhoneCommands, QuoteTheWindowsScriptPathFolderByFolder) {
@@ -41,17 +49,20 @@ TEST(PhoneCommands, QuoteTheWindowsScriptPathFolderByFolder) {
     const PhoneCommands w = windows::phoneCommands("D:\\Tools\\Phone Kit\\");
     EXPECT_EQ(w.makeTemp, "cmd.exe /c md temp");
     EXPECT_EQ(w.feedScript, "cmd.exe /c adb shell < D:\\\"Tools\"\\\"Phone Kit\"\\zk.tmp");
-    EXPECT_EQ(w.pullContacts,
+    ASSERT_EQ(w.pulls.size(), 9u);
+    EXPECT_EQ(w.pulls[0],
               "cmd.exe /c adb pull /dev/zktemp/contacts2.db \"D:\\Tools\\Phone "
               "Kit\\Temp\\contacts2.db\"");
-    EXPECT_EQ(
-        w.pullSms,
-        "cmd.exe /c adb pull /dev/zktemp/mmssms.db \"D:\\Tools\\Phone Kit\\Temp\\mmssms.db\"");
+    EXPECT_EQ(w.pulls[4],
+              "cmd.exe /c adb pull /dev/zktemp/mmssms.db-wal \"D:\\Tools\\Phone "
+              "Kit\\Temp\\mmssms.db-wal\"");
 
     const PhoneCommands p = posix::phoneCommands("/opt/Phone Kit/it's/");
     EXPECT_EQ(p.makeTemp, "mkdir -p temp");
     EXPECT_EQ(p.feedScript, "adb shell < '/opt/Phone Kit/it'\\''s/zk.tmp'");
-    EXPECT_EQ(p.pullSms, "adb pull /dev/zktemp/mmssms.db '/opt/Phone Kit/it'\\''s/Temp/mmssms.db'");
+    EXPECT_EQ(p.pulls[8],
+              "adb pull /dev/zktemp/calllog.db-journal "
+              "'/opt/Phone Kit/it'\\''s/Temp/calllog.db-journal'");
 }
 
 TEST(RunCommand, GivesTheExitCodeOrMinusOne) {
@@ -77,84 +88,83 @@ TEST(RunCommand, EndsACommandThatRunsPastItsLimitWhileTheCallerKeepsWorking) {
     EXPECT_FALSE(fs::exists(dir.file("late")));
 }
 
-// A phone with both databases, in a folder the fake adb hands them out from.
-class Phone : public ::testing::Test {
+// A phone laid out as Android 6 or Android 10 keeps its providers' databases, which the fake adb
+// copies out by running the phone script over it.
+class Phone : public ::testing::TestWithParam<fx::PhoneLayout> {
   protected:
     void SetUp() override {
-        fs::create_directory(phone_.file("files"));
-        fx::SmsDbOptions sms;
-        sms.messages = 40;
-        fx::buildSmsDatabase(phone_.file("files/mmssms.db"), sms);
-        fx::ContactsDbOptions contacts;
-        contacts.contacts = 20;
-        fx::buildContactsDatabase(phone_.file("files/contacts2.db"), contacts);
-        fx::CallsDbOptions calls;
-        calls.currentLayout = false;
-        calls.calls = 20;
-        fx::buildCallsDatabase(phone_.file("files/contacts2.db"), calls, true);
+        expected_ = fx::buildPhone(phone_.path().string(), GetParam());
         appDir_ = program_.path().string() + "/Phone Kit/";  // a program folder with a blank
         fs::create_directory(appDir_);
     }
-    std::string files() const { return phone_.file("files"); }
+    bool modern() const { return GetParam() == fx::PhoneLayout::Android10; }
     std::string copy(const char* name) const { return pulledCopyPath(appDir_, name); }
     bool acquire(RunGlobals& run, std::array<bool, 3> ticked) {
         return acquireFromPhone(run, ticked, appDir_,
                                 [](const std::string& c) { return RunCommand(c); });
     }
-    // The run of the dialog, after the acquisition: each queued category scanned in turn.
+    // The run, after the acquisition: each queued category scanned in turn.
     void scanQueue(RunGlobals& run) {
-        run.source = ScanSource::Phone;
-        ResultStore store;
-        ScanState state;
-        testing::RecordingHost host;
         for (CategoryCode code : run.ScanQueue) {
-            selectCategory(run, code);
-            scannerFor(code)->run(host, store, state, run);
-            scanned.push_back({code, store.count(code)});
+            testing::RecordingHost host;
+            ResultStore store;
+            ScanState state;
+            ASSERT_EQ(runQueuedScan(run, code, host, store, state), ScanOutcome::Completed);
+            std::size_t normal = 0;
+            for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(store.count(code)); ++i)
+                normal += store.stateAt(code, i) == RecordState::Normal;
+            scanned.push_back({code, normal});
         }
+    }
+    std::size_t expected(CategoryCode code) const {
+        return code == CategoryCode::Contacts ? expected_.contacts
+               : code == CategoryCode::Sms    ? expected_.sms
+                                              : expected_.calls;
     }
 
     TempDir phone_, program_;
+    fx::PhoneFixture expected_;
     std::string appDir_;
-    std::vector<std::pair<CategoryCode, std::int32_t>> scanned;
+    std::vector<std::pair<CategoryCode, std::size_t>> scanned;
 };
 
-TEST_F(Phone, CopiesBothDatabasesAndScansAndRemovesThem) {
-    FakeAdb adb(files());
+TEST_P(Phone, CopiesTheDatabasesWithTheirLogsScansThemAndRemovesThem) {
+    FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
     RunGlobals run;
     ASSERT_TRUE(acquire(run, {true, true, true}));
     EXPECT_EQ(testing::readText(adb.script()), PhoneScript());
     EXPECT_FALSE(fs::exists(appDir_ + "zk.tmp"));
     EXPECT_EQ(run.ScanQueue, (std::vector<CategoryCode>{CategoryCode::Contacts, CategoryCode::Sms,
                                                         CategoryCode::CallLog}));
+    // The call log from calllog.db where the phone keeps it apart; logs pulled with databases.
     EXPECT_EQ(run.SourcePaths,
-              (std::array<std::string, 2>{copy("contacts2.db"), copy("mmssms.db")}));
-    EXPECT_EQ(run.CurrentDbPath, copy("contacts2.db"));
-    EXPECT_EQ(testing::readText(adb.log()),
-              "shell\npull /dev/zktemp/contacts2.db " + copy("contacts2.db") +
-                  "\npull /dev/zktemp/mmssms.db " + copy("mmssms.db") + "\n");
+              (std::array<std::string, 3>{copy("contacts2.db"), copy("mmssms.db"),
+                                          copy(modern() ? "calllog.db" : "contacts2.db")}));
+    EXPECT_EQ(fs::exists(copy("mmssms.db-wal")), modern());
+    EXPECT_EQ(fs::exists(copy("calllog.db-wal")), modern());
+    EXPECT_EQ(testing::readText(adb.log()).substr(0, 6), "shell\n");
 
     scanQueue(run);
     ASSERT_EQ(scanned.size(), 3u);
-    for (const auto& [code, found] : scanned)
-        EXPECT_GT(found, 0) << static_cast<int>(code);
-    EXPECT_FALSE(fs::exists(copy("contacts2.db")));
-    EXPECT_FALSE(fs::exists(copy("mmssms.db")));
+    for (const auto& [code, normal] : scanned)
+        EXPECT_EQ(normal, expected(code)) << static_cast<int>(code);
+    for (const std::string& name : pulledFileNames())
+        EXPECT_FALSE(fs::exists(copy(name.c_str()))) << name;
 }
 
-TEST_F(Phone, KeepsACopyThatNoScanOfTheRunReads) {
-    FakeAdb adb(files());
+TEST_P(Phone, KeepsACopyThatNoScanOfTheRunReads) {
+    FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
     RunGlobals run;
     ASSERT_TRUE(
         acquire(run, {false, true, false}));  // only SMS: contacts2.db is pulled all the same
-    EXPECT_TRUE(fs::exists(copy("contacts2.db")));
     scanQueue(run);
     EXPECT_TRUE(fs::exists(copy("contacts2.db")));
     EXPECT_FALSE(fs::exists(copy("mmssms.db")));
+    EXPECT_FALSE(fs::exists(copy("mmssms.db-wal")));
 }
 
-TEST_F(Phone, RemovesTheContactsCopyAfterItsLastReader) {
-    FakeAdb adb(files());
+TEST_P(Phone, RemovesTheContactsCopyAfterItsLastReader) {
+    FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
     for (const auto& ticks :
          {std::array<bool, 3>{true, false, true}, std::array<bool, 3>{true, false, false}}) {
         RunGlobals run;
@@ -164,19 +174,25 @@ TEST_F(Phone, RemovesTheContactsCopyAfterItsLastReader) {
     }
 }
 
-TEST_F(Phone, FailsWhenACopyIsMissingUnlessAnEarlierRunLeftIt) {
+// A copy an earlier run left must not pass for this phone's: a failed pull is a failure.
+TEST_P(Phone, FailsWhenACopyIsMissingWhateverAnEarlierRunLeft) {
+    fs::create_directories(appDir_ + "Temp");
+    for (const char* name : {"contacts2.db", "mmssms.db"})
+        testing::writeBytes(copy(name), {1, 2, 3});
     for (const char* mode : {"fail", "nofile"}) {
-        FakeAdb adb(files(), mode);
+        FakeAdb adb(phone_.path().string(), mode, FakeAdb::Holds::Root);
         RunGlobals run;
         EXPECT_FALSE(acquire(run, {true, true, true})) << mode;
+        EXPECT_FALSE(fs::exists(copy("mmssms.db"))) << mode;
     }
-    fs::create_directories(appDir_ + "Temp");
-    fs::copy_file(files() + "/contacts2.db", copy("contacts2.db"));
-    fs::copy_file(files() + "/mmssms.db", copy("mmssms.db"));
-    FakeAdb adb(files(), "fail");
-    RunGlobals run;
-    EXPECT_TRUE(acquire(run, {true, true, true}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Phone,
+                         ::testing::Values(fx::PhoneLayout::Android6, fx::PhoneLayout::Android10),
+                         [](const auto& info) {
+                             return info.param == fx::PhoneLayout::Android6 ? "android6"
+                                                                            : "android10";
+                         });
 
 }  // namespace
 }  // namespace pc
