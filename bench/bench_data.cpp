@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "sms_fixture.h"
+#include "sqlite_db.h"
 
 namespace pc::bench {
 
@@ -22,6 +23,31 @@ std::string smsDatabaseOf(unsigned megabytes) {
     o.seed = 42;
     fixtures::buildSmsDatabase(path.string(), o);
     return path.string();
+}
+
+LogPair smsLogPairOf(unsigned megabytes) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(PHONECARVE_BENCH_DATA);
+    fs::create_directories(dir);
+    const std::string stem = "mmssms-log-" + std::to_string(megabytes) + "mb";
+    const LogPair pair{(dir / (stem + ".db")).string(),
+                       (dir / (stem + "-checkpointed.db")).string()};
+    if (fs::exists(pair.checkpointed)) return pair;
+
+    std::cerr << "building " << pair.inLog << " ...\n";
+    fixtures::SmsDbOptions o;
+    o.messages = static_cast<int>(megabytes * 4000);
+    o.wordIndex = false;
+    o.deleteFraction = 0.1;
+    o.seed = 43;
+    o.shape = fixtures::modernShape(4096, false);
+    fixtures::buildSmsDatabase(pair.inLog, o);
+    for (const char* suffix : {"", "-wal"})
+        fs::copy_file(pair.inLog + suffix, pair.checkpointed + suffix,
+                      fs::copy_options::overwrite_existing);
+    fixtures::SqliteDb db(pair.checkpointed);
+    db.query("PRAGMA wal_checkpoint(TRUNCATE)");
+    return pair;
 }
 
 }  // namespace pc::bench

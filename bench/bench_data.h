@@ -8,4 +8,12 @@ namespace pc::bench {
 // A current-layout mmssms.db of at least `megabytes` MB.
 std::string smsDatabaseOf(unsigned megabytes);
 
+// The same messages twice, about `megabytes` MB each: in a database whose changes all lie in its
+// -wal (Android 9 settings), and in one where they were checkpointed into the file.
+struct LogPair {
+    std::string inLog;
+    std::string checkpointed;
+};
+LogPair smsLogPairOf(unsigned megabytes);
+
 }  // namespace pc::bench

@@ -9,6 +9,7 @@
 #include "database_image.h"
 #include "database_source.h"
 #include "file_error.h"
+#include "pages_vfs.h"
 
 namespace pc {
 
@@ -90,8 +91,6 @@ std::string TSQLiteTable::CellText(int column) const {
 
 namespace {
 
-constexpr std::uint64_t kWalMarkers = 18;
-
 class Statement {
   public:
     Statement(sqlite3_stmt* s) : s_(s) {}
@@ -145,11 +144,18 @@ TSQLiteTable::Cell readCell(sqlite3_stmt* s, int col, TSQLiteTable::Kind kind) {
 
 }  // namespace
 
+struct TSQLiteDatabase::Source {
+    DatabaseImage image;
+    std::optional<DatabaseSource> source;
+};
+
 TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path) {
     try {
-        const ImageLoad load = loadDatabaseImage(utf8Path);
+        ImageLoad load = loadDatabaseImage(utf8Path);
         if (load.image && load.image->pageCount() > 0) {
-            file_ = DatabaseSource(utf8Path, *load.image).sqliteCopy();
+            source_ = std::make_unique<Source>();
+            source_->image = std::move(*load.image);
+            source_->source.emplace(utf8Path, source_->image);
         } else {
             // Not a database SQLite could read either; it says so in its own words.
             file_ = MappedFile(utf8Path, MappedFile::Access::CopyOnWrite);
@@ -158,18 +164,30 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path) {
         throw ESQLiteException("Failed to open database \"" + utf8Path +
                                "\" : " + std::strerror(e.errorNumber()));
     }
-    open(utf8Path);
+    if (source_)
+        openPages(utf8Path, source_->source->newest());
+    else
+        openCopy(utf8Path);
 }
 
-TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path, MappedFile copy)
-    : file_(std::move(copy)) {
-    open(utf8Path);
+TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path, const DatabasePages& pages) {
+    openPages(utf8Path, pages);
 }
 
-void TSQLiteDatabase::open(const std::string& utf8Path) {
+void TSQLiteDatabase::openPages(const std::string& utf8Path, const DatabasePages& pages) {
+    if (openPagesConnection(pages, &db_) != SQLITE_OK) {
+        const std::string msg = db_ ? sqlite3_errmsg(db_) : "unknown error";
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw ESQLiteException("Failed to open database \"" + utf8Path + "\" : " + msg);
+    }
+    // A damaged schema entry (an index on a collation only Android has, a table whose text was
+    // lost) must not keep the other tables' texts from being read. The database is read-only.
+    sqlite3_exec(db_, "PRAGMA writable_schema=ON", nullptr, nullptr, nullptr);
+}
+
+void TSQLiteDatabase::openCopy(const std::string& utf8Path) {
     auto bytes = file_.writableBytes();
-    if (bytes.size() > kWalMarkers + 1 && (bytes[kWalMarkers] > 1 || bytes[kWalMarkers + 1] > 1))
-        bytes[kWalMarkers] = bytes[kWalMarkers + 1] = 1;
     if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         if (!db_)
             throw ESQLiteException("Failed to open database \"" + utf8Path + "\" : unknown error");
@@ -186,9 +204,6 @@ void TSQLiteDatabase::open(const std::string& utf8Path) {
         sqlite3_close(db_);
         throw ESQLiteException("Failed to open database \"" + utf8Path + "\" : " + msg);
     }
-    // A damaged schema entry (an index on a collation only Android has, a table whose text was
-    // lost) must not keep the other tables' texts from being read. The copy is read-only.
-    sqlite3_exec(db_, "PRAGMA writable_schema=ON", nullptr, nullptr, nullptr);
 }
 
 TSQLiteDatabase::~TSQLiteDatabase() {

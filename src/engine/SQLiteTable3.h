@@ -1,9 +1,9 @@
 // A thin layer over SQLite: open a database, ask for a table, read its CREATE TABLE text, run one
 // SELECT whose result is buffered whole. Every failure is an ESQLiteException; nothing is caught
-// here. A database is never opened by SQLite itself: the layer reads a private copy of its newest
-// state (the main file copied on write, a log's committed frames or a hot journal's pages put in,
-// the write-ahead-log markers set to 1), so no journal is rolled back, no log is checkpointed into
-// the file and nothing is created beside it.
+// here. A database is never opened by SQLite itself: the layer reads its newest state through the
+// page layer (the main file with a log's committed frames or a hot journal's pages in their
+// places, the write-ahead-log markers read as 1), so no journal is rolled back, no log is
+// checkpointed into the file and nothing is created beside it.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "database_pages.h"
 #include "mapped_file.h"
 
 struct sqlite3;
@@ -59,9 +60,9 @@ class TSQLiteDatabase {
     // Opens the database file at `utf8Path` with the files beside it; throws ESQLiteException
     // when it cannot be read.
     explicit TSQLiteDatabase(const std::string& utf8Path);
-    // Opens `copy`, a private copy of the newest state of the database at `utf8Path` (which only
-    // names it in messages).
-    TSQLiteDatabase(const std::string& utf8Path, MappedFile copy);
+    // Opens `pages`, the newest state of the database at `utf8Path` (which only names it in
+    // messages); `pages` must outlive this.
+    TSQLiteDatabase(const std::string& utf8Path, const DatabasePages& pages);
     ~TSQLiteDatabase();
     TSQLiteDatabase(const TSQLiteDatabase&) = delete;
     TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
@@ -77,11 +78,14 @@ class TSQLiteDatabase {
     std::vector<std::string> TableColumns(std::string_view name);
 
   private:
-    void open(const std::string& utf8Path);
+    struct Source;
+    void openPages(const std::string& utf8Path, const DatabasePages& pages);
+    void openCopy(const std::string& utf8Path);
     [[noreturn]] void RaiseSqlError(const std::string& message);
     std::unique_ptr<TSQLiteTable> queryTableSql(std::string_view name);
 
-    MappedFile file_;
+    std::unique_ptr<Source> source_;  // what the path constructor opened itself
+    MappedFile file_;                 // a file that is no database, as SQLite would see it
     sqlite3* db_ = nullptr;
 };
 

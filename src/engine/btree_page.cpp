@@ -73,4 +73,44 @@ std::optional<BtreeCell> readCell(std::span<const std::uint8_t> page, const Btre
     return c;
 }
 
+namespace {
+
+// Sorts by `key`. SQLite fills a page from its end, so cells listed in key order usually lie in
+// falling order: those are reversed, not sorted.
+template <typename T, typename Key>
+void sortBy(std::vector<T>& v, Key key) {
+    auto less = [&](const T& a, const T& b) { return key(a) < key(b); };
+    if (std::is_sorted(v.begin(), v.end(), less)) return;
+    if (std::is_sorted(v.rbegin(), v.rend(), less)) {
+        std::reverse(v.begin(), v.end());
+        return;
+    }
+    std::sort(v.begin(), v.end(), less);
+}
+
+}  // namespace
+
+void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& header,
+                       std::uint32_t usable, std::vector<ByteRange>& out,
+                       std::vector<BtreeCell>* cells, std::vector<ByteRange>& used) {
+    out.clear();
+    if (cells) cells->clear();
+    used.clear();
+    for (std::uint32_t i = 0; i < header.cellCount; ++i) {
+        const auto cell = readCell(page, header, i, usable);
+        if (!cell) continue;
+        used.push_back({cell->offset, cell->offset + cell->size});
+        if (cells) cells->push_back(*cell);
+    }
+    sortBy(used, [](const ByteRange& r) { return r.begin; });
+    std::uint32_t at = header.pointersEnd();
+    for (const ByteRange& r : used) {
+        if (r.begin > at) out.push_back({at, std::min(r.begin, usable)});
+        at = std::max(at, r.end);
+        if (at >= usable) break;
+    }
+    if (at < usable) out.push_back({at, usable});
+    if (cells) sortBy(*cells, [](const BtreeCell& c) { return c.offset; });
+}
+
 }  // namespace pc

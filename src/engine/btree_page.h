@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace pc {
 
@@ -52,5 +53,18 @@ std::uint32_t localPayloadSize(std::uint64_t payload, std::uint32_t usable, bool
 // Cell `index` of the page; nullopt when its pointer or its bytes lie outside the usable part.
 std::optional<BtreeCell> readCell(std::span<const std::uint8_t> page, const BtreePage& header,
                                   std::uint32_t index, std::uint32_t usable);
+
+struct ByteRange {
+    std::uint32_t begin, end;
+    bool operator==(const ByteRange&) const = default;
+};
+
+// Replaces `out` with the byte ranges of a b-tree page that hold nothing live, in order: its
+// unallocated space, freeblocks and fragments (nothing before the end of the cell pointers, nothing
+// in the reserved bytes after `usable`). `cells`, when given, receives its cells by their offsets;
+// `scratch` is room for the work.
+void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& header,
+                       std::uint32_t usable, std::vector<ByteRange>& out,
+                       std::vector<BtreeCell>* cells, std::vector<ByteRange>& scratch);
 
 }  // namespace pc

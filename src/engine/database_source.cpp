@@ -5,17 +5,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "byte_order.h"
 #include "file_error.h"
 #include "rollback_journal.h"
 #include "wal_log.h"
 
 namespace pc {
-
-namespace {
-
-constexpr std::uint64_t kWalMarkers = 18;
-
-}  // namespace
 
 DatabaseSource::DatabaseSource(const std::string& path, const DatabaseImage& image)
     : path_(path), image_(&image) {
@@ -32,7 +27,7 @@ DatabaseSource::DatabaseSource(const std::string& path, const DatabaseImage& ima
         replaced[r.page] = true;
     for (std::uint32_t p = 1; p <= image.pageCount(); ++p)
         if (p > pageCount || replaced[p])
-            old_.push_back({SourceFile::Main, std::uint64_t{p - 1} * image.pageSize()});
+            old_.push_back({SourceFile::Main, std::uint64_t{p - 1} * image.pageSize(), p});
     newest_.emplace(image, pageCount, walMap_.bytes(), journalMap_.bytes(), replacements_);
 }
 
@@ -81,7 +76,7 @@ void DatabaseSource::readWal(std::uint32_t& pageCount) {
     std::sort(used.begin(), used.end());
     for (std::uint64_t slot : log->slots())
         if (!std::binary_search(used.begin(), used.end(), slot))
-            old_.push_back({SourceFile::Wal, slot});
+            old_.push_back({SourceFile::Wal, slot, *readBe32(walMap_.bytes(), slot - 24)});
 }
 
 void DatabaseSource::readJournal(std::uint32_t& pageCount) {
@@ -106,26 +101,9 @@ void DatabaseSource::readJournal(std::uint32_t& pageCount) {
             putBack[r.page] = true;
             replacements_.push_back({r.page, SourceFile::Journal, r.offset});
         } else {
-            old_.push_back({SourceFile::Journal, r.offset});
+            old_.push_back({SourceFile::Journal, r.offset, r.page});
         }
     }
-}
-
-MappedFile DatabaseSource::sqliteCopy() const {
-    const DatabasePages& pages = *newest_;
-    MappedFile copy =
-        MappedFile::privateCopy(path_, std::uint64_t{pages.pageCount()} * pages.pageSize());
-    auto bytes = copy.writableBytes();
-    for (const auto& r : replacements_) {
-        const auto page = pages.page(r.page);
-        if (!page.empty())
-            std::copy(page.begin(), page.end(),
-                      bytes.begin() + static_cast<std::ptrdiff_t>(std::uint64_t{r.page - 1} *
-                                                                  pages.pageSize()));
-    }
-    if (bytes.size() > kWalMarkers + 1 && (bytes[kWalMarkers] > 1 || bytes[kWalMarkers + 1] > 1))
-        bytes[kWalMarkers] = bytes[kWalMarkers + 1] = 1;
-    return copy;
 }
 
 }  // namespace pc

@@ -31,6 +31,7 @@ class DatabaseSource {
     struct OldImage {
         SourceFile source;
         std::uint64_t offset;  // of the page in its file
+        std::uint32_t page;    // the page number it is an image of; 0 where unknown
     };
     const std::vector<OldImage>& oldImages() const { return old_; }
     std::span<const std::uint8_t> file(SourceFile source) const { return newest_->file(source); }
@@ -47,10 +48,6 @@ class DatabaseSource {
     };
     const SideFile& wal() const { return wal_; }
     const SideFile& journal() const { return journal_; }
-
-    // A private copy of the newest state for SQLite: the main file copied on write, the log's or
-    // journal's pages written in, the write-ahead-log markers set to 1. Throws FileError.
-    MappedFile sqliteCopy() const;
 
   private:
     void openSide(SideFile& side, MappedFile& map);

@@ -28,24 +28,6 @@ MappedFile::MappedFile(const std::string& path, Access access, std::uint64_t len
     data_ = static_cast<std::uint8_t*>(p);
 }
 
-MappedFile MappedFile::privateCopy(const std::string& path, std::uint64_t length) {
-    MappedFile copy;
-    copy.access_ = Access::CopyOnWrite;
-    if (length == 0) return copy;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (!fd || ::fstat(fd.get(), &st) != 0) throw FileError(path, errno);
-    void* p = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw FileError(path, errno);
-    copy.data_ = static_cast<std::uint8_t*>(p);
-    copy.size_ = length;
-    const auto fileBytes = std::min<std::uint64_t>(length, static_cast<std::uint64_t>(st.st_size));
-    if (fileBytes > 0 && ::mmap(p, fileBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED,
-                                fd.get(), 0) == MAP_FAILED)
-        throw FileError(path, errno);  // `copy` unmaps the region
-    return copy;
-}
-
 MappedFile::MappedFile(MappedFile&& o) noexcept
     : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)), access_(o.access_) {
 }

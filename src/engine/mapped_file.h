@@ -16,9 +16,6 @@ class MappedFile {
     // Maps the first `length` bytes of the file (the whole file when length is npos).
     // Throws FileError when the file cannot be opened or mapped.
     MappedFile(const std::string& path, Access access, std::uint64_t length = npos);
-    // A private, writable copy of `length` bytes: the file's own bytes where it has them, zeros
-    // after its end. Pages are copied only when written. Throws FileError.
-    static MappedFile privateCopy(const std::string& path, std::uint64_t length);
     MappedFile(MappedFile&& o) noexcept;
     MappedFile& operator=(MappedFile&& o) noexcept;
     MappedFile(const MappedFile&) = delete;

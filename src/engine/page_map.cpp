@@ -26,33 +26,6 @@ PageRole roleOf(BtreeKind kind) {
     return PageRole::IndexLeaf;
 }
 
-// Sorts by `key`. SQLite fills a page from its end, so cells listed in key order usually lie in
-// falling order: those are reversed, not sorted.
-template <typename T, typename Key>
-void sortBy(std::vector<T>& v, Key key) {
-    auto less = [&](const T& a, const T& b) { return key(a) < key(b); };
-    if (std::is_sorted(v.begin(), v.end(), less)) return;
-    if (std::is_sorted(v.rbegin(), v.rend(), less)) {
-        std::reverse(v.begin(), v.end());
-        return;
-    }
-    std::sort(v.begin(), v.end(), less);
-}
-
-// The ranges of [from, to) that `used` (possibly overlapping) leaves over.
-void complement(std::vector<ByteRange>& used, std::uint32_t from, std::uint32_t to,
-                std::vector<ByteRange>& out) {
-    sortBy(used, [](const ByteRange& r) { return r.begin; });
-    out.clear();
-    std::uint32_t at = from;
-    for (const ByteRange& r : used) {
-        if (r.begin > at) out.push_back({at, std::min(r.begin, to)});
-        at = std::max(at, r.end);
-        if (at >= to) return;
-    }
-    if (at < to) out.push_back({at, to});
-}
-
 }  // namespace
 
 PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
@@ -193,17 +166,7 @@ void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out,
     const std::uint32_t usable = db_->usableSize();
     const auto bytes = db_->page(page);
     const auto header = parseBtreePage(bytes, page == 1 ? 100 : 0, usable);
-    if (!header) return;
-    used_.clear();
-    for (std::uint32_t i = 0; i < header->cellCount; ++i) {
-        const auto cell = readCell(bytes, *header, i, usable);
-        if (!cell) continue;
-        used_.push_back({cell->offset, cell->offset + cell->size});
-        if (cells) cells->push_back(*cell);
-    }
-    // Nothing before the end of the cell pointers, nothing in the reserved bytes at the end.
-    complement(used_, header->pointersEnd(), usable, out);
-    if (cells) sortBy(*cells, [](const BtreeCell& c) { return c.offset; });
+    if (header) btreeUnusedRanges(bytes, *header, usable, out, cells, used_);
 }
 
 }  // namespace pc

@@ -39,11 +39,6 @@ struct SchemaEntry {
     std::string sql;
 };
 
-struct ByteRange {
-    std::uint32_t begin, end;
-    bool operator==(const ByteRange&) const = default;
-};
-
 class PageMap;
 
 // Meets the cells of one table's leaf pages during the walk, in b-tree order, with the map as

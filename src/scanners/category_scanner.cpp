@@ -37,6 +37,23 @@ bool holdsControlBytes(std::span<const std::uint8_t> text) {
     });
 }
 
+// Whether the texts among `columns` hold no bytes a phone does not store.
+bool plainTexts(const CarvedRecord& record, std::span<const std::uint32_t> columns) {
+    return std::none_of(columns.begin(), columns.end(), [&](std::uint32_t c) {
+        return record.isText(c) && holdsControlBytes(record.body(c));
+    });
+}
+
+// Whether the texts among `columns` are valid UTF-8 with no bytes a phone does not store.
+bool validTexts(const CarvedRecord& record, std::span<const std::uint32_t> columns) {
+    return std::all_of(columns.begin(), columns.end(), [&](std::uint32_t c) {
+        if (!record.isText(c)) return true;
+        const auto b = record.body(c);
+        return isValidUtf8({reinterpret_cast<const char*>(b.data()), b.size()}) &&
+               !holdsControlBytes(b);
+    });
+}
+
 }  // namespace
 
 // What one scan walks: the pages, their map, the table's root, and the keys of its live rows.
@@ -70,8 +87,9 @@ struct CategoryScanner::PageScan {
     std::uint64_t fileOffset = 0;
     std::vector<BtreeCell> cells;  // of that page, by offset
     std::size_t nextLive = 0;      // the next of them to show, on a leaf of the table
+    bool historic = false;         // an older image: its cells are rows as they once were
 
-    std::vector<ByteRange> ranges;
+    std::vector<ByteRange> ranges, rangeScratch;
     std::vector<std::uint8_t> payload;
     RecordLayout layout;
 };
@@ -135,7 +153,7 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
     std::string sql;
     std::vector<std::string> columns;
     {
-        TSQLiteDatabase db(run.CurrentDbPath, source.sqliteCopy());
+        TSQLiteDatabase db(run.CurrentDbPath, source.newest());
         if (!db.HasTable(params().table)) {
             message(texts().missingTable);
             return endEarly();
@@ -261,8 +279,22 @@ void CategoryScanner::scanOldImage(const DatabaseSource& source,
     s.fileOffset = image.offset;
     s.cells.clear();
     s.nextLive = 0;
-    s.carver.carveRange({file, image.offset, s.pages.pageSize(), s.pages.usableSize()}, 0,
-                        s.pages.pageSize(), *this);
+    const CarvePage page{file, image.offset, s.pages.pageSize(), s.pages.usableSize()};
+    // An older image of one of the table's leaves is read as the leaf it was: its cells are rows
+    // as they once were, whole, and only the rest of it is carved.
+    const auto header = s.map->isLeafOf(image.page, s.root)
+                            ? parseBtreePage(s.bytes, 0, s.pages.usableSize())
+                            : std::nullopt;
+    if (!header || header->kind != BtreeKind::TableLeaf) {
+        s.carver.carveRange(page, 0, s.pages.pageSize(), *this);
+        return;
+    }
+    btreeUnusedRanges(s.bytes, *header, s.pages.usableSize(), s.ranges, &s.cells, s.rangeScratch);
+    s.historic = true;
+    for (const ByteRange& r : s.ranges)
+        s.carver.carveRange(page, r.begin, r.end, *this);
+    emitCellsBefore(s.pages.pageSize());
+    s.historic = false;
 }
 
 void CategoryScanner::scanPage(std::uint32_t page) {
@@ -279,7 +311,7 @@ void CategoryScanner::scanPage(std::uint32_t page) {
                               s.pages.pageSize(), s.pages.usableSize()};
     for (const ByteRange& r : s.ranges)
         s.carver.carveRange(carvePage, r.begin, r.end, *this);
-    emitLiveBefore(s.pages.pageSize());
+    emitCellsBefore(s.pages.pageSize());
 }
 
 CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
@@ -304,11 +336,49 @@ CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
     return record;
 }
 
-void CategoryScanner::emitLiveBefore(std::uint64_t offsetInPage) {
+void CategoryScanner::emitCellsBefore(std::uint64_t offsetInPage) {
     PageScan& s = *scan_;
-    while (s.nextLive < s.cells.size() && s.cells[s.nextLive].offset < offsetInPage)
-        examine(liveRecord(*s.map, s.page, s.bytes, s.cells[s.nextLive++], s.wantedColumns),
-                liveWanted_);
+    while (s.nextLive < s.cells.size() && s.cells[s.nextLive].offset < offsetInPage) {
+        const BtreeCell& cell = s.cells[s.nextLive++];
+        if (!s.historic) {
+            examine(liveRecord(*s.map, s.page, s.bytes, cell, s.wantedColumns), liveWanted_);
+            continue;
+        }
+        const CarvedRecord record = historicRecord(cell);
+        // Most rows of an older image are still live: known by their identity before any check.
+        if (!s.allCopies && s.liveKeys.contains(recordKey(record, liveIdentity_))) continue;
+        if (!plainTexts(record, liveWanted_)) continue;
+        examine(record, liveWanted_);
+    }
+}
+
+CarvedRecord CategoryScanner::historicRecord(const BtreeCell& cell) {
+    PageScan& s = *scan_;
+    const auto local = s.bytes.subspan(cell.payloadStart, cell.localSize);
+    bool decoded = decodeRecord(local, s.layout, s.wantedColumns);
+    std::span<const std::uint8_t> payload = local;
+    if (cell.localSize < cell.payloadSize && decoded && s.layout.bodyEnd > cell.localSize) {
+        // Its overflow pages as they were: the main file's for an image of the main file, else
+        // overflow and free pages of the newest state; taken only where the texts go on.
+        const bool main = s.source == SourceFile::Main;
+        payload = readPayload(main ? s.mainPages : s.pages, s.bytes, cell, s.payload, s.budget,
+                              [&](std::uint32_t p, std::uint32_t) {
+                                  const PageRole role = s.map->role(p);
+                                  return main || role == PageRole::Overflow ||
+                                         role == PageRole::FreeLeaf || role == PageRole::FreeTrunk;
+                              });
+        decoded = decodeRecord(payload, s.layout, s.wantedColumns);
+        if (!decoded || !validTexts(CarvedRecord(payload, s.layout), liveWanted_)) {
+            payload = local;
+            decoded = decodeRecord(payload, s.layout, s.wantedColumns);
+        }
+    }
+    if (!decoded) s.layout.columns = 0;
+    CarvedRecord record(payload, s.layout);
+    record.setPlace(s.source, s.fileOffset + cell.payloadStart);
+    record.setState(RecordState::Deleted);
+    record.setRowid(cell.rowid);
+    return record;
 }
 
 CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
@@ -371,21 +441,21 @@ CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverf
     PageScan& s = *scan_;
     const std::uint64_t offsetInPage =
         found.position() - static_cast<std::uint64_t>(s.bytes.data() - found.bytes().data());
-    emitLiveBefore(offsetInPage);
+    emitCellsBefore(offsetInPage);
     CarvedRecord record = completeCarved(found, overflow);
     record.setPlace(s.source, s.fileOffset + offsetInPage);
-    for (std::uint32_t column : wanted_)
-        if (record.isText(column) && holdsControlBytes(record.body(column)))
-            return CarveStep::NextByte;
+    if (!plainTexts(record, wanted_)) return CarveStep::NextByte;
     return examine(record, wanted_);
 }
 
 bool CategoryScanner::firstCopy(const CarvedRecord& record) {
     PageScan& s = *scan_;
     if (record.state() == RecordState::Normal || s.allCopies) return true;
+    // A record read from a cell (it has a row id) is read by the table's own columns.
+    const bool cell = record.rowid().has_value();
     // A stale copy of a live row, or a deleted row found again.
-    if (s.liveKeys.contains(recordKey(record, identity_))) return false;
-    return s.deletedKeys.insert(recordKey(record, wanted_));
+    if (s.liveKeys.contains(recordKey(record, cell ? liveIdentity_ : identity_))) return false;
+    return s.deletedKeys.insert(recordKey(record, cell ? liveWanted_ : wanted_));
 }
 
 bool CategoryScanner::onPage(std::uint32_t pageIndex) {

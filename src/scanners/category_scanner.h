@@ -100,7 +100,11 @@ class CategoryScanner : private CarveVisitor {
                    const ColumnSignature& signature, const RunGlobals& run);
     void scanOldImage(const DatabaseSource& source, const DatabaseSource::OldImage& image);
     void scanPage(std::uint32_t page);
-    void emitLiveBefore(std::uint64_t offsetInPage);
+    // Hands over the cells of the page before `offsetInPage`: live rows on a leaf of the table,
+    // rows as they once were on an older image of one.
+    void emitCellsBefore(std::uint64_t offsetInPage);
+    // A cell of an older image, read as the row it was.
+    CarvedRecord historicRecord(const BtreeCell& cell);
     // A live cell of the table on `page`, read up to column `columns` - 1.
     CarvedRecord liveRecord(const PageMap& map, std::uint32_t page,
                             std::span<const std::uint8_t> bytes, const BtreeCell& cell,
