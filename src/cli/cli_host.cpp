@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "window_words.h"
+
 namespace pc::cli {
 
 namespace {
@@ -24,21 +26,34 @@ void CliHost::startCategory(CategoryCode, const std::string& path) {
     path_ = path;
 }
 
-void CliHost::addCategoryBranch(CategoryCode code) {
+void CliHost::started(CategoryCode code) {
+    note(path_ + ": 扫描... ");
     if (!rows_) return;
     const std::string header = headerLine(rows_->format, code);
     if (!header.empty()) std::fputs(encodeText(header, rows_->encoding).c_str(), stdout);
 }
 
-void CliHost::rowAdded(CategoryCode code, std::uint32_t index) {
+void CliHost::noted(const SourceNote& n) {
+    // A file that could not be opened or read is an error; the rest is what the log would say.
+    const bool error = n.kind == SourceNote::Kind::OpenFailed ||
+                       n.kind == SourceNote::Kind::ReadFailed ||
+                       n.kind == SourceNote::Kind::Unreadable;
+    note(path_ + ": " + noteText(n), error);
+}
+
+void CliHost::rowKept(CategoryCode code, std::uint32_t index, RecordState) {
     if (!rows_) return;
     const std::string line =
         encodeText(formatRow(rows_->format, store_, code, index), rows_->encoding);
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-void CliHost::log(const std::string& message) {
-    note(path_ + ": " + message);
+void CliHost::finished(CategoryCode code, std::int32_t found, std::int32_t deleted) {
+    note(path_ + ": " + totalsText(code, found, deleted));
+}
+
+void CliHost::failed(CategoryCode code, const ScanFailure& failure) {
+    note(path_ + ": " + oneLine(failureText(code, failure)), true);
 }
 
 void CliHost::pageReached(std::uint32_t page) {
@@ -64,14 +79,6 @@ void CliHost::note(const std::string& text, bool always) {
     if (quiet_ && !always) return;
     clearProgress();
     std::fprintf(stderr, "%s\n", text.c_str());
-}
-
-void CliHost::showMessage(const std::string& text, const std::string&, MessageIcon) {
-    note(path_ + ": " + oneLine(text), true);
-}
-
-void CliHost::showError(const std::string& text) {
-    note(path_ + ": " + oneLine(text), true);
 }
 
 }  // namespace pc::cli

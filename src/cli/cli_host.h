@@ -1,5 +1,6 @@
-// The scan host of the command line: rows to standard output (when no folder was given), what
-// the window would show to standard error, a progress bar when that is a terminal.
+// The command line's words for a scan: rows to standard output (when no folder was given); each
+// file's start, notes, totals and early end to standard error, after its name; a progress bar
+// there when it is a terminal.
 #pragma once
 
 #include <chrono>
@@ -8,12 +9,12 @@
 #include <string>
 
 #include "row_format.h"
-#include "scan_host.h"
+#include "scan_events.h"
 #include "text_export.h"
 
 namespace pc::cli {
 
-class CliHost : public ScanHost {
+class CliHost : public ScanEvents {
   public:
     struct Output {
         OutputFormat format;
@@ -22,21 +23,17 @@ class CliHost : public ScanHost {
     // `rows`: where found rows go as they are found; nullopt keeps them for the files.
     CliHost(const ResultStore& store, std::optional<Output> rows, bool quiet);
 
+    // The file the next scan reads, which its lines on standard error name.
     void startCategory(CategoryCode code, const std::string& path);
 
-    void clearRows() override {}
-    void addCategoryBranch(CategoryCode code) override;
-    void setBranchCounts(std::int32_t, std::int32_t) override {}
-    void rowAdded(CategoryCode code, std::uint32_t index) override;
-    void setStatus(int, const std::string&) override {}
-    void log(const std::string& message) override;
-    void setCommandState(CommandState) override {}
-    void setProgressRange(std::uint32_t maximum) override { progressMax_ = maximum; }
+    void started(CategoryCode code) override;
+    void noted(const SourceNote& note) override;
+    void progressRange(std::uint32_t maximum) override { progressMax_ = maximum; }
     void pageReached(std::uint32_t page) override;
-    void pumpEvents() override {}
-    void showMessage(const std::string& text, const std::string& caption,
-                     MessageIcon icon) override;
-    void showError(const std::string& text) override;
+    void idle() override {}
+    void rowKept(CategoryCode code, std::uint32_t index, RecordState state) override;
+    void finished(CategoryCode code, std::int32_t found, std::int32_t deleted) override;
+    void failed(CategoryCode code, const ScanFailure& failure) override;
 
     // A line for standard error, shown even with --quiet when `always`.
     void note(const std::string& text, bool always = false);

@@ -23,12 +23,6 @@ const char* callTypeText(std::int64_t type) {
     }
 }
 
-const CategoryScanner::Texts& CallLogScanner::texts() const {
-    static const Texts t{"通话记录", "没有找到通话记录，扫描结束！",
-                         "没有找到通话记录，扫描结束！"};
-    return t;
-}
-
 const SignatureParams& CallLogScanner::params() const {
     static const SignatureParams p{"calls",
                                    SignatureParams::Tail::Keep,

@@ -19,10 +19,6 @@ namespace pc {
 
 namespace {
 
-constexpr const char* kInvalidFile = "无效的数据文件！";
-constexpr const char* kOpenDeviceError = "Open the device error......";
-constexpr const char* kReadDeviceError = "Read then device error......";
-
 // Pages the scan has passed are handed back to the system every so often, so that a file of many
 // gigabytes is scanned in little resident memory.
 constexpr std::uint64_t kReleaseStride = 64u << 20;
@@ -104,49 +100,42 @@ std::vector<std::size_t> CategoryScanner::identity() const {
 }
 CategoryScanner::~CategoryScanner() = default;
 
-ScanOutcome CategoryScanner::run(ScanHost& host, ResultStore& store, ScanState& state,
+ScanOutcome CategoryScanner::run(ScanEvents& events, ResultStore& store, ScanState& state,
                                  const RunGlobals& run) {
-    host_ = &host;
+    events_ = &events;
     store_ = &store;
     state_ = &state;
     found_ = deleted_ = 0;
-    countChanged_ = false;
     utcOffsetSeconds_ = run.utcOffsetSeconds;
 
     state.ScanHalted = 0;
-    host.clearRows();
-    host.addCategoryBranch(code());
+    events.started(code());
     store.beginCategory(code());
     beginScan();
-    host.log("扫描... ");
-    host.setStatus(0, "正在扫描...");
-    host.setCommandState(CommandState::Scanning);
 
     ScanOutcome outcome;
     try {
         outcome = carveAll(run);
     } catch (const FileError& e) {
-        host.showError(e.what());
-        outcome = endEarly();
+        outcome = endEarly(ScanFailure::Reason::Error, e.what());
     } catch (const ESQLiteException& e) {
-        host.showError(e.what());
-        outcome = endEarly();
+        outcome = endEarly(ScanFailure::Reason::Error, e.what());
     }
     scan_.reset();
-    if (outcome == ScanOutcome::Completed) finish();
+    if (outcome == ScanOutcome::Completed) {
+        state.ScanHalted = 1;
+        events.finished(code(), found_, deleted_);
+    }
     return outcome;
 }
 
 ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
     const ImageLoad load = loadDatabaseImage(run.CurrentDbLongPath);
     if (load.headerRead == SectorRead::OpenFailed)
-        host_->showMessage(kOpenDeviceError, "information", MessageIcon::Error);
+        events_->noted({SourceNote::Kind::OpenFailed, run.CurrentDbPath, 0, 0, 0, {}});
     if (load.headerRead != SectorRead::Ok || load.imageReadFailed)
-        host_->showMessage(kReadDeviceError, "提示", MessageIcon::Error);
-    if (!load.image) {
-        message(kInvalidFile);
-        return endEarly();
-    }
+        events_->noted({SourceNote::Kind::ReadFailed, run.CurrentDbPath, 0, 0, 0, {}});
+    if (!load.image) return endEarly(ScanFailure::Reason::NotADatabase);
     const DatabaseSource source(run.CurrentDbLongPath, *load.image);
     reportSources(*load.image, source);
 
@@ -154,18 +143,12 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
     std::vector<std::string> columns;
     {
         TSQLiteDatabase db(run.CurrentDbPath, source.newest());
-        if (!db.HasTable(params().table)) {
-            message(texts().missingTable);
-            return endEarly();
-        }
+        if (!db.HasTable(params().table)) return endEarly(ScanFailure::Reason::MissingTable);
         readExtras(db);
         sql = db.TableSql(params().table);
         columns = db.TableColumns(params().table);
     }
-    if (sql.empty() || !extrasUsable()) {
-        message(texts().emptyDefinition);
-        return endEarly();
-    }
+    if (sql.empty() || !extrasUsable()) return endEarly(ScanFailure::Reason::EmptyDefinition);
     const ColumnSignature signature = buildSignature(sql, params());
     wanted_ = signature.wantedIndex;
     // Where SQLite cannot list the columns, live rows are read by the signature's items too.
@@ -191,34 +174,26 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
 }
 
 void CategoryScanner::reportSources(const DatabaseImage& image, const DatabaseSource& source) {
+    using Kind = SourceNote::Kind;
     if (image.missingPages() > 0)
-        host_->log("文件不完整: 缺少 " + std::to_string(image.missingPages()) + " 页 (" +
-                   std::to_string(image.missingPages() * image.pageSize()) + " 字节)");
-    auto name = [](const std::string& path) {
-        return std::filesystem::path(path).filename().string();
-    };
-    const DatabaseSource::SideFile& wal = source.wal();
-    if (wal.present) {
-        if (!wal.error.empty())
-            host_->log("无法读取 " + name(wal.path) + ": " + wal.error);
-        else if (!wal.recognised)
-            host_->log(name(wal.path) + " 不是本数据库的日志文件, 未读取");
+        events_->noted({Kind::Incomplete,
+                        {},
+                        image.missingPages(),
+                        0,
+                        image.missingPages() * image.pageSize(),
+                        {}});
+    for (const DatabaseSource::SideFile* side : {&source.wal(), &source.journal()}) {
+        if (!side->present) continue;
+        const std::string name = std::filesystem::path(side->path).filename().string();
+        if (!side->error.empty())
+            events_->noted({Kind::Unreadable, name, 0, 0, 0, side->error});
+        else if (!side->recognised)
+            events_->noted({Kind::Unrecognised, name, 0, 0, 0, {}});
+        else if (side == &source.wal())
+            events_->noted({Kind::LogRead, name, side->images, side->committed, 0, {}});
         else
-            host_->log("读取日志文件 " + name(wal.path) + ": " + std::to_string(wal.images) +
-                       " 帧, 其中 " + std::to_string(wal.committed) + " 帧已提交");
-    }
-    const DatabaseSource::SideFile& journal = source.journal();
-    if (journal.present) {
-        if (!journal.error.empty())
-            host_->log("无法读取 " + name(journal.path) + ": " + journal.error);
-        else if (!journal.recognised)
-            host_->log(name(journal.path) + " 不是本数据库的回滚日志, 未读取");
-        else
-            host_->log("读取回滚日志 " + name(journal.path) + ": " +
-                       std::to_string(journal.images) + " 页");
-        if (journal.hot)
-            host_->log(name(journal.path) +
-                       " 中有未提交的事务: 按回滚后的数据库扫描, 数据库文件本身不变");
+            events_->noted({Kind::JournalRead, name, side->images, 0, 0, {}});
+        if (side->hot) events_->noted({Kind::HotJournal, name, 0, 0, 0, {}});
     }
 }
 
@@ -226,7 +201,7 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
                                 const ColumnSignature& signature, const RunGlobals& run) {
     const DatabasePages& newest = source.newest();
     const auto oldImages = static_cast<std::uint32_t>(source.oldImages().size());
-    host_->setProgressRange(std::max(newest.pageCount(), 1u) - 1 + oldImages);
+    events_->progressRange(std::max(newest.pageCount(), 1u) - 1 + oldImages);
     scan_ = std::make_unique<PageScan>(image, newest, signature, refusedRequiredInt(), run);
     PageScan& s = *scan_;
     for (std::uint32_t c : liveIdentity_)
@@ -459,14 +434,8 @@ bool CategoryScanner::firstCopy(const CarvedRecord& record) {
 }
 
 bool CategoryScanner::onPage(std::uint32_t pageIndex) {
-    flushCount();
-    host_->pageReached(pageIndex);
+    events_->pageReached(pageIndex);
     return state_->ScanHalted == 0;
-}
-
-void CategoryScanner::pump() {
-    flushCount();
-    host_->pumpEvents();
 }
 
 std::string_view CategoryScanner::displayTime(std::int64_t ms, const JavaDateTime& utc8,
@@ -475,31 +444,10 @@ std::string_view CategoryScanner::displayTime(std::int64_t ms, const JavaDateTim
         utcOffsetSeconds_ == kUtcPlus8 ? utc8 : javaDateTime(ms, utcOffsetSeconds_), buffer);
 }
 
-void CategoryScanner::flushCount() {
-    if (!countChanged_) return;
-    countChanged_ = false;
-    host_->setStatus(2, "找到 " + std::to_string(found_) + " 条" + texts().noun + ", " +
-                            std::to_string(deleted_) + "条删除");
-}
-
-void CategoryScanner::message(const char* text) {
-    host_->showMessage(text, "提示", MessageIcon::Information);
-}
-
-ScanOutcome CategoryScanner::endEarly() {
+ScanOutcome CategoryScanner::endEarly(ScanFailure::Reason reason, std::string detail) {
     state_->ScanHalted = 1;
-    host_->setCommandState(CommandState::Idle);
+    events_->failed(code(), {reason, std::move(detail)});
     return ScanOutcome::EndedEarly;
-}
-
-void CategoryScanner::finish() {
-    flushCount();
-    host_->setStatus(0, "扫描完成");
-    host_->log("扫描完成,共找到 " + std::to_string(found_) + " 条" + texts().noun + ", 其中有" +
-               std::to_string(deleted_) + "条删除");
-    host_->setBranchCounts(found_, deleted_);
-    state_->ScanHalted = 1;
-    host_->setCommandState(CommandState::Idle);
 }
 
 }  // namespace pc

@@ -13,7 +13,7 @@
 #include "record_carver.h"
 #include "result_store.h"
 #include "run_globals.h"
-#include "scan_host.h"
+#include "scan_events.h"
 
 namespace pc {
 
@@ -27,22 +27,16 @@ class CategoryScanner : private CarveVisitor {
   public:
     CategoryScanner();
     ~CategoryScanner() override;
-    ScanOutcome run(ScanHost& host, ResultStore& store, ScanState& state, const RunGlobals& run);
+    ScanOutcome run(ScanEvents& events, ResultStore& store, ScanState& state,
+                    const RunGlobals& run);
 
   protected:
-    struct Texts {
-        const char* noun;             // "短信" in "找到 3 条短信, 1条删除"
-        const char* missingTable;     // the table is not in the database
-        const char* emptyDefinition;  // its definition is empty or unusable
-    };
-
     virtual CategoryCode code() const = 0;
-    virtual const Texts& texts() const = 0;
     virtual const SignatureParams& params() const = 0;
     virtual SerialTypeSet refusedRequiredInt() const { return serialTypeSet({0, 6, 7}); }
     // Extra reads on the open database, between the table check and its definition.
     virtual void readExtras(TSQLiteDatabase&) {}
-    // Whether what was read allows a scan; false ends it with texts().emptyDefinition.
+    // Whether what was read allows a scan; false ends it as if the definition were empty.
     virtual bool extrasUsable() const { return true; }
     virtual void beginScan() {}
     // The positions of the wanted columns in a record: wanted[i] for the i-th name of the
@@ -71,18 +65,13 @@ class CategoryScanner : private CarveVisitor {
     // Stores a row made of several records (a contact), shows it and counts it.
     template <typename Record>
     void keep(Record record) {
-        const bool deleted = record.state == RecordState::Deleted;
-        host_->rowAdded(code(), store_->append(std::move(record)));
+        const RecordState state = record.state;
+        events_->rowKept(code(), store_->append(std::move(record)), state);
         ++found_;
-        if (deleted) ++deleted_;
-        reportCount();
+        if (state == RecordState::Deleted) ++deleted_;
     }
-    // The running count changed. The host sees it before it next lets events run, which is the
-    // only time a window can show it, so the text is not rebuilt for every row.
-    void reportCount() { countChanged_ = true; }
-    // Lets the host's events run during long loops without pages.
-    void pump();
-    ScanHost& host() { return *host_; }
+    // Lets whoever runs the scan show it and take events during long loops without pages.
+    void pump() { events_->idle(); }
     // A Java millisecond time as the run shows dates: UTC+8 unless it asks for another offset.
     // `utc8` is the same time taken apart in UTC+8, as the checks already did.
     std::string_view displayTime(std::int64_t ms, const JavaDateTime& utc8,
@@ -113,12 +102,9 @@ class CategoryScanner : private CarveVisitor {
     // The record gathered last into the scan's payload, as a deleted one.
     CarvedRecord completed(const CarvedRecord& found);
     bool onPage(std::uint32_t pageIndex);
-    ScanOutcome endEarly();
-    void finish();
-    void message(const char* text);
-    void flushCount();
+    ScanOutcome endEarly(ScanFailure::Reason reason, std::string detail = {});
 
-    ScanHost* host_ = nullptr;
+    ScanEvents* events_ = nullptr;
     ResultStore* store_ = nullptr;
     ScanState* state_ = nullptr;
     // Wanted columns of carved records (the signature's items) and of live rows (the table's
@@ -131,7 +117,6 @@ class CategoryScanner : private CarveVisitor {
     std::unique_ptr<PageScan> scan_;
     std::int32_t found_ = 0;
     std::int32_t deleted_ = 0;
-    bool countChanged_ = false;
 };
 
 }  // namespace pc

@@ -28,11 +28,6 @@ std::optional<std::int32_t> int32Of(const FieldNumber& n) {
 
 }  // namespace
 
-const CategoryScanner::Texts& ContactsScanner::texts() const {
-    static const Texts t{"联系人", "没有找到通讯录，扫描结束！", "没有找到通讯录，扫描结束！"};
-    return t;
-}
-
 const SignatureParams& ContactsScanner::params() const {
     static const SignatureParams p{"data",
                                    SignatureParams::Tail::DropOneMore,
@@ -110,10 +105,7 @@ void ContactsScanner::afterCarve() {
     joinContactRows(rows_, nameMimeId_, phoneMimeId_,
                     [this](const PAlltelvalue* name, const PAlltelvalue& phone) {
                         pump();
-                        if (!name) {
-                            reportCount();
-                            return;
-                        }
+                        if (!name) return;
                         // A number deleted from a contact that is still there is a deleted entry.
                         const NullCells nulls = static_cast<NullCells>((name->data1Null ? 1 : 0) |
                                                                        (phone.data1Null ? 2 : 0));

@@ -38,7 +38,6 @@ class ContactsScanner final : public CategoryScanner {
 
   protected:
     CategoryCode code() const override { return CategoryCode::Contacts; }
-    const Texts& texts() const override;
     const SignatureParams& params() const override;
     SerialTypeSet refusedRequiredInt() const override { return serialTypeSet({0, 7}); }
     void readExtras(TSQLiteDatabase& db) override;

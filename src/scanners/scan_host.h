@@ -1,4 +1,5 @@
-// How a scanner talks to whoever shows its work: the window, the command line, or a test.
+// The window's surface for a scan: what WindowWords turns a scan's events into (the window itself
+// implements it, and so does a test that looks at what the window would show).
 #pragma once
 
 #include <cstdint>

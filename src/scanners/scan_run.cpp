@@ -26,10 +26,10 @@ void removeCopiesDoneWith(const RunGlobals& run, CategoryCode code) {
 
 }  // namespace
 
-ScanOutcome runQueuedScan(RunGlobals& run, CategoryCode code, ScanHost& host, ResultStore& store,
-                          ScanState& state) {
+ScanOutcome runQueuedScan(RunGlobals& run, CategoryCode code, ScanEvents& events,
+                          ResultStore& store, ScanState& state) {
     selectCategory(run, code);
-    const ScanOutcome outcome = scannerFor(code)->run(host, store, state, run);
+    const ScanOutcome outcome = scannerFor(code)->run(events, store, state, run);
     if (outcome == ScanOutcome::Completed) removeCopiesDoneWith(run, code);
     return outcome;
 }

@@ -9,7 +9,7 @@ namespace pc {
 
 // Runs the scan of `code` on its database, then removes the run's copies no later scan of the
 // queue reads (not after a scan that ended early on an error: the copy stays for another try).
-ScanOutcome runQueuedScan(RunGlobals& run, CategoryCode code, ScanHost& host, ResultStore& store,
-                          ScanState& state);
+ScanOutcome runQueuedScan(RunGlobals& run, CategoryCode code, ScanEvents& events,
+                          ResultStore& store, ScanState& state);
 
 }  // namespace pc

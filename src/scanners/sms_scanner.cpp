@@ -23,11 +23,6 @@ const char* smsTypeText(std::int64_t type) {
     }
 }
 
-const CategoryScanner::Texts& SmsScanner::texts() const {
-    static const Texts t{"短信", "没有找短信记录，扫描结束！", "没有找到短信记录，扫描结束！"};
-    return t;
-}
-
 const SignatureParams& SmsScanner::params() const {
     static const SignatureParams p{"sms",
                                    SignatureParams::Tail::AppendBlank,

@@ -8,7 +8,6 @@ namespace pc {
 class SmsScanner final : public CategoryScanner {
   protected:
     CategoryCode code() const override { return CategoryCode::Sms; }
-    const Texts& texts() const override;
     const SignatureParams& params() const override;
     CarveStep examine(const CarvedRecord& record, Wanted wanted) override;
     // Address, date to the millisecond and type: a message's own, whatever became of its body.

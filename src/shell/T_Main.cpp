@@ -445,7 +445,7 @@ void TMain::runScanner(CategoryCode code) {
 
 void TMain::scanCategory(CategoryCode code) {
     pumpClock_.restart();
-    runQueuedScan(globals_, code, *this, store_, state_);
+    runQueuedScan(globals_, code, words_, store_, state_);
     model_->flushQueuedRows();
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
 }

@@ -21,6 +21,7 @@
 #include "scan_host.h"
 #include "scan_run_target.h"
 #include "vendor_server.h"
+#include "window_words.h"
 
 class QAction;
 class QLabel;
@@ -136,6 +137,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     ResultStore store_;
     RunGlobals globals_;
     ScanState state_;
+    WindowWords words_{*this};  // a scan's events as this window shows them
     QElapsedTimer pumpClock_;
     std::uint32_t progress_ = 0;
 

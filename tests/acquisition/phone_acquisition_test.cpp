@@ -12,6 +12,7 @@
 #include "recording_host.h"
 #include "scan_run.h"
 #include "sms_fixture.h"
+#include "window_words.h"
 
 namespace pc {
 namespace {
@@ -107,9 +108,10 @@ class Phone : public ::testing::TestWithParam<fx::PhoneLayout> {
     void scanQueue(RunGlobals& run) {
         for (CategoryCode code : run.ScanQueue) {
             testing::RecordingHost host;
+            WindowWords words(host);
             ResultStore store;
             ScanState state;
-            ASSERT_EQ(runQueuedScan(run, code, host, store, state), ScanOutcome::Completed);
+            ASSERT_EQ(runQueuedScan(run, code, words, store, state), ScanOutcome::Completed);
             std::size_t normal = 0;
             for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(store.count(code)); ++i)
                 normal += store.stateAt(code, i) == RecordState::Normal;

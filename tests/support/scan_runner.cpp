@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <ctime>
 
+#include "window_words.h"
+
 namespace pc::testing {
 
 void runScan(ScanRun& run, CategoryScanner& scanner, CategoryCode code, const std::string& path) {
     run.globals.ScanQueue = {code};
     run.globals.SourcePaths[sourcePathSlot(code)] = path;
     selectCategory(run.globals, code);
-    run.outcome = scanner.run(run.host, run.store, run.state, run.globals);
+    WindowWords words(run.host);
+    run.outcome = scanner.run(words, run.store, run.state, run.globals);
 }
 
 bool bytesOccurAfterFirstPage(const std::vector<std::uint8_t>& file, std::uint32_t pageSize,

@@ -1,24 +1,20 @@
-// A scan host that shows nothing; for fuzz targets and benchmarks.
+// Scan events that go nowhere; for fuzz targets and benchmarks.
 #pragma once
 
-#include "scan_host.h"
+#include "scan_events.h"
 
 namespace pc::testing {
 
-class SilentHost : public ScanHost {
+class SilentHost : public ScanEvents {
   public:
-    void clearRows() override {}
-    void addCategoryBranch(CategoryCode) override {}
-    void setBranchCounts(std::int32_t, std::int32_t) override {}
-    void rowAdded(CategoryCode, std::uint32_t) override {}
-    void setStatus(int, const std::string&) override {}
-    void log(const std::string&) override {}
-    void setCommandState(CommandState) override {}
-    void setProgressRange(std::uint32_t) override {}
+    void started(CategoryCode) override {}
+    void noted(const SourceNote&) override {}
+    void progressRange(std::uint32_t) override {}
     void pageReached(std::uint32_t) override {}
-    void pumpEvents() override {}
-    void showMessage(const std::string&, const std::string&, MessageIcon) override {}
-    void showError(const std::string&) override {}
+    void idle() override {}
+    void rowKept(CategoryCode, std::uint32_t, RecordState) override {}
+    void finished(CategoryCode, std::int32_t, std::int32_t) override {}
+    void failed(CategoryCode, const ScanFailure&) override {}
 };
 
 }  // namespace pc::testing

@@ -1,0 +1,130 @@
+#include "window_words.h"
+
+namespace pc {
+
+namespace {
+
+constexpr const char* kInvalidFile = "无效的数据文件！";
+constexpr const char* kOpenDeviceError = "Open the device error......";
+constexpr const char* kReadDeviceError = "Read then device error......";
+
+}  // namespace
+
+const char* categoryNoun(CategoryCode code) {
+    switch (code) {
+        case CategoryCode::Contacts: return "联系人";
+        case CategoryCode::Sms: return "短信";
+        case CategoryCode::CallLog: break;
+    }
+    return "通话记录";
+}
+
+std::string totalsText(CategoryCode code, std::int32_t found, std::int32_t deleted) {
+    return "扫描完成,共找到 " + std::to_string(found) + " 条" + categoryNoun(code) + ", 其中有" +
+           std::to_string(deleted) + "条删除";
+}
+
+std::string failureText(CategoryCode code, const ScanFailure& failure) {
+    using Reason = ScanFailure::Reason;
+    switch (failure.reason) {
+        case Reason::NotADatabase: return kInvalidFile;
+        case Reason::Error: return failure.detail;
+        case Reason::MissingTable:
+        case Reason::EmptyDefinition: break;
+    }
+    switch (code) {
+        case CategoryCode::Contacts: return "没有找到通讯录，扫描结束！";
+        case CategoryCode::Sms:
+            return failure.reason == Reason::MissingTable ? "没有找短信记录，扫描结束！"
+                                                          : "没有找到短信记录，扫描结束！";
+        case CategoryCode::CallLog: break;
+    }
+    return "没有找到通话记录，扫描结束！";
+}
+
+std::string noteText(const SourceNote& n) {
+    using Kind = SourceNote::Kind;
+    switch (n.kind) {
+        case Kind::OpenFailed: return kOpenDeviceError;
+        case Kind::ReadFailed: return kReadDeviceError;
+        case Kind::Incomplete:
+            return "文件不完整: 缺少 " + std::to_string(n.count) + " 页 (" +
+                   std::to_string(n.bytes) + " 字节)";
+        case Kind::LogRead:
+            return "读取日志文件 " + n.file + ": " + std::to_string(n.count) + " 帧, 其中 " +
+                   std::to_string(n.committed) + " 帧已提交";
+        case Kind::JournalRead:
+            return "读取回滚日志 " + n.file + ": " + std::to_string(n.count) + " 页";
+        case Kind::HotJournal:
+            return n.file + " 中有未提交的事务: 按回滚后的数据库扫描, 数据库文件本身不变";
+        case Kind::Unrecognised: return n.file + " 不是本数据库的日志文件或回滚日志, 未读取";
+        case Kind::Unreadable: break;
+    }
+    return "无法读取 " + n.file + ": " + n.detail;
+}
+
+void WindowWords::started(CategoryCode code) {
+    code_ = code;
+    found_ = deleted_ = 0;
+    countChanged_ = false;
+    host_.clearRows();
+    host_.addCategoryBranch(code);
+    host_.log("扫描... ");
+    host_.setStatus(0, "正在扫描...");
+    host_.setCommandState(CommandState::Scanning);
+}
+
+void WindowWords::noted(const SourceNote& note) {
+    // The device errors are boxes, as the window has always shown them; the rest log rows.
+    if (note.kind == SourceNote::Kind::OpenFailed)
+        host_.showMessage(noteText(note), "information", MessageIcon::Error);
+    else if (note.kind == SourceNote::Kind::ReadFailed)
+        host_.showMessage(noteText(note), "提示", MessageIcon::Error);
+    else
+        host_.log(noteText(note));
+}
+
+void WindowWords::pageReached(std::uint32_t index) {
+    flushCount();
+    host_.pageReached(index);
+}
+
+void WindowWords::idle() {
+    flushCount();
+    host_.pumpEvents();
+}
+
+void WindowWords::rowKept(CategoryCode code, std::uint32_t index, RecordState state) {
+    host_.rowAdded(code, index);
+    ++found_;
+    if (state == RecordState::Deleted) ++deleted_;
+    countChanged_ = true;
+}
+
+void WindowWords::flushCount() {
+    if (!countChanged_) return;
+    countChanged_ = false;
+    host_.setStatus(2, "找到 " + std::to_string(found_) + " 条" + categoryNoun(code_) + ", " +
+                           std::to_string(deleted_) + "条删除");
+}
+
+void WindowWords::finished(CategoryCode code, std::int32_t found, std::int32_t deleted) {
+    found_ = found;
+    deleted_ = deleted;
+    countChanged_ = true;
+    flushCount();
+    host_.setStatus(0, "扫描完成");
+    host_.log(totalsText(code, found, deleted));
+    host_.setBranchCounts(found, deleted);
+    host_.setCommandState(CommandState::Idle);
+}
+
+void WindowWords::failed(CategoryCode code, const ScanFailure& failure) {
+    if (failure.reason == ScanFailure::Reason::Error)
+        host_.showError(failure.detail);
+    else
+        host_.showMessage(failureText(code, failure), "提示", MessageIcon::Information);
+    host_.setCommandState(CommandState::Idle);
+}
+
+}  // namespace pc

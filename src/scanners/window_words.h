@@ -1,0 +1,43 @@
+// The window's words for a scan: its events as the tree, the report list, the status panels, the
+// log and the message boxes show them.
+#pragma once
+
+#include "scan_events.h"
+#include "scan_host.h"
+
+namespace pc {
+
+class WindowWords : public ScanEvents {
+  public:
+    explicit WindowWords(ScanHost& host) : host_(host) {}
+
+    void started(CategoryCode code) override;
+    void noted(const SourceNote& note) override;
+    void progressRange(std::uint32_t maximum) override { host_.setProgressRange(maximum); }
+    void pageReached(std::uint32_t index) override;
+    void idle() override;
+    void rowKept(CategoryCode code, std::uint32_t index, RecordState state) override;
+    void finished(CategoryCode code, std::int32_t found, std::int32_t deleted) override;
+    void failed(CategoryCode code, const ScanFailure& failure) override;
+
+  private:
+    // The running count: the window shows it when it next lets events run, so the text is not
+    // rebuilt for every row.
+    void flushCount();
+
+    ScanHost& host_;
+    CategoryCode code_ = CategoryCode::Sms;
+    std::int32_t found_ = 0, deleted_ = 0;
+    bool countChanged_ = false;
+};
+
+// "短信", "联系人", "通话记录": what a category's rows are called in counts.
+const char* categoryNoun(CategoryCode code);
+// "扫描完成,共找到 12 条短信, 其中有2条删除".
+std::string totalsText(CategoryCode code, std::int32_t found, std::int32_t deleted);
+// The texts of a scan's early end, as the window's boxes say them.
+std::string failureText(CategoryCode code, const ScanFailure& failure);
+// The log's line for a note about the files read.
+std::string noteText(const SourceNote& note);
+
+}  // namespace pc
