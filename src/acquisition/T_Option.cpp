@@ -1,5 +1,6 @@
 #include "T_Option.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
@@ -105,6 +106,11 @@ void TForm2::buildLayout() {
     layout->addWidget(phoneGroup);
     layout->addLayout(bottom);
 
+    // One choice, though the two buttons stand in two frames.
+    auto* mode = new QButtonGroup(this);
+    mode->setExclusive(true);
+    mode->addButton(radioFile_);
+    mode->addButton(radioPhone_);
     radioFile_->setChecked(true);
     connect(radioFile_, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
     connect(radioPhone_, &QRadioButton::clicked, this, &TForm2::RadioButton4Click);
@@ -214,7 +220,7 @@ void TForm2::BitBtn2Click() {
         target_.runScanner(code);
     }
     target_.prompter().message("扫描完成！", "提示", MessageIcon::Information);
-    target_.setRecoverEnabled(target_.anyRows());
+    target_.setRecoverEnabled(target_.runHasRows());
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

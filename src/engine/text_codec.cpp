@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -163,9 +164,101 @@ std::string textToUtf8(std::span<const std::uint8_t> text, std::uint32_t encodin
     return out;
 }
 
+extern const std::uint32_t kGb18030Bmp[65536];
+extern const std::uint32_t kGb18030Beyond[][2];
+extern const std::size_t kGb18030BeyondCount;
+
+namespace {
+
+// GB18030's four-byte code of a code point beyond the BMP: counted up from 90 30 81 30, but for
+// the few the generated list names.
+std::uint32_t gb18030Beyond(std::uint32_t cp) {
+    const auto* begin = kGb18030Beyond;
+    const auto* end = kGb18030Beyond + kGb18030BeyondCount;
+    const auto* at = std::lower_bound(
+        begin, end, cp, [](const std::uint32_t(&e)[2], std::uint32_t c) { return e[0] < c; });
+    if (at != end && (*at)[0] == cp) return (*at)[1];
+    const std::uint32_t n = cp - 0x10000;
+    return ((0x90 + n / 12600) << 24) | ((0x30 + n / 1260 % 10) << 16) |
+           ((0x81 + n / 10 % 126) << 8) | (0x30 + n % 10);
+}
+
+}  // namespace
+
+void appendGb18030(std::string& out, std::string_view utf8) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    const auto* end = p + utf8.size();
+    auto fail = [] { throw std::runtime_error("text is not UTF-8"); };
+    auto more = [&](int n) {  // the continuation bytes of a character, checked
+        if (end - p < n) fail();
+        for (int i = 0; i < n; ++i)
+            if ((p[i] & 0xC0) != 0x80) fail();
+    };
+    while (p < end) {
+        // Runs of ASCII, which GB18030 keeps, a word at a time.
+        if (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                out.append(reinterpret_cast<const char*>(p), 8);
+                p += 8;
+                continue;
+            }
+        }
+        const std::uint8_t b = *p++;
+        std::uint32_t cp;
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            more(1);
+            cp = ((b & 0x1Fu) << 6) | (p[0] & 0x3Fu);
+            p += 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            more(2);
+            cp = ((b & 0x0Fu) << 12) | ((p[0] & 0x3Fu) << 6) | (p[1] & 0x3Fu);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) fail();
+            p += 2;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            more(3);
+            cp = ((b & 0x07u) << 18) | ((p[0] & 0x3Fu) << 12) | ((p[1] & 0x3Fu) << 6) |
+                 (p[2] & 0x3Fu);
+            if (cp < 0x10000 || cp > 0x10FFFF) fail();
+            p += 3;
+        } else {
+            fail();
+            continue;
+        }
+        std::uint32_t code;
+        if (cp < 0x10000) {
+            code = kGb18030Bmp[cp];
+            // The few private-use characters iconv has no code for: a question mark, not a
+            // failed file.
+            if (code == 0) {
+                out += '?';
+                continue;
+            }
+        } else {
+            code = gb18030Beyond(cp);
+            if (code == 0) {
+                out += '?';
+                continue;
+            }
+        }
+        char bytes[4] = {static_cast<char>(code >> 24), static_cast<char>(code >> 16),
+                         static_cast<char>(code >> 8), static_cast<char>(code)};
+        if (code <= 0xFFFF)
+            out.append(bytes + 2, 2);
+        else
+            out.append(bytes, 4);
+    }
+}
+
 std::string utf8ToGb18030(std::string_view utf8) {
-    thread_local Converter conv("GB18030", "UTF-8");
-    return conv.convert(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    appendGb18030(out, utf8);
+    return out;
 }
 
 std::string gb18030ToUtf8(std::string_view gb) {

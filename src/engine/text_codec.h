@@ -20,8 +20,12 @@ std::size_t utf8WholePrefix(std::string_view bytes);
 // taken as it is; an unpaired surrogate or an odd last byte of UTF-16 becomes U+FFFD.
 std::string textToUtf8(std::span<const std::uint8_t> text, std::uint32_t encoding);
 
-// Converts valid UTF-8 to GB18030; throws std::runtime_error on input that is not UTF-8.
+// Converts valid UTF-8 to GB18030 from a table made at build time from iconv's own mapping, so
+// that the two agree byte for byte (the few private-use characters iconv cannot encode become
+// '?'); throws std::runtime_error on input that is not UTF-8.
 std::string utf8ToGb18030(std::string_view utf8);
+// The same, appended to `out`.
+void appendGb18030(std::string& out, std::string_view utf8);
 
 // Converts GB18030 (and so GBK) bytes to UTF-8; throws std::runtime_error on malformed input.
 std::string gb18030ToUtf8(std::string_view gb);

@@ -54,37 +54,69 @@ void ReportListModel::showNode(CategoryTag tag) {
     endResetModel();
 }
 
+namespace {
+
+// A cell as the sort compares it: its GB18030 bytes with a to z folded to A to Z, so that Chinese
+// text falls in GBK order.
+void sortKeyOf(std::string_view cell, std::string& key) {
+    key.clear();
+    appendGb18030(key, cell);
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+std::uint64_t bigEndianPrefix(std::string_view bytes) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        v = (v << 8) | (i < bytes.size() ? static_cast<std::uint8_t>(bytes[i]) : 0);
+    return v;
+}
+
+}  // namespace
+
 void ReportListModel::sortRows(int column, bool ascending) {
     if (!code_ || rows_.empty()) return;
     flushQueuedRows();
-    // The sort keys: each row's cell as GB18030 bytes with a to z folded to A to Z.
+    const auto cell = static_cast<std::size_t>(column);
+    if (column < 0 || cell >= store_.rowCells(*code_, rows_[0]).size) return;  // "telid"
+    // The keys are made once per sort: each row's first 16 key bytes, compared as two numbers;
+    // only rows whose first 16 bytes tie have their whole keys made again.
     struct Keyed {
-        std::optional<std::string> key;
-        std::uint32_t row;
-        bool tick;
+        std::uint64_t hi, lo;
+        std::uint32_t length, position;
     };
-    std::vector<Keyed> keyed;
-    keyed.reserve(rows_.size());
+    std::vector<Keyed> keyed(rows_.size());
+    std::string key;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        const RowCells cells = store_.rowCells(*code_, rows_[i]);
-        std::optional<std::string> key;
-        if (column >= 0 && static_cast<std::size_t>(column) < cells.size) {
-            key = utf8ToGb18030(cells.cells[static_cast<std::size_t>(column)]);
-            for (char& c : *key)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
-        keyed.push_back({std::move(key), rows_[i], ticks_[i]});
+        sortKeyOf(store_.rowCells(*code_, rows_[i]).cells[cell], key);
+        const std::string_view k(key);
+        keyed[i] = {bigEndianPrefix(k), bigEndianPrefix(k.size() > 8 ? k.substr(8) : ""),
+                    static_cast<std::uint32_t>(k.size()), static_cast<std::uint32_t>(i)};
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [ascending](const Keyed& a, const Keyed& b) {
-        if (!a.key || !b.key) return false;
-        const int order = a.key->compare(*b.key);  // char_traits<char> compares bytes unsigned
-        return ascending ? order < 0 : order > 0;
+    std::string a, b;
+    auto order = [&](const Keyed& x, const Keyed& y) {
+        if (x.hi != y.hi) return x.hi < y.hi ? -1 : 1;
+        if (x.lo != y.lo) return x.lo < y.lo ? -1 : 1;
+        if (x.length <= 16 && y.length <= 16) return x.length < y.length ? -1 : x.length > y.length;
+        sortKeyOf(store_.rowCells(*code_, rows_[x.position]).cells[cell], a);
+        sortKeyOf(store_.rowCells(*code_, rows_[y.position]).cells[cell], b);
+        return a.compare(b);  // char_traits<char> compares bytes unsigned
+    };
+    // Rows that compare equal keep the order they had, whichever the direction.
+    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& x, const Keyed& y) {
+        const int o = order(x, y);
+        if (o != 0) return ascending ? o < 0 : o > 0;
+        return x.position < y.position;
     });
-    beginResetModel();
+    std::vector<std::uint32_t> rows(rows_.size());
+    std::vector<bool> ticks(rows_.size());
     for (std::size_t i = 0; i < keyed.size(); ++i) {
-        rows_[i] = keyed[i].row;
-        ticks_[i] = keyed[i].tick;
+        rows[i] = rows_[keyed[i].position];
+        ticks[i] = ticks_[keyed[i].position];
     }
+    beginResetModel();
+    rows_ = std::move(rows);
+    ticks_ = std::move(ticks);
     endResetModel();
 }
 

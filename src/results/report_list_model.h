@@ -28,8 +28,8 @@ class ReportListModel : public QAbstractTableModel {
     // Shows the rows of a tree node, in the order found; a running scan adds none to them.
     void showNode(CategoryTag tag);
 
-    // Sorts by a column: byte-wise on the GBK text, ASCII letters folded; a row without the
-    // column compares equal to any row.
+    // Sorts by a column: byte-wise on the GBK text, ASCII letters folded; rows that compare
+    // equal keep their order. A column the rows do not have leaves them as they are.
     void sortRows(int column, bool ascending);
 
     // Ticks: kept per row, read by nothing else.

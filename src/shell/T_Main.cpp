@@ -18,11 +18,14 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTime>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUuid>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "RunCommand.h"
 #include "T_Option.h"
@@ -50,6 +53,9 @@ QString u(const char* text) {
 // Events run at most this often during long work on the window's own thread: often enough to
 // feel immediate, rarely enough that the scan keeps its speed.
 constexpr qint64 kPumpIntervalMs = 20;
+
+// Sorts of more rows than this show the wait cursor.
+constexpr int kLongSortRows = 100000;
 
 // The folder chooser of the recover command.
 class PromptedFolder : public FolderChooser {
@@ -184,6 +190,10 @@ void TMain::buildCentre() {
     tree_ = std::make_unique<CategoryTree>(*treeView_);
     connect(treeView_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { TreeView1Click(item); });
+    // The list follows the current node however it became current: a click or the keys.
+    connect(treeView_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item) TreeView1Click(item);
+    });
 
     model_ = new ReportListModel(store_, this);
     listView_ = new QTableView;
@@ -199,6 +209,8 @@ void TMain::buildCentre() {
     listView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 6);
     listView_->horizontalHeader()->setSectionsMovable(true);
     listView_->horizontalHeader()->setSectionsClickable(true);
+    listView_->horizontalHeader()->setSortIndicatorShown(true);
+    listView_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     connect(listView_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int logical) { ListView1ColumnClick(logical); });
 
@@ -255,21 +267,24 @@ void TMain::buildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar1");
     bar->setSizeGripEnabled(false);
-    const int widths[3] = {200, 400, 500};
+    // Each part keeps to its own width, the count taking what is left: at any window width no
+    // text is drawn over the progress bar.
     for (int i = 0; i < 3; ++i) {
         if (i == 1) {
             progressBar_ = new QProgressBar;
             progressBar_->setObjectName("ProgressBar1");
-            progressBar_->setFixedWidth(widths[i]);
+            progressBar_->setMinimumWidth(120);
+            progressBar_->setMaximumWidth(400);
             progressBar_->setTextVisible(false);
             progressBar_->setValue(0);
-            bar->addWidget(progressBar_);
+            bar->addWidget(progressBar_, 2);
             continue;
         }
         panels_[i] = new QLabel;
         panels_[i]->setObjectName(QString("StatusPanel%1").arg(i));
-        panels_[i]->setFixedWidth(widths[i]);
-        bar->addWidget(panels_[i]);
+        panels_[i]->setMinimumWidth(i == 0 ? 120 : 0);
+        panels_[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        bar->addWidget(panels_[i], i == 0 ? 1 : 3);
     }
     panels_[0]->setAlignment(Qt::AlignCenter);
     panels_[0]->setText(u("就绪"));
@@ -296,12 +311,18 @@ bool TMain::readSettings() {
     }
 
     if (lastDate != todayText) {
-        const UpdateContext context{appDir_, todayText, prompter_, *server_,
-                                    options_.startDetached};
-        if (UpdateCheck(storedVersion, context)) {
-            endRequested_ = true;
-            if (options_.terminate) options_.terminate();
-        }
+        // Once the window is up; it answers when it answers, the window meanwhile in use.
+        updateContext_.emplace(
+            UpdateContext{appDir_, todayText, prompter_, *server_, options_.startDetached});
+        updatePending_ = true;
+        QTimer::singleShot(0, this, [this, storedVersion] {
+            UpdateCheck(storedVersion, *updateContext_, [this](bool updaterStarted) {
+                updatePending_ = false;
+                if (!updaterStarted) return;
+                endRequested_ = true;
+                if (options_.terminate) options_.terminate();
+            });
+        });
     }
     if (blankTitle(title_)) title_ = kProductTitle;
     return writeProfileString(ini, "main", "ver", kProgramVersion) &&
@@ -313,14 +334,27 @@ void TMain::FormCreate() {
     appDir_ = options_.appDir;
     const bool settingsWritten = readSettings();
     setWindowTitle(QString::fromStdString(title_ + kProgramVersion));
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    const QLocale system = QLocale::system();
-    logRow(system.toString(QDate::currentDate(), QLocale::ShortFormat),
-           system.toString(QTime::currentTime(), QLocale::ShortFormat), "程序就绪...");
+    placeOnScreen();
+    log("程序就绪...");
     if (!settingsWritten) log("无法写入配置文件 " + appDir_ + "config.ini");
     state_.ScanHalted = 1;
     pumpClock_.start();
+}
+
+// Centred on the screen, and on it whole: at 200% scaling the window's size can pass the
+// screen's, and centring alone would put its title bar above the top.
+void TMain::placeOnScreen() {
+    const QScreen* screen = QApplication::primaryScreen();
+    if (!screen) return;
+    const QRect free = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();  // title bar and borders
+    resize(std::min(width(), free.width() - frame.width()),
+           std::min(height(), free.height() - frame.height()));
+    QRect placed(QPoint(), size() + frame);
+    placed.moveCenter(free.center());
+    placed.moveTopLeft(
+        QPoint(std::max(placed.left(), free.left()), std::max(placed.top(), free.top())));
+    move(placed.topLeft());
 }
 
 void TMain::closeEvent(QCloseEvent* event) {
@@ -377,7 +411,11 @@ void TMain::ToolButton4Click() {
     try {
         const ExportReport report = exportResults(globals_.ScanQueue, store_, folder,
                                                   TextEncoding::Gb18030, [this] { pumpEvents(); });
-        if (!report.cancelled)
+        if (report.cancelled) return;
+        // Completion is reported only for files written.
+        if (report.written.empty())
+            prompter_.message("没有可恢复的数据！", "提示", MessageIcon::Information);
+        else
             prompter_.message("恢复完成!", "Information", MessageIcon::Information);
     } catch (const ExportError& e) {
         showError(e.what());
@@ -423,8 +461,16 @@ void TMain::TreeView1Click(QTreeWidgetItem* item) {
 }
 
 void TMain::ListView1ColumnClick(int column) {
+    // Ascending first; each further click on the same column turns it round.
+    sortAscending_ = column == sortColumn_ ? !sortAscending_ : true;
+    sortColumn_ = column;
+    // A long sort shows that the window is busy, not frozen.
+    const bool long_ = model_->rowCount() > kLongSortRows;
+    if (long_) QApplication::setOverrideCursor(Qt::WaitCursor);
     model_->sortRows(column, sortAscending_);
-    sortAscending_ = !sortAscending_;
+    if (long_) QApplication::restoreOverrideCursor();
+    listView_->horizontalHeader()->setSortIndicator(
+        column, sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 // ---- the run ----
@@ -448,6 +494,11 @@ void TMain::scanCategory(CategoryCode code) {
     runQueuedScan(globals_, code, words_, store_, state_);
     model_->flushQueuedRows();
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
+}
+
+bool TMain::runHasRows() const {
+    return std::any_of(globals_.ScanQueue.begin(), globals_.ScanQueue.end(),
+                       [this](CategoryCode code) { return store_.count(code) > 0; });
 }
 
 void TMain::setRecoverEnabled(bool enabled) {
@@ -496,7 +547,7 @@ void TMain::setCommandState(CommandState state) {
     startAction_->setEnabled(!scanning);
     stop_->setEnabled(scanning);
     stopAction_->setEnabled(scanning);
-    setRecoverEnabled(!scanning && model_->rowCount() > 0);
+    setRecoverEnabled(!scanning && runHasRows());
 }
 
 void TMain::setProgressRange(std::uint32_t maximum) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "run_globals.h"
 #include "scan_host.h"
 #include "scan_run_target.h"
+#include "update_check.h"
 #include "vendor_server.h"
 #include "window_words.h"
 
@@ -93,15 +95,18 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void clearTree() override { tree_->clearTree(); }
     void setColumns(CategoryCode code) override;
     void runScanner(CategoryCode code) override;
-    bool anyRows() const override { return store_.anyRows(); }
+    // Whether the run's categories found rows: what the recover command would write.
+    bool runHasRows() const override;
     void setRecoverEnabled(bool enabled) override;
     void setMainWindowEnabled(bool enabled) override { setEnabled(enabled); }
     void openHelp() override;
     const std::string& appDir() const override { return appDir_; }
     int runHiddenCommand(const std::string& commandLine) override;
 
-    // True when the update check started the updater: the program ends before it is used.
+    // True when the update check started the updater: the program ends.
     bool endRequested() const { return endRequested_; }
+    // True while the day's update check waits for the server's answer.
+    bool updateCheckPending() const { return updatePending_; }
     const std::string& installationId() const { return installationId_; }
 
   protected:
@@ -110,6 +115,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
 
   private:
     void FormCreate();
+    void placeOnScreen();
     void buildToolbar();
     void buildActions();
     void buildCentre();
@@ -129,10 +135,13 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     int adbTimeoutSeconds_ = 300;
     std::string installationId_;
     bool endRequested_ = false;
+    bool updatePending_ = false;
     std::unique_ptr<VendorServer> server_;
+    std::optional<UpdateContext> updateContext_;  // while the day's update check may answer
     TForm8* form8_ = nullptr;
     bool firstActivation_ = true;
-    bool sortAscending_ = false;
+    bool sortAscending_ = true;
+    int sortColumn_ = -1;
 
     ResultStore store_;
     RunGlobals globals_;

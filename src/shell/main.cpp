@@ -54,7 +54,6 @@ int main(int argc, char** argv) {
     options.terminate = [] { QCoreApplication::quit(); };
     pc::TMain window(options, prompter);
     prompter.setOwner(&window);
-    if (window.endRequested()) return 0;  // the updater was started
     window.show();
     return app.exec();
 }

@@ -13,20 +13,36 @@ VendorServer::VendorServer(QUrl base, std::chrono::milliseconds timeout)
     http_.setProxy(QNetworkProxy::NoProxy);
 }
 
-std::optional<QByteArray> VendorServer::get(const QString& pathAndQuery) {
+QNetworkReply* VendorServer::send(const QString& pathAndQuery, std::chrono::milliseconds limit) {
     QNetworkRequest request(QUrl(base_.toString() + pathAndQuery));
     request.setHeader(QNetworkRequest::UserAgentHeader, "Mozilla/3.0 (compatible; Indy Library)");
     request.setRawHeader("Accept", "text/html, */*");
     request.setHeader(QNetworkRequest::ContentTypeHeader, "text/html");
-    request.setTransferTimeout(static_cast<int>(timeout_.count()));
-
+    request.setTransferTimeout(static_cast<int>(limit.count()));
     QNetworkReply* reply = http_.get(request);
+    // For the whole request, connecting included.
+    auto* timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, reply, &QNetworkReply::abort);
+    timer->start(limit);
+    return reply;
+}
+
+void VendorServer::getLater(const QString& pathAndQuery, Answer answer) {
+    QNetworkReply* reply = send(pathAndQuery, timeout_);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, answer = std::move(answer)] {
+        std::optional<QByteArray> body;
+        if (reply->error() == QNetworkReply::NoError) body = reply->readAll();
+        reply->deleteLater();
+        answer(std::move(body));
+    });
+}
+
+std::optional<QByteArray> VendorServer::get(const QString& pathAndQuery,
+                                            std::chrono::milliseconds limit) {
+    QNetworkReply* reply = send(pathAndQuery, std::min(limit, timeout_));
     QEventLoop loop;
-    QTimer limit;  // for the whole request, connecting included
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, reply, &QNetworkReply::abort);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    limit.start(timeout_);
     if (!reply->isFinished()) loop.exec();
     std::optional<QByteArray> body;
     if (reply->error() == QNetworkReply::NoError) body = reply->readAll();

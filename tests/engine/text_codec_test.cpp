@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include "text_codec.h"
 
@@ -34,6 +35,57 @@ TEST(Gb18030, KeepsGbkBytesAndEveryOtherCharacter) {
     for (const std::string s : {"短信😊🎂", "Zoë ⛰️", "\xE2\x82\xAC"})
         EXPECT_EQ(gb18030ToUtf8(utf8ToGb18030(s)), s);
     EXPECT_THROW(utf8ToGb18030("\xE4\xBD"), std::runtime_error);
+}
+
+TEST(Gb18030, GivesThePinnedBytesOfCharactersOutsideGbk) {
+    EXPECT_EQ(utf8ToGb18030("😊"), "\x94\x39\xFD\x36");
+    EXPECT_EQ(utf8ToGb18030("€"), "\xA2\xE3");
+    EXPECT_EQ(utf8ToGb18030("\xC2\x80"), "\x81\x30\x81\x30");          // U+0080
+    EXPECT_EQ(utf8ToGb18030("\xF4\x8F\xBF\xBF"), "\xE3\x32\x9A\x35");  // U+10FFFF
+}
+
+// The table agrees with iconv's own conversion on every character Unicode has; the few iconv
+// cannot encode become '?'.
+TEST(Gb18030, AgreesWithIconvOnEveryCodePoint) {
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string utf8, expected;
+    int differences = 0, unencodable = 0;
+    for (std::uint32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        utf8.clear();
+        if (cp < 0x80) {
+            utf8 += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (cp >> 6));
+            utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            utf8 += static_cast<char>(0xE0 | (cp >> 12));
+            utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xF0 | (cp >> 18));
+            utf8 += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        char out[8];
+        char* in = utf8.data();
+        char* o = out;
+        std::size_t inLeft = utf8.size(), outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
+            ++unencodable;
+            expected = "?";
+        } else {
+            expected.assign(out, sizeof out - outLeft);
+        }
+        if (utf8ToGb18030(utf8) != expected && ++differences < 5)
+            ADD_FAILURE() << "U+" << std::hex << cp;
+    }
+    iconv_close(cd);
+    EXPECT_EQ(differences, 0);
+    EXPECT_LT(unencodable, 100);
 }
 
 }  // namespace
