@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     }
 
     o.utcOffsetSeconds = static_cast<std::int64_t>(utcOffset * 3600);
-    using pc::cli::OutputFormat;
+    using pc::OutputFormat;
     o.format = format == "csv"     ? OutputFormat::Csv
                : format == "jsonl" ? OutputFormat::Jsonl
                                    : OutputFormat::Tsv;

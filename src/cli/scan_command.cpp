@@ -42,36 +42,6 @@ std::optional<std::vector<Job>> phoneJobs(const ScanOptions& o, RunGlobals& run,
     return jobs;
 }
 
-class GivenFolder : public FolderChooser {
-  public:
-    explicit GivenFolder(std::string folder) : folder_(std::move(folder)) {}
-    std::optional<std::string> chooseSaveFolder(const std::string&, const std::string&) override {
-        return folder_;
-    }
-
-  private:
-    std::string folder_;
-};
-
-// CSV and JSON-lines files: one per category with rows, written whole like the export's.
-std::vector<std::string> writeRowFiles(const std::string& folder, OutputFormat format,
-                                       TextEncoding encoding,
-                                       const std::vector<CategoryCode>& queue,
-                                       const ResultStore& store) {
-    std::vector<std::string> written;
-    for (CategoryCode code : queue) {
-        const auto rows = static_cast<std::uint32_t>(store.count(code));
-        if (rows == 0) continue;
-        std::string text = headerLine(format, code);
-        for (std::uint32_t i = 0; i < rows; ++i)
-            text += formatRow(format, store, code, i);
-        const std::string path = joinPath(folder, outputFileName(format, code));
-        writeWholeFile(path, encodeText(text, encoding));
-        written.push_back(path);
-    }
-    return written;
-}
-
 int writeFiles(const ScanOptions& o, const std::vector<CategoryCode>& queue,
                const ResultStore& store, CliHost& host) {
     std::error_code ec;
@@ -81,16 +51,12 @@ int writeFiles(const ScanOptions& o, const std::vector<CategoryCode>& queue,
         return kSomethingFailed;
     }
     try {
-        std::vector<std::string> written;
-        if (o.format == OutputFormat::Tsv) {
-            GivenFolder folder(*o.out);
-            written =
-                exportResults(queue, store, folder, o.encoding.value_or(TextEncoding::Gb18030))
-                    .written;
-        } else {
-            written = writeRowFiles(*o.out, o.format, o.encoding.value_or(TextEncoding::Utf8),
-                                    queue, store);
-        }
+        ExportRequest request{
+            queue, o.format,
+            o.encoding.value_or(o.format == OutputFormat::Tsv ? TextEncoding::Gb18030
+                                                              : TextEncoding::Utf8),
+            nullptr};
+        const std::vector<std::string> written = exportResultsTo(request, store, *o.out).written;
         for (const std::string& path : written)
             host.note("已保存 " + path);
         host.note("恢复完成!");

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "text_codec.h"
 #include "unique_fd.h"
@@ -52,53 +53,127 @@ namespace {
 
 }  // namespace
 
-void writeWholeFile(const std::string& path, std::string_view bytes) {
-    const std::string temp = path + ".partial";
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd) cannotCreate(path, errno);
+namespace {
+
+constexpr std::size_t kChunk = 1u << 20;
+
+}  // namespace
+
+StreamedFile::StreamedFile(std::string path) : path_(std::move(path)), temp_(path_ + ".partial") {
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) cannotCreate(path_, errno);
+    buffer_.reserve(kChunk);
+}
+
+StreamedFile::~StreamedFile() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+}
+
+void StreamedFile::write(std::string_view bytes) {
+    buffer_ += bytes;
+    if (buffer_.size() >= kChunk) flush();
+}
+
+void StreamedFile::flush() {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    while (done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::unlink(temp.c_str());
-            throw ExportError("Stream write error");
-        }
+        if (n <= 0) throw ExportError("Stream write error");
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
-        ::unlink(temp.c_str());
+    buffer_.clear();
+}
+
+void StreamedFile::commit() {
+    flush();
+    const int fd = std::exchange(fd_, -1);
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        ::unlink(temp_.c_str());
         throw ExportError("Stream write error");
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
         const int error = errno;
-        ::unlink(temp.c_str());
-        cannotCreate(path, error);
+        ::unlink(temp_.c_str());
+        cannotCreate(path_, error);
     }
 }
 
-ExportReport exportResults(const std::vector<CategoryCode>& queue, const ResultStore& store,
-                           FolderChooser& chooser, TextEncoding encoding,
-                           const std::function<void()>& pump, const WholeFileWriter& writer) {
-    ExportReport report;
-    const auto folder = chooser.chooseSaveFolder("请选择保存目录:", "/");
-    if (!folder) {
-        report.cancelled = true;
-        return report;
+void writeWholeFile(const std::string& path, std::string_view bytes) {
+    StreamedFile file(path);
+    file.write(bytes);
+    file.commit();
+}
+
+namespace {
+
+// The rows of `code` an export writes: the chosen ones, or all.
+std::vector<std::uint32_t> rowsOf(const ExportRequest& request, const ResultStore& store,
+                                  CategoryCode code) {
+    if (request.chosen) {
+        const auto it = request.chosen->find(code);
+        return it == request.chosen->end() ? std::vector<std::uint32_t>{} : it->second;
     }
-    for (CategoryCode code : queue) {
-        const auto rows = static_cast<std::uint32_t>(store.count(code));
-        if (rows == 0) continue;  // an older file of that name stays as it is
-        std::string text;
-        for (std::uint32_t i = 0; i < rows; ++i) {
-            if (pump) pump();
-            text += exportLine(store, code, i);
+    std::vector<std::uint32_t> all(static_cast<std::size_t>(store.count(code)));
+    for (std::uint32_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    return all;
+}
+
+TextEncoding encodingOf(const ExportRequest& request) {
+    return request.format == OutputFormat::Jsonl ? TextEncoding::Utf8 : request.encoding;
+}
+
+}  // namespace
+
+std::vector<std::string> exportFiles(const ExportRequest& request, const ResultStore& store,
+                                     const std::string& folder) {
+    std::vector<std::string> files;
+    for (CategoryCode code : request.queue)
+        if (!rowsOf(request, store, code).empty())
+            files.push_back(joinPath(folder, outputFileName(request.format, code)));
+    return files;
+}
+
+ExportReport exportResultsTo(const ExportRequest& request, const ResultStore& store,
+                             const std::string& folder, const std::function<void()>& pump) {
+    ExportReport report;
+    const TextEncoding encoding = encodingOf(request);
+    std::string line, encoded;
+    for (CategoryCode code : request.queue) {
+        const auto rows = rowsOf(request, store, code);
+        if (rows.empty()) continue;  // an older file of that name stays as it is
+        StreamedFile file(joinPath(folder, outputFileName(request.format, code)));
+        auto put = [&](std::string_view utf8) {
+            encoded.clear();
+            if (encoding == TextEncoding::Gb18030)
+                appendGb18030(encoded, utf8);
+            else
+                encoded = utf8;
+            file.write(encoded);
+        };
+        put(headerLine(request.format, code));
+        std::size_t done = 0;
+        for (std::uint32_t row : rows) {
+            if (pump && ++done % 4096 == 0) pump();
+            line = request.format == OutputFormat::Tsv
+                       ? exportLine(store, code, row)
+                       : formatRow(request.format, store, code, row);
+            put(line);
         }
-        const std::string path = joinPath(*folder, exportFileName(code));
-        writer(path, encodeText(text, encoding));
-        report.written.push_back(path);
+        file.commit();
+        report.written.push_back(file.path());
     }
     return report;
+}
+
+ExportReport exportResults(const ExportRequest& request, const ResultStore& store,
+                           FolderChooser& chooser, const std::function<void()>& pump) {
+    const auto folder = chooser.chooseSaveFolder("请选择保存目录:", "/");
+    if (!folder) return {true, {}};
+    return exportResultsTo(request, store, *folder, pump);
 }
 
 }  // namespace pc

@@ -1,8 +1,11 @@
-// The recover command's files: one per category of the last run's queue, every row of it, fields
-// joined by TAB, CR LF after each line, no header, GB18030 text (GBK for every GBK character).
+// The recover command's files: one per category of the last run's queue, every row of it (or the
+// rows chosen), in the recover command's own format (fields joined by TAB, CR LF after each line,
+// no header, GB18030 text, GBK for every GBK character), or as CSV or JSON lines. Files are
+// written as they are made, in chunks, so a file of millions of rows never lies whole in memory.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "result_store.h"
+#include "row_format.h"
 
 namespace pc {
 
@@ -38,22 +42,61 @@ class ExportError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Writes a whole file at once. The default puts the bytes in a temporary file beside the target
-// and renames it over the target, so a failed write never leaves a half file or loses the old one.
-using WholeFileWriter = std::function<void(const std::string& path, std::string_view bytes)>;
+// A file written as it is made: into a temporary file beside the target, a megabyte at a time,
+// renamed over the target once whole. A write that fails, or a file dropped unfinished, leaves
+// no half file and loses no older one.
+class StreamedFile {
+  public:
+    // Throws ExportError when the temporary file cannot be created.
+    explicit StreamedFile(std::string path);
+    StreamedFile(const StreamedFile&) = delete;
+    StreamedFile& operator=(const StreamedFile&) = delete;
+    ~StreamedFile();
+
+    // Appends bytes; throws ExportError when they cannot be written.
+    void write(std::string_view bytes);
+    // Writes what is left and puts the file in place; throws ExportError.
+    void commit();
+    const std::string& path() const { return path_; }
+
+  private:
+    void flush();
+    std::string path_, temp_;
+    int fd_ = -1;
+    std::string buffer_;
+};
+
+// Writes a small file whole, the same way.
 void writeWholeFile(const std::string& path, std::string_view bytes);
+
+// The rows chosen of each category; a category it does not name has none.
+using RowChoice = std::map<CategoryCode, std::vector<std::uint32_t>>;
+
+struct ExportRequest {
+    std::vector<CategoryCode> queue;
+    // Tsv: the recover command's own files; Csv and Jsonl as the command line writes them.
+    OutputFormat format = OutputFormat::Tsv;
+    TextEncoding encoding = TextEncoding::Gb18030;  // JSON lines are always UTF-8
+    const RowChoice* chosen = nullptr;              // nullptr: every row
+};
 
 struct ExportReport {
     bool cancelled = false;
     std::vector<std::string> written;  // full paths, in queue order
 };
 
-// Writes the files of `queue`. Stops at the first file that fails, with an ExportError; files
-// written before it stay. `pump` runs between lines so a window stays responsive.
-ExportReport exportResults(const std::vector<CategoryCode>& queue, const ResultStore& store,
-                           FolderChooser& chooser, TextEncoding encoding,
-                           const std::function<void()>& pump = {},
-                           const WholeFileWriter& writer = writeWholeFile);
+// The files an export into `folder` would write: one per category of the queue with rows.
+std::vector<std::string> exportFiles(const ExportRequest& request, const ResultStore& store,
+                                     const std::string& folder);
+
+// Writes the files of the request into a folder the chooser gives. Stops at the first file that
+// fails, with an ExportError; files written before it stay. `pump` runs now and then so a window
+// stays responsive.
+ExportReport exportResults(const ExportRequest& request, const ResultStore& store,
+                           FolderChooser& chooser, const std::function<void()>& pump = {});
+// The same into `folder`.
+ExportReport exportResultsTo(const ExportRequest& request, const ResultStore& store,
+                             const std::string& folder, const std::function<void()>& pump = {});
 
 // The folder with exactly one separator before a file name.
 std::string joinPath(const std::string& folder, std::string_view name);

@@ -409,8 +409,10 @@ void TMain::ToolButton4Click() {
     if (!recover_->isEnabled()) return;
     PromptedFolder folder(prompter_);
     try {
-        const ExportReport report = exportResults(globals_.ScanQueue, store_, folder,
-                                                  TextEncoding::Gb18030, [this] { pumpEvents(); });
+        const ExportRequest request{globals_.ScanQueue, OutputFormat::Tsv, TextEncoding::Gb18030,
+                                    nullptr};
+        const ExportReport report =
+            exportResults(request, store_, folder, [this] { pumpEvents(); });
         if (report.cancelled) return;
         // Completion is reported only for files written.
         if (report.written.empty())

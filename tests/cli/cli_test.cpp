@@ -96,7 +96,8 @@ TEST_F(Cli, WritesTheSameFileAsTheRecoverCommand) {
     } folder;
     folder.path = dir_.file("window");
     std::filesystem::create_directory(folder.path);
-    exportResults({CategoryCode::Sms}, expected_.store, folder, TextEncoding::Gb18030);
+    exportResults({{CategoryCode::Sms}, OutputFormat::Tsv, TextEncoding::Gb18030, nullptr},
+                  expected_.store, folder);
 
     const Result r =
         phonecarve(dir_, "scan --sms " + quote(sms()) + " --out " + quote(dir_.file("cli")));

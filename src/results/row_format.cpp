@@ -5,7 +5,7 @@
 
 #include "text_export.h"
 
-namespace pc::cli {
+namespace pc {
 
 namespace {
 
@@ -145,4 +145,4 @@ std::string outputFileName(OutputFormat format, CategoryCode code) {
     return name + (format == OutputFormat::Csv ? ".csv" : ".jsonl");
 }
 
-}  // namespace pc::cli
+}  // namespace pc

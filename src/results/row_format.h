@@ -9,7 +9,7 @@
 
 #include "result_store.h"
 
-namespace pc::cli {
+namespace pc {
 
 enum class OutputFormat { Tsv, Csv, Jsonl };
 
@@ -29,4 +29,4 @@ const char* categoryKey(CategoryCode code);
 // The file name for a category's rows: the export's name, or the same with .csv or .jsonl.
 std::string outputFileName(OutputFormat format, CategoryCode code);
 
-}  // namespace pc::cli
+}  // namespace pc

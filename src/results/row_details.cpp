@@ -1,0 +1,66 @@
+#include "row_details.h"
+
+#include "result_columns.h"
+
+namespace pc {
+
+namespace {
+
+const char* sourceName(SourceFile source) {
+    switch (source) {
+        case SourceFile::Main: return "数据库文件";
+        case SourceFile::Wal: return "日志文件 (-wal)";
+        case SourceFile::Journal: break;
+    }
+    return "回滚日志 (-journal)";
+}
+
+// The cell of the number a message or call was with; -1 for contacts.
+int numberCell(CategoryCode code) {
+    return code == CategoryCode::Contacts ? -1 : 0;
+}
+
+}  // namespace
+
+std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_t index,
+                       const ContactNames* names, const std::string& file) {
+    const RowCells row = store.rowCells(code, index);
+    const auto& columns = ResultColumns(code);
+    std::string out;
+    std::string body;
+    for (std::size_t i = 0; i < row.size && i < columns.size(); ++i) {
+        // The message text goes last, whole.
+        if (code == CategoryCode::Sms && i == 4) {
+            body = row.cells[i];
+            continue;
+        }
+        out += std::string(columns[i].heading) + ": " + std::string(row.cells[i]) + "\n";
+        if (static_cast<int>(i) == numberCell(code) && names) {
+            const std::string_view name = names->nameOf(row.cells[i]);
+            if (!name.empty()) out += "联系人: " + std::string(name) + "\n";
+        }
+    }
+    const Provenance found = store.foundAt(code, index);
+    out += "位置: " + std::string(sourceName(found.source)) + " " + file;
+    if (found.source != SourceFile::Main)
+        out += found.source == SourceFile::Wal ? "-wal" : "-journal";
+    out += ", 偏移 " + std::to_string(found.offset) + "\n";
+    if (code == CategoryCode::Sms) out += "\n" + body;
+    return out;
+}
+
+std::string rowsAsTabText(const ResultStore& store, CategoryCode code,
+                          const std::vector<std::uint32_t>& rows) {
+    std::string out;
+    for (std::uint32_t r : rows) {
+        const RowCells row = store.rowCells(code, r);
+        for (std::size_t i = 0; i < row.size; ++i) {
+            if (i) out += '\t';
+            out += row.cells[i];
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace pc
