@@ -11,6 +11,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 #include "SQLiteTable3.h"
 #include "phone_acquisition.h"
 
@@ -31,6 +33,7 @@ bool blank(const QString& text) {
 
 constexpr CategoryCode kBoxCategory[3] = {CategoryCode::Contacts, CategoryCode::Sms,
                                           CategoryCode::CallLog};
+constexpr const char* kBoxNames[3] = {"通讯录", "短信", "通话记录"};
 
 }  // namespace
 
@@ -64,10 +67,15 @@ void TForm2::buildLayout() {
     radioFile_->setObjectName("RadioButton3");
     pick_ = new QPushButton(u("数据库文件"));
     pick_->setObjectName("BitBtn11");
+    pickFolder_ = new QPushButton(u("文件夹"));
+    pickFolder_->setObjectName("BitBtn12");
+    pickFolder_->setToolTip(
+        u("在文件夹 (如手机的文件系统备份) 中查找 mmssms.db、contacts2.db 和 calllog.db"));
     path_ = new QLineEdit;
     path_->setObjectName("Edit7");
     auto* pickRow = new QHBoxLayout;
     pickRow->addWidget(pick_);
+    pickRow->addWidget(pickFolder_);
     pickRow->addWidget(path_);
     fileLayout->addWidget(radioFile_);
     fileLayout->addLayout(pickRow);
@@ -79,11 +87,10 @@ void TForm2::buildLayout() {
     radioPhone_->setObjectName("RadioButton4");
     phoneLayout->addWidget(radioPhone_);
 
-    const char* names[3] = {"通讯录", "短信", "通话记录"};
     auto* fileBoxes = new QHBoxLayout;
     auto* phoneBoxes = new QHBoxLayout;
     for (int i = 0; i < 6; ++i) {
-        boxes_[i] = new QCheckBox(u(names[i % 3]));
+        boxes_[i] = new QCheckBox(u(kBoxNames[i % 3]));
         boxes_[i]->setObjectName(QString("CheckBox%1").arg(i + 1));
         (i < 3 ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
     }
@@ -115,12 +122,14 @@ void TForm2::buildLayout() {
     connect(radioFile_, &QRadioButton::clicked, this, &TForm2::RadioButton3Click);
     connect(radioPhone_, &QRadioButton::clicked, this, &TForm2::RadioButton4Click);
     connect(pick_, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
+    connect(pickFolder_, &QPushButton::clicked, this, &TForm2::BitBtn12Click);
     connect(scan, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
 }
 
 void TForm2::RadioButton3Click() {
     if (!radioFile_->isChecked()) return;
     pick_->setEnabled(true);
+    pickFolder_->setEnabled(true);
     path_->setEnabled(true);
     for (int n = 1; n <= 3; ++n)
         box(n)->setEnabled(true);
@@ -133,6 +142,7 @@ void TForm2::RadioButton3Click() {
 void TForm2::RadioButton4Click() {
     if (!radioPhone_->isChecked()) return;
     pick_->setEnabled(false);
+    pickFolder_->setEnabled(false);
     path_->setEnabled(false);
     for (int n = 4; n <= 6; ++n) {
         box(n)->setChecked(true);
@@ -145,15 +155,57 @@ void TForm2::RadioButton4Click() {
 }
 
 void TForm2::BitBtn1Click() {
-    const auto picked = target_.prompter().openDatabaseFile();
-    if (!picked) return;
-    path_->setText(QString::fromStdString(*picked));
+    const std::vector<std::string> picked =
+        target_.prompter().openDatabaseFiles(target_.lastFolder());
+    if (picked.empty()) return;
+    target_.rememberFolder(std::filesystem::path(picked.front()).parent_path().string());
+    picked_ = {};
+    pickedText_.clear();
+    if (picked.size() > 1) {
+        if (!takeFound(sortDatabases(picked), u("%1 个文件").arg(picked.size())))
+            target_.prompter().message("无效的数据库，请重新选择！", "提示", MessageIcon::Error);
+        return;
+    }
+    path_->setText(QString::fromStdString(picked.front()));
     // A database left in write-ahead-log mode needs no header change: nothing here writes to
     // the file, and the SQLite layer reads it as a private copy with the markers set to 1.
-    if (!checkPickedDatabase(*picked)) {
+    if (!checkPickedDatabase(picked.front())) {
         target_.prompter().message("无效的数据库，请重新选择！", "提示", MessageIcon::Error);
         path_->clear();
     }
+}
+
+void TForm2::BitBtn12Click() {
+    const auto folder =
+        target_.prompter().chooseFolder("请选择要查找数据库的文件夹:", target_.lastFolder());
+    if (!folder) return;
+    target_.rememberFolder(*folder);
+    picked_ = {};
+    pickedText_.clear();
+    if (!takeFound(findDatabasesIn(*folder), QString::fromStdString(*folder)))
+        target_.prompter().message("在该文件夹中没有找到 mmssms.db、contacts2.db 或 calllog.db！",
+                                   "提示", MessageIcon::Error);
+}
+
+bool TForm2::takeFound(FoundDatabases found, const QString& shown) {
+    for (const std::string& file : found.skipped)
+        target_.log("未扫描重复的数据库: " + file);
+    for (const std::string& file : found.unreadable)
+        target_.log("无效的数据库: " + file);
+    if (!found.any()) {
+        path_->clear();
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        box(i + 1)->setChecked(found.found(kBoxCategory[i]));
+        if (found.found(kBoxCategory[i]))
+            target_.log(std::string("找到") + kBoxNames[i] +
+                        "数据库: " + found.paths[static_cast<std::size_t>(kBoxCategory[i])]);
+    }
+    picked_ = std::move(found);
+    pickedText_ = shown;
+    path_->setText(shown);
+    return true;
 }
 
 bool TForm2::checkPickedDatabase(const std::string& path) {
@@ -190,11 +242,23 @@ void TForm2::BitBtn2Click() {
         }
         run.ScanQueue.clear();
         run.copies.clear();
-        const std::string path = path_->text().toStdString();
+        // Several files or a folder: each category reads its own file; a category ticked that
+        // none holds reads the first, as a single file's would.
+        const bool several = !pickedText_.isEmpty() && path_->text() == pickedText_;
+        std::string path = path_->text().toStdString();
+        if (several)
+            for (const std::string& p : picked_.paths)
+                if (!p.empty()) {
+                    path = p;
+                    break;
+                }
         for (int i = 0; i < 3; ++i) {
             if (!box(i + 1)->isChecked()) continue;
-            run.ScanQueue.push_back(kBoxCategory[i]);
-            run.SourcePaths[sourcePathSlot(kBoxCategory[i])] = path;
+            const CategoryCode code = kBoxCategory[i];
+            run.ScanQueue.push_back(code);
+            run.SourcePaths[sourcePathSlot(code)] =
+                several && picked_.found(code) ? picked_.paths[static_cast<std::size_t>(code)]
+                                               : path;
         }
         run.CurrentDbPath = run.CurrentDbLongPath = path;
     } else {

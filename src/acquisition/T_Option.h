@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include "database_files.h"
 #include "scan_run_target.h"
 
 class QCheckBox;
@@ -17,8 +18,9 @@ class TForm2 : public QWidget {
   public:
     TForm2(ScanRunTarget& target, QWidget* parent = nullptr);
 
-    void BitBtn1Click();  // pick a database file
-    void BitBtn2Click();  // the run
+    void BitBtn1Click();   // pick database files
+    void BitBtn12Click();  // pick a folder to search for the phone's databases
+    void BitBtn2Click();   // the run
     void RadioButton3Click();
     void RadioButton4Click();
 
@@ -28,14 +30,20 @@ class TForm2 : public QWidget {
   private:
     void buildLayout();
     bool checkPickedDatabase(const std::string& path);
+    // Shows what was found and ticks its categories; false when nothing was.
+    bool takeFound(FoundDatabases found, const QString& shown);
     QCheckBox* box(int n) const { return boxes_[n - 1]; }
 
     ScanRunTarget& target_;
     QRadioButton* radioFile_;
     QRadioButton* radioPhone_;
     QPushButton* pick_;
+    QPushButton* pickFolder_;
     QLineEdit* path_;
     QCheckBox* boxes_[6];
+    // Several files or a folder: the file of each category, while the path box shows `pickedText_`.
+    FoundDatabases picked_;
+    QString pickedText_;
 };
 
 }  // namespace pc

@@ -28,6 +28,11 @@ class ScanRunTarget {
     // Runs a command line hidden and waits for it within the configured limit, the windows
     // painted meanwhile but taking no input.
     virtual int runHiddenCommand(const std::string& commandLine) = 0;
+    // A line in the window's log.
+    virtual void log(const std::string& message) = 0;
+    // The folder files were last picked in; "" before the first pick.
+    virtual std::string lastFolder() const = 0;
+    virtual void rememberFolder(const std::string& folder) = 0;
 };
 
 }  // namespace pc

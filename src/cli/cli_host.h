@@ -28,7 +28,7 @@ class CliHost : public ScanEvents {
 
     void started(CategoryCode code) override;
     void noted(const SourceNote& note) override;
-    void progressRange(std::uint32_t maximum) override { progressMax_ = maximum; }
+    void progressRange(std::uint32_t maximum, std::uint32_t) override { progressMax_ = maximum; }
     void pageReached(std::uint32_t page) override;
     void idle() override {}
     void rowKept(CategoryCode code, std::uint32_t index, RecordState state) override;

@@ -21,6 +21,12 @@ class ContactNames {
     // The name for `number`, or "" when no contact has it.
     std::string_view nameOf(std::string_view number) const;
     bool empty() const { return names_.empty(); }
+    // Calls `f(key, name)` for every number's phoneKey and name.
+    template <typename F>
+    void forEach(F&& f) const {
+        for (const auto& [key, name] : names_)
+            f(key, name);
+    }
 
   private:
     std::unordered_map<std::string, std::string_view> names_;

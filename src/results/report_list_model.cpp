@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "result_columns.h"
-#include "text_codec.h"
+#include "row_sort.h"
 
 namespace pc {
 
@@ -11,23 +11,27 @@ ReportListModel::ReportListModel(const ResultStore& store, QObject* parent)
     : QAbstractTableModel(parent), store_(store) {
 }
 
-void ReportListModel::setColumns(CategoryCode code) {
+void ReportListModel::reset(std::vector<std::uint32_t> nodeRows, bool followsScan) {
     beginResetModel();
-    code_ = code;
-    rows_.clear();
+    nodeRows_ = std::move(nodeRows);
     queued_.clear();
-    ticks_.clear();
-    followsScan_ = true;
+    followsScan_ = followsScan;
+    filter();
     endResetModel();
 }
 
+void ReportListModel::filter() {
+    rows_ = code_ ? matchingRows(store_, *code_, nodeRows_, query_, names_) : nodeRows_;
+}
+
+void ReportListModel::setColumns(CategoryCode code) {
+    code_ = code;
+    reset({}, true);
+}
+
 void ReportListModel::clearRows() {
-    beginResetModel();
-    rows_.clear();
-    queued_.clear();
-    ticks_.clear();
-    followsScan_ = true;
-    endResetModel();
+    if (code_) ticksOfCode().clear();  // a new scan of the category: its rows are new
+    reset({}, true);
 }
 
 void ReportListModel::queueRow(CategoryCode code, std::uint32_t index) {
@@ -36,98 +40,87 @@ void ReportListModel::queueRow(CategoryCode code, std::uint32_t index) {
 
 void ReportListModel::flushQueuedRows() {
     if (queued_.empty()) return;
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(queued_.size()) - 1);
-    rows_.insert(rows_.end(), queued_.begin(), queued_.end());
-    ticks_.resize(rows_.size(), false);
+    nodeRows_.insert(nodeRows_.end(), queued_.begin(), queued_.end());
+    std::vector<std::uint32_t> shown = matchingRows(store_, *code_, queued_, query_, names_);
     queued_.clear();
+    if (shown.empty()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(shown.size()) - 1);
+    rows_.insert(rows_.end(), shown.begin(), shown.end());
     endInsertRows();
 }
 
 void ReportListModel::showNode(CategoryTag tag) {
-    beginResetModel();
     code_ = tag.code;
-    rows_ = store_.rowsMatching(tag);
-    ticks_.assign(rows_.size(), false);
-    queued_.clear();
-    followsScan_ = false;
+    reset(store_.rowsMatching(tag), false);
+}
+
+void ReportListModel::setNames(const ContactNames* names) {
+    if (names == names_) return;
+    if (query_.text.empty()) {
+        names_ = names;
+        return;
+    }
+    setQuery(query_, names);
+}
+
+void ReportListModel::setQuery(RowQuery query, const ContactNames* names) {
+    flushQueuedRows();
+    beginResetModel();
+    query_ = std::move(query);
+    names_ = names;
+    filter();
     endResetModel();
 }
-
-namespace {
-
-// A cell as the sort compares it: its GB18030 bytes with a to z folded to A to Z, so that Chinese
-// text falls in GBK order.
-void sortKeyOf(std::string_view cell, std::string& key) {
-    key.clear();
-    appendGb18030(key, cell);
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
-std::uint64_t bigEndianPrefix(std::string_view bytes) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        v = (v << 8) | (i < bytes.size() ? static_cast<std::uint8_t>(bytes[i]) : 0);
-    return v;
-}
-
-}  // namespace
 
 void ReportListModel::sortRows(int column, bool ascending) {
-    if (!code_ || rows_.empty()) return;
+    if (!code_ || nodeRows_.empty()) return;
     flushQueuedRows();
     const auto cell = static_cast<std::size_t>(column);
-    if (column < 0 || cell >= store_.rowCells(*code_, rows_[0]).size) return;  // "telid"
-    // The keys are made once per sort: each row's first 16 key bytes, compared as two numbers;
-    // only rows whose first 16 bytes tie have their whole keys made again.
-    struct Keyed {
-        std::uint64_t hi, lo;
-        std::uint32_t length, position;
-    };
-    std::vector<Keyed> keyed(rows_.size());
-    std::string key;
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        sortKeyOf(store_.rowCells(*code_, rows_[i]).cells[cell], key);
-        const std::string_view k(key);
-        keyed[i] = {bigEndianPrefix(k), bigEndianPrefix(k.size() > 8 ? k.substr(8) : ""),
-                    static_cast<std::uint32_t>(k.size()), static_cast<std::uint32_t>(i)};
-    }
-    std::string a, b;
-    auto order = [&](const Keyed& x, const Keyed& y) {
-        if (x.hi != y.hi) return x.hi < y.hi ? -1 : 1;
-        if (x.lo != y.lo) return x.lo < y.lo ? -1 : 1;
-        if (x.length <= 16 && y.length <= 16) return x.length < y.length ? -1 : x.length > y.length;
-        sortKeyOf(store_.rowCells(*code_, rows_[x.position]).cells[cell], a);
-        sortKeyOf(store_.rowCells(*code_, rows_[y.position]).cells[cell], b);
-        return a.compare(b);  // char_traits<char> compares bytes unsigned
-    };
-    // Rows that compare equal keep the order they had, whichever the direction.
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& x, const Keyed& y) {
-        const int o = order(x, y);
-        if (o != 0) return ascending ? o < 0 : o > 0;
-        return x.position < y.position;
-    });
-    std::vector<std::uint32_t> rows(rows_.size());
-    std::vector<bool> ticks(rows_.size());
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        rows[i] = rows_[keyed[i].position];
-        ticks[i] = ticks_[keyed[i].position];
-    }
+    if (column < 0 || cell >= store_.rowCells(*code_, nodeRows_[0]).size) return;  // "telid"
+    std::vector<std::uint32_t> rows = sortedByCell(store_, *code_, nodeRows_, cell, ascending);
     beginResetModel();
-    rows_ = std::move(rows);
-    ticks_ = std::move(ticks);
+    nodeRows_ = std::move(rows);
+    filter();
     endResetModel();
+}
+
+std::vector<bool>& ReportListModel::ticksOfCode() {
+    std::vector<bool>& ticks = ticks_[static_cast<std::size_t>(*code_)];
+    ticks.resize(static_cast<std::size_t>(store_.count(*code_)), false);
+    return ticks;
 }
 
 void ReportListModel::setAllTicks(bool ticked) {
-    std::fill(ticks_.begin(), ticks_.end(), ticked);
+    std::vector<int> all(rows_.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<int>(i);
+    setTicks(all, ticked);
 }
 
 void ReportListModel::setTicks(const std::vector<int>& rows, bool ticked) {
+    if (!code_ || rows.empty()) return;
+    std::vector<bool>& ticks = ticksOfCode();
     for (int r : rows)
-        if (r >= 0 && static_cast<std::size_t>(r) < ticks_.size())
-            ticks_[static_cast<std::size_t>(r)] = ticked;
+        if (r >= 0 && static_cast<std::size_t>(r) < rows_.size())
+            ticks[rows_[static_cast<std::size_t>(r)]] = ticked;
+    emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, 0),
+                     {Qt::CheckStateRole});
+}
+
+bool ReportListModel::ticked(int row) const {
+    const std::uint32_t i = rows_.at(static_cast<std::size_t>(row));
+    const std::vector<bool>& ticks = ticks_[static_cast<std::size_t>(*code_)];
+    return i < ticks.size() && ticks[i];
+}
+
+std::vector<std::uint32_t> ReportListModel::tickedRows() const {
+    std::vector<std::uint32_t> out;
+    if (!code_) return out;
+    const std::vector<bool>& ticks = ticks_[static_cast<std::size_t>(*code_)];
+    for (std::uint32_t i = 0; i < ticks.size(); ++i)
+        if (ticks[i]) out.push_back(i);
+    return out;
 }
 
 int ReportListModel::rowCount(const QModelIndex& parent) const {
@@ -139,7 +132,10 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !code_ || !index.isValid()) return {};
+    if (!code_ || !index.isValid()) return {};
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return ticked(index.row()) ? Qt::Checked : Qt::Unchecked;
+    if (role != Qt::DisplayRole) return {};
     const RowCells cells = store_.rowCells(*code_, rows_.at(static_cast<std::size_t>(index.row())));
     const auto column = static_cast<std::size_t>(index.column());
     if (column >= cells.size) return QString();  // "telid" of a contact
@@ -152,6 +148,18 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
     const auto& columns = ResultColumns(*code_);
     if (section < 0 || static_cast<std::size_t>(section) >= columns.size()) return {};
     return QString::fromUtf8(columns[static_cast<std::size_t>(section)].heading);
+}
+
+Qt::ItemFlags ReportListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool ReportListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
+    setTicks({index.row()}, value.toInt() == Qt::Checked);
+    return true;
 }
 
 }  // namespace pc

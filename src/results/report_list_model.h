@@ -1,6 +1,7 @@
 // The report list's rows: indexes into the result store, never copies of the rows, so a list of
 // hundreds of thousands of rows costs a few bytes each. It shows either the rows a running scan
-// adds, or the rows of one tree node, never a mix.
+// adds, or the rows of one tree node, never a mix; of those, the ones the search bar's query
+// selects. Ticks belong to the store's rows, so sorting and searching keep them.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "result_store.h"
+#include "row_search.h"
 
 namespace pc {
 
@@ -32,23 +34,47 @@ class ReportListModel : public QAbstractTableModel {
     // equal keep their order. A column the rows do not have leaves them as they are.
     void sortRows(int column, bool ascending);
 
-    // Ticks: kept per row, read by nothing else.
+    // Shows only the rows the query selects (every row for an empty query). `names` stays the
+    // caller's and lives until the next call.
+    void setQuery(RowQuery query, const ContactNames* names = nullptr);
+    const RowQuery& query() const { return query_; }
+    // The contacts' names a text also matches; searches again only when a text is searched for.
+    void setNames(const ContactNames* names);
+    // Rows of the node or scan before the query: what the match count is out of.
+    int unfilteredCount() const { return static_cast<int>(nodeRows_.size()); }
+
+    std::optional<CategoryCode> code() const { return code_; }
+    // The store's index of a list row.
+    std::uint32_t storeIndex(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+
+    // Ticks on the first column, of the rows shown.
     void setAllTicks(bool ticked);
     void setTicks(const std::vector<int>& rows, bool ticked);
-    bool ticked(int row) const { return ticks_.at(static_cast<std::size_t>(row)); }
+    bool ticked(int row) const;
+    // The ticked rows of the category shown, by store index in the order found.
+    std::vector<std::uint32_t> tickedRows() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
   private:
+    void reset(std::vector<std::uint32_t> nodeRows, bool followsScan);
+    void filter();
+    std::vector<bool>& ticksOfCode();
+
     const ResultStore& store_;
     std::optional<CategoryCode> code_;
     bool followsScan_ = true;
-    std::vector<std::uint32_t> rows_;
+    std::vector<std::uint32_t> nodeRows_;  // of the node or the scan, in the order shown
+    std::vector<std::uint32_t> rows_;      // of those, the ones the query selects
     std::vector<std::uint32_t> queued_;
-    std::vector<bool> ticks_;
+    RowQuery query_;
+    const ContactNames* names_ = nullptr;
+    std::vector<bool> ticks_[3];  // per category, by store index
 };
 
 }  // namespace pc

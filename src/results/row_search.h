@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "contact_names.h"
@@ -22,11 +24,28 @@ struct RowQuery {
     bool empty() const { return text.empty() && from.empty() && to.empty() && !state; }
 };
 
-// Whether row `index` of `code` is one the query looks for. A message or call also matches by
-// the name the contacts give its number, when `names` is given. Rows without a date (contacts)
-// are not held to the date range.
-bool rowMatches(const ResultStore& store, CategoryCode code, std::uint32_t index,
-                const RowQuery& query, const ContactNames* names = nullptr);
+// A query made ready for many rows: the text's searcher built and the contacts whose name holds
+// the text looked up once.
+class RowMatcher {
+  public:
+    // `names`, when given, lets a message or call match by the name the contacts give its
+    // number; it must outlive the matcher.
+    RowMatcher(CategoryCode code, const RowQuery& query, const ContactNames* names = nullptr);
+    ~RowMatcher();
+    RowMatcher(const RowMatcher&) = delete;
+    RowMatcher& operator=(const RowMatcher&) = delete;
+
+    // Whether row `index` is one the query looks for. Rows without a date (contacts) are not
+    // held to the date range.
+    bool matches(const ResultStore& store, std::uint32_t index) const;
+
+  private:
+    struct Finder;
+    CategoryCode code_;
+    const RowQuery& query_;
+    std::unique_ptr<Finder> finder_;
+    std::unordered_set<std::string> namedKeys_;  // phoneKeys whose contact's name holds the text
+};
 
 // The rows of `rows` that match, in their order.
 std::vector<std::uint32_t> matchingRows(const ResultStore& store, CategoryCode code,

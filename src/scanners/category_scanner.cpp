@@ -201,7 +201,7 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
                                 const ColumnSignature& signature, const RunGlobals& run) {
     const DatabasePages& newest = source.newest();
     const auto oldImages = static_cast<std::uint32_t>(source.oldImages().size());
-    events_->progressRange(std::max(newest.pageCount(), 1u) - 1 + oldImages);
+    events_->progressRange(std::max(newest.pageCount(), 1u) - 1 + oldImages, newest.pageSize());
     scan_ = std::make_unique<PageScan>(image, newest, signature, refusedRequiredInt(), run);
     PageScan& s = *scan_;
     for (std::uint32_t c : liveIdentity_)

@@ -47,8 +47,9 @@ class ScanEvents {
     // A scan of `code` begins; its rows so far are gone from the store.
     virtual void started(CategoryCode code) = 0;
     virtual void noted(const SourceNote& note) = 0;
-    // The pages and older images to read: progress runs from 0 to `maximum`.
-    virtual void progressRange(std::uint32_t maximum) = 0;
+    // The pages and older images to read: progress runs from 0 to `maximum`, each step reading
+    // `stepBytes` bytes.
+    virtual void progressRange(std::uint32_t maximum, std::uint32_t stepBytes) = 0;
     // Page or image `index` is about to be read: a moment to show progress and let events run.
     virtual void pageReached(std::uint32_t index) = 0;
     // A moment in a long loop without pages to let events run; cheap when called often.

@@ -25,7 +25,8 @@ class ScanHost {
     virtual void setStatus(int panel, const std::string& text) = 0;
     virtual void log(const std::string& message) = 0;
     virtual void setCommandState(CommandState state) = 0;
-    virtual void setProgressRange(std::uint32_t maximum) = 0;
+    // Progress runs from 0 to `maximum`, each step reading `stepBytes` bytes.
+    virtual void setProgressRange(std::uint32_t maximum, std::uint32_t stepBytes) = 0;
     // Page `page` is about to be carved: move the progress and let pending events run.
     virtual void pageReached(std::uint32_t page) = 0;
     // Lets pending events run during long loops that have no pages; cheap when called often.

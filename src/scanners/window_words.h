@@ -13,7 +13,9 @@ class WindowWords : public ScanEvents {
 
     void started(CategoryCode code) override;
     void noted(const SourceNote& note) override;
-    void progressRange(std::uint32_t maximum) override { host_.setProgressRange(maximum); }
+    void progressRange(std::uint32_t maximum, std::uint32_t stepBytes) override {
+        host_.setProgressRange(maximum, stepBytes);
+    }
     void pageReached(std::uint32_t index) override;
     void idle() override;
     void rowKept(CategoryCode code, std::uint32_t index, RecordState state) override;

@@ -2,21 +2,27 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDate>
+#include <QDateEdit>
 #include <QEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -26,12 +32,14 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "RunCommand.h"
 #include "T_Option.h"
 #include "Unit8.h"
 #include "profile_file.h"
 #include "result_columns.h"
+#include "row_details.h"
 #include "scan_run.h"
 #include "scanner_for.h"
 #include "text_export.h"
@@ -56,19 +64,6 @@ constexpr qint64 kPumpIntervalMs = 20;
 
 // Sorts of more rows than this show the wait cursor.
 constexpr int kLongSortRows = 100000;
-
-// The folder chooser of the recover command.
-class PromptedFolder : public FolderChooser {
-  public:
-    explicit PromptedFolder(Prompter& p) : prompter_(p) {}
-    std::optional<std::string> chooseSaveFolder(const std::string& prompt,
-                                                const std::string& root) override {
-        return prompter_.chooseFolder(prompt, root);
-    }
-
-  private:
-    Prompter& prompter_;
-};
 
 bool blankTitle(const std::string& title) {
     for (unsigned char c : title)
@@ -129,25 +124,49 @@ void TMain::buildActions() {
 
     popup_ = new QMenu(this);
     popup_->setObjectName("PopupMenu1");
+}
+
+// The list's context menu: the recover, select and tick commands, and copying.
+void TMain::buildListMenu() {
     auto add = [this](const char* name, const char* text, auto slot) {
         QAction* a = popup_->addAction(u(text));
         a->setObjectName(name);
         connect(a, &QAction::triggered, this, slot);
+        return a;
     };
-    add("N6", "Recover Checked", [this] { ToolButton4Click(); });
+    // Without ticks, everything, as before; with them, only the ticked rows.
+    add("N6", "Recover Checked", [this] {
+        if (model_->tickedRows().empty())
+            ToolButton4Click();
+        else
+            recoverChosen();
+    });
+    add("RecoverChosen", "恢复选中", [this] { recoverChosen(); });
+    popup_->addSeparator();
+    QAction* copy = add("CopyRows", "复制", [this] { copyRows(); });
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    listView_->addAction(copy);
+    add("CopyNumber", "复制号码", [this] { copyNumber(); });
+    add("CopyText", "复制内容", [this] { copyText(); });
     popup_->addSeparator();
     add("SelectAll1", "Select All", [this] { listView_->selectAll(); });
     add("N8", "Check All", [this] { model_->setAllTicks(true); });
     add("N10", "Uncheck All", [this] { model_->setAllTicks(false); });
-    auto selectedRows = [this] {
-        std::vector<int> rows;
-        for (const QModelIndex& i : listView_->selectionModel()->selectedRows())
-            rows.push_back(i.row());
-        return rows;
-    };
-    add("N9", "Check Selected", [this, selectedRows] { model_->setTicks(selectedRows(), true); });
-    add("N28", "Uncheck Selected",
-        [this, selectedRows] { model_->setTicks(selectedRows(), false); });
+    add("N9", "Check Selected", [this] { model_->setTicks(selectedListRows(), true); });
+    add("N28", "Uncheck Selected", [this] { model_->setTicks(selectedListRows(), false); });
+    listView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (model_->rowCount() > 0) popup_->popup(listView_->viewport()->mapToGlobal(at));
+    });
+}
+
+std::vector<int> TMain::selectedListRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& i : listView_->selectionModel()->selectedRows())
+        rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void TMain::buildToolbar() {
@@ -213,13 +232,65 @@ void TMain::buildCentre() {
     listView_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     connect(listView_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int logical) { ListView1ColumnClick(logical); });
+    connect(listView_->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int size) {
+                const auto code = model_->code();
+                if (applyingWidths_ || !code) return;
+                auto& widths = columnWidths_[static_cast<std::size_t>(*code)];
+                if (widths.size() <= static_cast<std::size_t>(column))
+                    widths.resize(static_cast<std::size_t>(column) + 1, 0);
+                widths[static_cast<std::size_t>(column)] = size;
+            });
+    connect(listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { showDetails(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        updateMatchCount();
+        showDetails();
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { updateMatchCount(); });
+
+    conversations_ = new ConversationListModel(store_, this);
+    conversationView_ = new QTableView;
+    conversationView_->setObjectName("ConversationView");
+    conversationView_->setModel(conversations_);
+    conversationView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    conversationView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    conversationView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    conversationView_->verticalHeader()->setVisible(false);
+    conversationView_->horizontalHeader()->setStretchLastSection(true);
+    conversationView_->setColumnWidth(0, 150);
+    conversationView_->setColumnWidth(1, 120);
+    conversationView_->setColumnWidth(2, 140);
+    connect(conversationView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { showThread(); });
+
+    listStack_ = new QStackedWidget;
+    listStack_->addWidget(listView_);
+    listStack_->addWidget(conversationView_);
+    detail_ = new QTextBrowser;
+    detail_->setObjectName("DetailPane");
+    detail_->setOpenLinks(false);
+    auto* listAndDetail = new QSplitter(Qt::Vertical);
+    listAndDetail->setObjectName("Splitter3");
+    listAndDetail->addWidget(listStack_);
+    listAndDetail->addWidget(detail_);
+    listAndDetail->setStretchFactor(0, 3);
+    listAndDetail->setStretchFactor(1, 1);
+    listAndDetail->setSizes({330, 110});
+    auto* right = new QWidget;
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(2);
+    rightLayout->addWidget(buildSearchBar());
+    rightLayout->addWidget(listAndDetail, 1);
 
     auto* split = new QSplitter(Qt::Horizontal);
     split->setObjectName("Splitter1");
     split->addWidget(treeView_);
-    split->addWidget(listView_);
+    split->addWidget(right);
     split->setStretchFactor(1, 1);
     split->setSizes({200, 766});
+    buildListMenu();
 
     logArea_ = new QWidget;
     logArea_->setObjectName("Panel2");
@@ -261,6 +332,123 @@ void TMain::buildCentre() {
     vertical->setStretchFactor(0, 1);
     vertical->setSizes({470, 100});
     setCentralWidget(vertical);
+}
+
+QWidget* TMain::buildSearchBar() {
+    auto* bar = new QWidget;
+    bar->setObjectName("SearchBar");
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(2, 2, 2, 0);
+    search_ = new QLineEdit;
+    search_->setObjectName("SearchEdit");
+    search_->setPlaceholderText(u("搜索号码、姓名或内容"));
+    search_->setClearButtonEnabled(true);
+    auto dateEdit = [](const char* name) {
+        auto* d = new QDateEdit;
+        d->setObjectName(name);
+        d->setDisplayFormat("yyyy-MM-dd");
+        d->setCalendarPopup(true);
+        d->setMinimumDate(QDate(1970, 1, 1));
+        d->setSpecialValueText(u("不限"));  // the minimum: no bound
+        d->setDate(d->minimumDate());
+        return d;
+    };
+    from_ = dateEdit("DateFrom");
+    to_ = dateEdit("DateTo");
+    stateBox_ = new QComboBox;
+    stateBox_->setObjectName("StateBox");
+    stateBox_->addItems({u("全部"), u("正常"), u("删除")});
+    conversationsButton_ = new QToolButton;
+    conversationsButton_->setObjectName("ConversationButton");
+    conversationsButton_->setText(u("按会话查看"));
+    conversationsButton_->setCheckable(true);
+    conversationsButton_->setEnabled(false);
+    matchCount_ = new QLabel;
+    matchCount_->setObjectName("MatchCount");
+    row->addWidget(search_, 3);
+    row->addWidget(new QLabel(u("日期")));
+    row->addWidget(from_);
+    row->addWidget(new QLabel(u("至")));
+    row->addWidget(to_);
+    row->addWidget(stateBox_);
+    row->addWidget(conversationsButton_);
+    row->addWidget(matchCount_, 1);
+
+    // Typing waits for a pause, so a long list is not searched at every key.
+    searchDelay_ = new QTimer(this);
+    searchDelay_->setSingleShot(true);
+    searchDelay_->setInterval(150);
+    connect(searchDelay_, &QTimer::timeout, this, [this] { applyQuery(); });
+    connect(search_, &QLineEdit::textChanged, searchDelay_, qOverload<>(&QTimer::start));
+    connect(search_, &QLineEdit::returnPressed, this, [this] { applyQuery(); });
+    connect(from_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
+    connect(to_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
+    connect(stateBox_, &QComboBox::currentIndexChanged, this, [this] { applyQuery(); });
+    connect(conversationsButton_, &QToolButton::toggled, this,
+            [this](bool on) { showConversations(on); });
+    return bar;
+}
+
+void TMain::applyQuery() {
+    searchDelay_->stop();
+    RowQuery q;
+    q.text = search_->text().trimmed().toStdString();
+    auto day = [](const QDateEdit* d) {
+        return d->date() == d->minimumDate() ? std::string()
+                                             : d->date().toString("yyyy-MM-dd").toStdString();
+    };
+    q.from = day(from_);
+    q.to = day(to_);
+    if (stateBox_->currentIndex() == 1) q.state = RecordState::Normal;
+    if (stateBox_->currentIndex() == 2) q.state = RecordState::Deleted;
+    const bool long_ = model_->unfilteredCount() > kLongSortRows;
+    if (long_) QApplication::setOverrideCursor(Qt::WaitCursor);
+    model_->setQuery(std::move(q), names_ ? &*names_ : nullptr);
+    if (long_) QApplication::restoreOverrideCursor();
+}
+
+void TMain::updateMatchCount() {
+    const int shown = model_->rowCount(), all = model_->unfilteredCount();
+    matchCount_->setText(shown == all ? u("共 %1 条").arg(all)
+                                      : u("找到 %1 / %2 条").arg(shown).arg(all));
+}
+
+void TMain::showDetails() {
+    const QModelIndex current = listView_->currentIndex();
+    const auto code = model_->code();
+    if (!current.isValid() || !code || current.row() >= model_->rowCount()) {
+        detail_->clear();
+        return;
+    }
+    const std::string text =
+        rowDetails(store_, *code, model_->storeIndex(current.row()), names_ ? &*names_ : nullptr,
+                   globals_.SourcePaths[sourcePathSlot(*code)]);
+    detail_->setPlainText(QString::fromStdString(text));
+}
+
+void TMain::showThread() {
+    const QModelIndex current = conversationView_->currentIndex();
+    if (!current.isValid()) {
+        detail_->clear();
+        return;
+    }
+    detail_->setHtml(QString::fromStdString(conversations_->threadHtml(current.row())));
+}
+
+void TMain::showConversations(bool on) {
+    for (QWidget* w : std::initializer_list<QWidget*>{search_, from_, to_, stateBox_})
+        w->setEnabled(!on);
+    if (on) {
+        conversations_->refresh(names_ ? &*names_ : nullptr);
+        listStack_->setCurrentWidget(conversationView_);
+        matchCount_->setText(u("%1 个会话").arg(conversations_->rowCount()));
+        if (conversations_->rowCount() > 0) conversationView_->selectRow(0);
+        showThread();
+    } else {
+        listStack_->setCurrentWidget(listView_);
+        updateMatchCount();
+        showDetails();
+    }
 }
 
 void TMain::buildStatusBar() {
@@ -334,11 +522,60 @@ void TMain::FormCreate() {
     appDir_ = options_.appDir;
     const bool settingsWritten = readSettings();
     setWindowTitle(QString::fromStdString(title_ + kProgramVersion));
+    restoreLayout();
     placeOnScreen();
     log("程序就绪...");
     if (!settingsWritten) log("无法写入配置文件 " + appDir_ + "config.ini");
     state_.ScanHalted = 1;
     pumpClock_.start();
+}
+
+namespace {
+
+std::string joinedWidths(const std::vector<int>& widths) {
+    std::string out;
+    for (int w : widths)
+        out += (out.empty() ? "" : ",") + std::to_string(w);
+    return out;
+}
+
+std::vector<int> splitWidths(const std::string& text) {
+    std::vector<int> out;
+    for (const QString& part : QString::fromStdString(text).split(',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int w = part.trimmed().toInt(&ok);
+        out.push_back(ok && w > 0 && w < 10000 ? w : 0);
+    }
+    return out;
+}
+
+}  // namespace
+
+void TMain::restoreLayout() {
+    const std::string ini = appDir_ + "config.ini";
+    lastFolder_ = readProfileString(ini, "window", "lastdir", "");
+    exportFolder_ = readProfileString(ini, "window", "exportdir", "");
+    const int w = std::atoi(readProfileString(ini, "window", "width", "0").c_str());
+    const int h = std::atoi(readProfileString(ini, "window", "height", "0").c_str());
+    if (w >= 400 && h >= 300 && w < 20000 && h < 20000) resize(w, h);
+    for (CategoryCode code : kAllCategories)
+        columnWidths_[static_cast<std::size_t>(code)] = splitWidths(readProfileString(
+            ini, "window", "columns" + std::to_string(static_cast<int>(code)), ""));
+}
+
+void TMain::saveLayout() {
+    const std::string ini = appDir_ + "config.ini";
+    writeProfileString(ini, "window", "width", std::to_string(width()));
+    writeProfileString(ini, "window", "height", std::to_string(height()));
+    for (CategoryCode code : kAllCategories)
+        if (!columnWidths_[static_cast<std::size_t>(code)].empty())
+            writeProfileString(ini, "window", "columns" + std::to_string(static_cast<int>(code)),
+                               joinedWidths(columnWidths_[static_cast<std::size_t>(code)]));
+}
+
+void TMain::rememberFolder(const std::string& folder) {
+    lastFolder_ = folder;
+    writeProfileString(appDir_ + "config.ini", "window", "lastdir", folder);
 }
 
 // Centred on the screen, and on it whole: at 200% scaling the window's size can pass the
@@ -370,6 +607,7 @@ void TMain::closeEvent(QCloseEvent* event) {
     form8_->show();
     QCoreApplication::processEvents();
     setEnabled(false);
+    saveLayout();
     UsagePing(*server_, installationId_, kProgramVersion, kProductTitle);
     event->accept();
     if (options_.terminate) options_.terminate();
@@ -407,21 +645,100 @@ void TMain::ToolButton5Click() {
 
 void TMain::ToolButton4Click() {
     if (!recover_->isEnabled()) return;
-    PromptedFolder folder(prompter_);
+    recover(globals_.ScanQueue, nullptr);
+}
+
+void TMain::recoverChosen() {
+    const auto code = model_->code();
+    if (!code || state_.ScanHalted == 0) return;
+    std::vector<std::uint32_t> rows = model_->tickedRows();
+    if (rows.empty())
+        for (int r : selectedListRows())
+            rows.push_back(model_->storeIndex(r));
+    if (rows.empty()) {
+        prompter_.message("请先勾选或选中要恢复的记录！", "提示", MessageIcon::Information);
+        return;
+    }
+    std::sort(rows.begin(), rows.end());  // the order found, as the whole category's files
+    const RowChoice chosen{{*code, std::move(rows)}};
+    recover({*code}, &chosen);
+}
+
+void TMain::recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen) {
+    const auto choice = prompter_.chooseExport();
+    if (!choice) return;
+    const auto folder =
+        prompter_.chooseFolder("请选择保存目录:", exportFolder_.empty() ? "/" : exportFolder_);
+    if (!folder) return;
+    exportFolder_ = *folder;
+    writeProfileString(appDir_ + "config.ini", "window", "exportdir", exportFolder_);
+    const ExportRequest request{queue, choice->format, TextEncoding::Gb18030, chosen};
+    std::string existing;
+    for (const std::string& file : exportFiles(request, store_, *folder))
+        if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
+    if (!existing.empty() &&
+        prompter_.message("以下文件已存在，是否覆盖？" + existing, "提示", MessageIcon::Question,
+                          Buttons::YesNo) != Answer::Yes)
+        return;
     try {
-        const ExportRequest request{globals_.ScanQueue, OutputFormat::Tsv, TextEncoding::Gb18030,
-                                    nullptr};
         const ExportReport report =
-            exportResults(request, store_, folder, [this] { pumpEvents(); });
-        if (report.cancelled) return;
+            exportResultsTo(request, store_, *folder, [this] { pumpEvents(); });
         // Completion is reported only for files written.
-        if (report.written.empty())
+        if (report.written.empty()) {
             prompter_.message("没有可恢复的数据！", "提示", MessageIcon::Information);
-        else
-            prompter_.message("恢复完成!", "Information", MessageIcon::Information);
+            return;
+        }
+        prompter_.message("恢复完成!", "Information", MessageIcon::Information);
+        if (choice->openFolder && options_.openUrl)
+            options_.openUrl(QUrl::fromLocalFile(QString::fromStdString(*folder)));
     } catch (const ExportError& e) {
         showError(e.what());
     }
+}
+
+void TMain::copyRows() {
+    const auto code = model_->code();
+    const std::vector<int> selected = selectedListRows();
+    if (!code || selected.empty()) return;
+    std::vector<std::uint32_t> rows;
+    for (int r : selected)
+        rows.push_back(model_->storeIndex(r));
+    QApplication::clipboard()->setText(QString::fromStdString(rowsAsTabText(store_, *code, rows)));
+}
+
+namespace {
+
+// The cells the copy commands take: the number, and the text (a message's body, else a name).
+int numberCellOf(CategoryCode code) {
+    return code == CategoryCode::Contacts ? 1 : 0;
+}
+int textCellOf(CategoryCode code) {
+    switch (code) {
+        case CategoryCode::Contacts: return 0;
+        case CategoryCode::Sms: return 4;
+        case CategoryCode::CallLog: break;
+    }
+    return 1;
+}
+
+}  // namespace
+
+void TMain::copyNumber() {
+    const auto code = model_->code();
+    const QModelIndex current = listView_->currentIndex();
+    if (!code || !current.isValid()) return;
+    const RowCells row = store_.rowCells(*code, model_->storeIndex(current.row()));
+    QApplication::clipboard()->setText(QString::fromStdString(
+        std::string(row.cells[static_cast<std::size_t>(numberCellOf(*code))])));
+}
+
+void TMain::copyText() {
+    const auto code = model_->code();
+    const QModelIndex current = listView_->currentIndex();
+    if (!code || !current.isValid()) return;
+    const RowCells row = store_.rowCells(*code, model_->storeIndex(current.row()));
+    QApplication::clipboard()->setText(QString::fromStdString(
+        std::string(row.cells[static_cast<std::size_t>(textCellOf(*code))])));
 }
 
 void TMain::ToolButton8Click() {
@@ -458,8 +775,11 @@ void TMain::TreeView1Click(QTreeWidgetItem* item) {
     if (treeView_->topLevelItemCount() == 0) return;
     const auto tag = CategoryTree::tagOf(item ? item : treeView_->currentItem());
     if (!tag) return;
+    conversationsButton_->setChecked(false);  // a node's rows, not the conversations
     setColumns(tag->code);
     model_->showNode(*tag);
+    sortColumn_ = -1;
+    listView_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
 
 void TMain::ListView1ColumnClick(int column) {
@@ -479,11 +799,19 @@ void TMain::ListView1ColumnClick(int column) {
 
 void TMain::setColumns(CategoryCode code) {
     model_->setColumns(code);
+    applyColumnWidths(code);
+}
+
+// The widths the user left, else the category's own.
+void TMain::applyColumnWidths(CategoryCode code) {
     const auto& columns = ResultColumns(code);
-    QHeaderView* header = listView_->horizontalHeader();
+    const auto& kept = columnWidths_[static_cast<std::size_t>(code)];
+    applyingWidths_ = true;
+    listView_->horizontalHeader()->setStretchLastSection(code == CategoryCode::Sms);
     for (std::size_t i = 0; i < columns.size(); ++i)
-        listView_->setColumnWidth(static_cast<int>(i), columns[i].width);
-    header->setStretchLastSection(code == CategoryCode::Sms);
+        listView_->setColumnWidth(static_cast<int>(i),
+                                  i < kept.size() && kept[i] > 0 ? kept[i] : columns[i].width);
+    applyingWidths_ = false;
 }
 
 void TMain::runScanner(CategoryCode code) {
@@ -496,6 +824,8 @@ void TMain::scanCategory(CategoryCode code) {
     runQueuedScan(globals_, code, words_, store_, state_);
     model_->flushQueuedRows();
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
+    progressBar_->setTextVisible(false);
+    scanClock_.invalidate();
 }
 
 bool TMain::runHasRows() const {
@@ -545,6 +875,15 @@ void TMain::logRow(const QString& date, const QString& time, const std::string& 
 void TMain::setCommandState(CommandState state) {
     const bool scanning = state == CommandState::Scanning;
     model_->flushQueuedRows();
+    // The names view the contacts rows, which a scan replaces: known again once it is over.
+    model_->setNames(nullptr);
+    names_.reset();
+    if (!scanning) {
+        names_.emplace(store_);
+        model_->setNames(&*names_);
+    }
+    conversationsButton_->setEnabled(!scanning && store_.count(CategoryCode::Sms) > 0);
+    if (scanning) conversationsButton_->setChecked(false);
     start_->setEnabled(!scanning);
     startAction_->setEnabled(!scanning);
     stop_->setEnabled(scanning);
@@ -552,8 +891,30 @@ void TMain::setCommandState(CommandState state) {
     setRecoverEnabled(!scanning && runHasRows());
 }
 
-void TMain::setProgressRange(std::uint32_t maximum) {
+void TMain::setProgressRange(std::uint32_t maximum, std::uint32_t stepBytes) {
+    progressMax_ = maximum;
+    stepBytes_ = stepBytes;
+    progress_ = 0;
+    scanClock_.start();
     progressBar_->setRange(0, static_cast<int>(std::min<std::uint32_t>(maximum, INT32_MAX)));
+    progressBar_->setTextVisible(false);
+}
+
+// Scans longer than 2 s say how far they are and about how long is left.
+void TMain::setProgressText() {
+    constexpr qint64 kQuietMs = 2000;
+    if (!scanClock_.isValid() || progressMax_ == 0 || progress_ == 0) return;
+    const qint64 elapsed = scanClock_.elapsed();
+    if (elapsed < kQuietMs) return;
+    const double done = std::min(1.0, double(progress_) / progressMax_);
+    const double mb = 1.0 / (1024 * 1024);
+    const auto left = static_cast<qint64>(elapsed * (1 - done) / done / 1000 + 0.5);
+    progressBar_->setFormat(u("%1% · %2 / %3 MB · 剩余约 %4 秒")
+                                .arg(static_cast<int>(done * 100))
+                                .arg(double(progress_) * stepBytes_ * mb, 0, 'f', 1)
+                                .arg(double(progressMax_) * stepBytes_ * mb, 0, 'f', 1)
+                                .arg(left));
+    progressBar_->setTextVisible(true);
 }
 
 void TMain::pageReached(std::uint32_t page) {
@@ -570,6 +931,7 @@ bool TMain::pumpDue() {
 void TMain::pumpEvents() {
     if (!pumpDue()) return;
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
+    setProgressText();
     model_->flushQueuedRows();
     QCoreApplication::processEvents();
 }

@@ -5,8 +5,10 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 #include <QUrl>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -15,18 +17,26 @@
 #include <vector>
 
 #include "category_tree.h"
+#include "contact_names.h"
+#include "conversation_list_model.h"
 #include "prompter.h"
 #include "report_list_model.h"
 #include "result_store.h"
 #include "run_globals.h"
 #include "scan_host.h"
 #include "scan_run_target.h"
+#include "text_export.h"
 #include "update_check.h"
 #include "vendor_server.h"
 #include "window_words.h"
 
 class QAction;
+class QComboBox;
+class QDateEdit;
 class QLabel;
+class QLineEdit;
+class QStackedWidget;
+class QTextBrowser;
 class QMenu;
 class QProgressBar;
 class QTableView;
@@ -67,6 +77,11 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void SpeedButton1Click();  // closes the log area
     void TreeView1Click(QTreeWidgetItem* item);
     void ListView1ColumnClick(int column);
+    void copyRows();       // Ctrl+C: the selected rows as TAB text
+    void copyNumber();     // the current row's number
+    void copyText();       // the current row's message text (a name for the others)
+    void recoverChosen();  // "恢复选中": the ticked rows, else the selected ones
+    void showConversations(bool on);
 
     TForm2& scanDialog() { return *form2_; }
     const ResultStore& store() const { return store_; }
@@ -82,7 +97,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void setStatus(int panel, const std::string& text) override;
     void log(const std::string& message) override;
     void setCommandState(CommandState state) override;
-    void setProgressRange(std::uint32_t maximum) override;
+    void setProgressRange(std::uint32_t maximum, std::uint32_t stepBytes) override;
     void pageReached(std::uint32_t page) override;
     void pumpEvents() override;
     void showMessage(const std::string& text, const std::string& caption,
@@ -109,6 +124,10 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     bool updateCheckPending() const { return updatePending_; }
     const std::string& installationId() const { return installationId_; }
 
+    // ScanRunTarget, the window's settings
+    std::string lastFolder() const override { return lastFolder_; }
+    void rememberFolder(const std::string& folder) override;
+
   protected:
     void changeEvent(QEvent* event) override;      // FormActivate
     void closeEvent(QCloseEvent* event) override;  // FormClose
@@ -120,6 +139,20 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void buildActions();
     void buildCentre();
     void buildStatusBar();
+    QWidget* buildSearchBar();
+    void buildListMenu();
+    void applyQuery();
+    void updateMatchCount();
+    void showDetails();
+    void showThread();
+    // The window's size, the folders and the column widths of config.ini.
+    void restoreLayout();
+    void saveLayout();
+    void applyColumnWidths(CategoryCode code);
+    void setProgressText();
+    // Writes the categories' rows (or those chosen) in the format the user picks.
+    void recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen);
+    std::vector<int> selectedListRows() const;
     bool readSettings();  // false when config.ini could not be written
     void scanCategory(CategoryCode code);
     // True at most every 20 ms: events then run during long work on the window's thread.
@@ -149,6 +182,13 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     WindowWords words_{*this};  // a scan's events as this window shows them
     QElapsedTimer pumpClock_;
     std::uint32_t progress_ = 0;
+    QElapsedTimer scanClock_;  // since the current scan's pages began
+    std::uint32_t progressMax_ = 0;
+    std::uint32_t stepBytes_ = 0;
+    std::optional<ContactNames> names_;  // the run's contacts, once no scan is running
+    std::string lastFolder_, exportFolder_;
+    std::array<std::vector<int>, 3> columnWidths_;  // by CategoryCode, as the user left them
+    bool applyingWidths_ = false;
 
     QToolButton* start_ = nullptr;
     QToolButton* stop_ = nullptr;
@@ -160,6 +200,17 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::unique_ptr<CategoryTree> tree_;
     QTableView* listView_ = nullptr;
     ReportListModel* model_ = nullptr;
+    QLineEdit* search_ = nullptr;
+    QDateEdit* from_ = nullptr;
+    QDateEdit* to_ = nullptr;
+    QComboBox* stateBox_ = nullptr;
+    QToolButton* conversationsButton_ = nullptr;
+    QLabel* matchCount_ = nullptr;
+    QTimer* searchDelay_ = nullptr;
+    QStackedWidget* listStack_ = nullptr;
+    QTableView* conversationView_ = nullptr;
+    ConversationListModel* conversations_ = nullptr;
+    QTextBrowser* detail_ = nullptr;
     QTreeWidget* logView_ = nullptr;
     QWidget* logArea_ = nullptr;
     QLabel* panels_[3] = {};

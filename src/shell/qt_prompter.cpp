@@ -1,7 +1,13 @@
 #include "qt_prompter.h"
 
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace pc {
 
@@ -25,14 +31,48 @@ Answer QtPrompter::message(const std::string& text, const std::string& caption, 
     return Answer::Ok;
 }
 
-std::optional<std::string> QtPrompter::openDatabaseFile() {
+std::vector<std::string> QtPrompter::openDatabaseFiles(const std::string& folder) {
     // The filter reads as the user knows it; the patterns match .db in any letter case.
     QFileDialog dialog(owner_);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters({"DB files(*.DB) (*.db *.DB *.Db *.dB)", "All files(*.*) (*)"});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    if (!folder.empty()) dialog.setDirectory(QString::fromStdString(folder));
+    std::vector<std::string> files;
+    if (dialog.exec() != QDialog::Accepted) return files;
+    for (const QString& f : dialog.selectedFiles())
+        files.push_back(f.toStdString());
+    return files;
+}
+
+std::optional<ExportChoice> QtPrompter::chooseExport() {
+    QDialog dialog(owner_);
+    dialog.setObjectName("ExportChoice");
+    dialog.setWindowTitle(QString::fromUtf8("恢复数据"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QString::fromUtf8("保存格式:")));
+    const std::pair<const char*, OutputFormat> formats[] = {
+        {"文本文件 (GBK, 每行一条, TAB 分隔)", OutputFormat::Tsv},
+        {"CSV 表格 (UTF-8)", OutputFormat::Csv},
+        {"JSON lines (UTF-8)", OutputFormat::Jsonl}};
+    QRadioButton* buttons[3];
+    for (int i = 0; i < 3; ++i) {
+        buttons[i] = new QRadioButton(QString::fromUtf8(formats[i].first));
+        layout->addWidget(buttons[i]);
+    }
+    buttons[0]->setChecked(true);
+    auto* open = new QCheckBox(QString::fromUtf8("完成后打开文件夹"));
+    layout->addWidget(open);
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(box);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    ExportChoice choice;
+    for (int i = 0; i < 3; ++i)
+        if (buttons[i]->isChecked()) choice.format = formats[i].second;
+    choice.openFolder = open->isChecked();
+    return choice;
 }
 
 std::optional<std::string> QtPrompter::chooseFolder(const std::string& prompt,

@@ -14,9 +14,10 @@ class QtPrompter : public Prompter {
 
     Answer message(const std::string& text, const std::string& caption, MessageIcon icon,
                    Buttons buttons) override;
-    std::optional<std::string> openDatabaseFile() override;
+    std::vector<std::string> openDatabaseFiles(const std::string& folder) override;
     std::optional<std::string> chooseFolder(const std::string& prompt,
                                             const std::string& root) override;
+    std::optional<ExportChoice> chooseExport() override;
 
   private:
     QWidget* owner_;

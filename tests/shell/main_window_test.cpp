@@ -250,8 +250,9 @@ class MainWindowTest : public QObject {
         QStringList items;
         for (QAction* a : f.child<QMenu>("PopupMenu1")->actions())
             items << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(items, QStringList({"Recover Checked", "-", "Select All", "Check All",
-                                     "Uncheck All", "Check Selected", "Uncheck Selected"}));
+        QCOMPARE(items, QStringList({"Recover Checked", "恢复选中", "-", "复制", "复制号码",
+                                     "复制内容", "-", "Select All", "Check All", "Uncheck All",
+                                     "Check Selected", "Uncheck Selected"}));
         // The tick commands act on the listed rows, which nothing else reads.
         f.run(smsDb(f.dir));
         auto* list = f.child<QTableView>("ListView1");

@@ -1,24 +1,27 @@
-// Renders the window after a scan of the sample databases and saves it as a PNG, and with a
-// third argument the scan-source dialog as well:
-//   phonecarve-screenshot SAMPLES_DIR OUT.png [DIALOG.png]
+// Renders the window after a scan of the sample databases and saves the pictures the README shows:
+//   phonecarve-screenshot SAMPLES_DIR OUT_DIR
+// window.png: a search with a row's details; conversations.png: the conversations view with one
+// conversation open; dialog.png: the scan-source dialog.
 #include <QApplication>
 #include <QFontDatabase>
-#include <QLibraryInfo>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QTableView>
 #include <QTimer>
-#include <QTranslator>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <iostream>
 
 #include "T_Main.h"
 #include "T_Option.h"
+#include "result_types.h"
 #include "scripted_prompter.h"
 #include "temp_dir.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::cerr << "usage: phonecarve-screenshot SAMPLES_DIR OUT.png [DIALOG.png]\n";
+    if (argc != 3) {
+        std::cerr << "usage: phonecarve-screenshot SAMPLES_DIR OUT_DIR\n";
         return 2;
     }
     QApplication app(argc, argv);
@@ -29,23 +32,38 @@ int main(int argc, char** argv) {
     pc::MainWindowOptions options;
     options.appDir = appDir.path().string() + "/";
     pc::TMain window(options, prompter);
+    window.resize(1100, 700);
     window.show();
+    const std::string out = argv[2];
+    bool saved = true;
 
     QTimer::singleShot(300, [&] {
         const std::string samples = argv[1];
-        if (argc == 4) {
-            window.scanDialog().show();
-            window.scanDialog().grab().save(argv[3]);
-        }
-        prompter.files = {samples + "/mmssms.db"};
-        window.scanDialog().BitBtn1Click();
+        prompter.folders = {samples};
+        window.findChild<QAbstractButton*>("BitBtn12")->click();
+        window.scanDialog().show();
+        saved &= window.scanDialog().grab().save(QString::fromStdString(out + "/dialog.png"));
         window.scanDialog().BitBtn2Click();
         auto* tree = window.findChild<QTreeWidget*>("TreeView1");
-        tree->setCurrentItem(tree->topLevelItem(0));
-        window.TreeView1Click(tree->topLevelItem(0));
-        QTimer::singleShot(300, [&] {
-            const bool saved = window.grab().save(argv[2]);
-            app.exit(saved ? 0 : 1);
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            if (pc::CategoryTree::tagOf(tree->topLevelItem(i))->code == pc::CategoryCode::Sms)
+                tree->setCurrentItem(tree->topLevelItem(i));
+        auto* search = window.findChild<QLineEdit*>("SearchEdit");
+        search->setText(QString::fromUtf8("明天"));
+        emit search->returnPressed();
+        auto* list = window.findChild<QTableView*>("ListView1");
+        list->setCurrentIndex(list->model()->index(0, 0));
+        QTimer::singleShot(300, [&, search] {
+            saved &= window.grab().save(QString::fromStdString(out + "/window.png"));
+            search->clear();
+            emit search->returnPressed();
+            window.findChild<QToolButton*>("ConversationButton")->click();
+            auto* conversations = window.findChild<QTableView*>("ConversationView");
+            conversations->setCurrentIndex(conversations->model()->index(0, 0));
+            QTimer::singleShot(300, [&] {
+                saved &= window.grab().save(QString::fromStdString(out + "/conversations.png"));
+                app.exit(saved ? 0 : 1);
+            });
         });
     });
     return app.exec();

@@ -28,9 +28,25 @@ class ScriptedPrompter : public Prompter {
         answers.pop_front();
         return a;
     }
-    std::optional<std::string> openDatabaseFile() override { return next(files); }
-    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
+    std::vector<std::string> openDatabaseFiles(const std::string& folder) override {
+        startFolders.push_back(folder);
+        if (!fileSets.empty()) {
+            auto set = fileSets.front();
+            fileSets.pop_front();
+            return set;
+        }
+        const auto one = next(files);
+        return one ? std::vector<std::string>{*one} : std::vector<std::string>{};
+    }
+    std::optional<std::string> chooseFolder(const std::string&, const std::string& root) override {
+        startFolders.push_back(root);
         return next(folders);
+    }
+    std::optional<ExportChoice> chooseExport() override {
+        if (exports.empty()) return ExportChoice{};
+        const auto c = exports.front();
+        exports.pop_front();
+        return c;
     }
 
     std::vector<std::string> texts() const {
@@ -44,6 +60,9 @@ class ScriptedPrompter : public Prompter {
     std::deque<Answer> answers;  // for Yes/No questions; none left: No
     std::deque<std::optional<std::string>> files;
     std::deque<std::optional<std::string>> folders;
+    std::deque<std::vector<std::string>> fileSets;    // answered before `files`
+    std::deque<std::optional<ExportChoice>> exports;  // none left: the GBK files
+    std::vector<std::string> startFolders;            // where each picker opened
 
   private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& q) {

@@ -42,7 +42,7 @@ class RecordingHost : public ScanHost {
     }
     void log(const std::string& message) override { logRows.push_back(message); }
     void setCommandState(CommandState state) override { commandStates.push_back(state); }
-    void setProgressRange(std::uint32_t maximum) override { progressMax = maximum; }
+    void setProgressRange(std::uint32_t maximum, std::uint32_t) override { progressMax = maximum; }
     void pageReached(std::uint32_t page) override;
     void pumpEvents() override {}
     void showMessage(const std::string& text, const std::string& caption,

@@ -9,7 +9,7 @@ class SilentHost : public ScanEvents {
   public:
     void started(CategoryCode) override {}
     void noted(const SourceNote&) override {}
-    void progressRange(std::uint32_t) override {}
+    void progressRange(std::uint32_t, std::uint32_t) override {}
     void pageReached(std::uint32_t) override {}
     void idle() override {}
     void rowKept(CategoryCode, std::uint32_t, RecordState) override {}

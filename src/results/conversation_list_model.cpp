@@ -1,0 +1,88 @@
+#include "conversation_list_model.h"
+
+namespace pc {
+
+namespace {
+
+constexpr const char* kHeadings[] = {"电话", "联系人", "最后时间", "短信数", "已删除"};
+
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            case '\n': out += "<br>"; break;
+            case '\r': break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+ConversationListModel::ConversationListModel(const ResultStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store) {
+}
+
+void ConversationListModel::refresh(const ContactNames* names) {
+    beginResetModel();
+    names_ = names;
+    conversations_ = conversationsOf(store_);
+    endResetModel();
+}
+
+std::string ConversationListModel::threadHtml(int row) const {
+    const Conversation& c = conversation(row);
+    std::string html = "<h3>" + escaped(c.address);
+    if (names_) {
+        const std::string_view name = names_->nameOf(c.address);
+        if (!name.empty()) html += " (" + escaped(name) + ")";
+    }
+    html += "</h3>";
+    const auto& sms = store_.SmsRecords();
+    for (std::uint32_t m : c.messages) {
+        const PSMSvalue& v = sms[m];
+        const bool deleted = v.state == RecordState::Deleted;
+        html +=
+            "<p><span style=\"color:gray\">" + escaped(v.date) + " " + escaped(v.type) + "</span>";
+        if (deleted) html += " <b style=\"color:#c00000\">[已删除]</b>";
+        html += "<br>" + escaped(v.body) + "</p>";
+    }
+    return html;
+}
+
+int ConversationListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(conversations_.size());
+}
+
+int ConversationListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(std::size(kHeadings));
+}
+
+QVariant ConversationListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    const Conversation& c = conversation(index.row());
+    auto text = [](std::string_view s) {
+        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+    };
+    switch (index.column()) {
+        case 0: return text(c.address);
+        case 1: return names_ ? text(names_->nameOf(c.address)) : QString();
+        case 2: return text(c.lastDate);
+        case 3: return static_cast<qulonglong>(c.messages.size());
+        default: return static_cast<qulonglong>(c.deleted);
+    }
+}
+
+QVariant ConversationListModel::headerData(int section, Qt::Orientation orientation,
+                                           int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+        static_cast<std::size_t>(section) >= std::size(kHeadings))
+        return {};
+    return QString::fromUtf8(kHeadings[section]);
+}
+
+}  // namespace pc

@@ -1,0 +1,391 @@
+// What people look for in the window once a scan is done: finding rows, reading one whole, the
+// conversations, copying, recovering some rows or in another format, several files or a folder at
+// once, progress, and a window that remembers how it was left.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+
+#include "contact_names.h"
+#include "profile_file.h"
+#include "sqlite_db.h"
+#include "text_export.h"
+#include "window_fixture.h"
+
+namespace pc {
+
+using Fixture = testing::WindowFixture;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kBody = "第一行\n第二行 😊 Tea & <b>";
+// 2021-03-04 10:00:00 at UTC+8.
+constexpr std::int64_t kDateMs = 1614823200000;
+
+struct Linked {
+    std::string sms, contacts, name, number;
+};
+
+// A contacts2.db and an mmssms.db whose first message was with the first contact, and has a body
+// of two lines with an emoji.
+Linked linkedDatabases(const std::string& folder) {
+    fs::create_directories(folder);
+    Linked l{folder + "/mmssms.db", folder + "/contacts2.db", {}, {}};
+    fixtures::ContactsDbOptions c;
+    c.contacts = 30;
+    const fixtures::ContactsFixture contacts = fixtures::buildContactsDatabase(l.contacts, c);
+    // A contact whose number no other live contact has: the name is then the one shown.
+    auto holders = [&](const std::string& number) {
+        return std::count_if(contacts.live.begin(), contacts.live.end(), [&](const auto& k) {
+            return std::any_of(k.phones.begin(), k.phones.end(), [&](const std::string& p) {
+                return phoneKey(p) == phoneKey(number);
+            });
+        });
+    };
+    for (const fixtures::Contact& k : contacts.live)
+        if (!k.name.empty() && !k.phones.empty() && holders(k.phones.front()) == 1) {
+            l.name = k.name;
+            l.number = k.phones.front();
+            break;
+        }
+    fixtures::CallsDbOptions calls;
+    calls.currentLayout = false;
+    calls.calls = 20;
+    fixtures::buildCallsDatabase(l.contacts, calls, true);
+    fixtures::SmsDbOptions o;
+    o.messages = 80;
+    o.seed = 5;
+    fixtures::buildSmsDatabase(l.sms, o);
+    fixtures::SqliteDb db(l.sms);
+    const auto first = db.query("SELECT min(_id) FROM sms");
+    db.query("UPDATE sms SET body = ?, address = ?, date = ? WHERE _id = ?",
+             {std::string(kBody), l.number, kDateMs, first.at(0).at(0)});
+    return l;
+}
+
+}  // namespace
+
+class WindowFeaturesTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void searchFiltersTheListAndCountsTheMatches() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        runBoth(f, l);
+        showSms(f);
+        auto* search = f.child<QLineEdit>("SearchEdit");
+        auto* count = f.child<QLabel>("MatchCount");
+        const int all = listRows(f);
+        QCOMPARE(count->text(), QString::fromUtf8("共 %1 条").arg(all));
+
+        search->setText(QString::fromUtf8("第二行"));
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(f.column(4), QStringList{QString::fromUtf8(kBody)});
+        QCOMPARE(count->text(), QString::fromUtf8("找到 1 / %1 条").arg(all));
+
+        // The contact's name is not in the message, yet it finds it.
+        search->setText(QString::fromStdString(l.name));
+        QTest::keyClick(search, Qt::Key_Return);
+        QVERIFY(f.column(4).contains(QString::fromUtf8(kBody)));
+
+        search->setText("no such text at all");
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(listRows(f), 0);
+        QCOMPARE(count->text(), QString::fromUtf8("找到 0 / %1 条").arg(all));
+        search->clear();
+        QTest::keyClick(search, Qt::Key_Return);
+
+        f.child<QComboBox>("StateBox")->setCurrentIndex(2);  // 删除
+        const QStringList states = f.column(3);
+        QVERIFY(!states.isEmpty() && states.size() < all);
+        QCOMPARE(states.count(QString::fromUtf8("删除")), states.size());
+        QCOMPARE(listRows(f),
+                 static_cast<int>(std::count_if(
+                     f.window->store().SmsRecords().begin(), f.window->store().SmsRecords().end(),
+                     [](const PSMSvalue& m) { return m.state == RecordState::Deleted; })));
+        f.child<QComboBox>("StateBox")->setCurrentIndex(0);
+
+        auto* from = f.child<QDateEdit>("DateFrom");
+        auto* to = f.child<QDateEdit>("DateTo");
+        from->setDate(QDate(2021, 3, 4));
+        to->setDate(QDate(2021, 3, 4));
+        QVERIFY(f.column(4).contains(QString::fromUtf8(kBody)));
+        for (const QString& date : f.column(1))
+            QVERIFY2(date.startsWith("2021-03-04"), qPrintable(date));
+        from->setDate(from->minimumDate());  // "不限"
+        to->setDate(to->minimumDate());
+        QCOMPARE(listRows(f), all);
+    }
+
+    void theDetailPaneShowsTheWholeRowAndWhereItWasFound() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        runBoth(f, l);
+        showSms(f);
+        auto* list = f.child<QTableView>("ListView1");
+        const int row = static_cast<int>(f.column(4).indexOf(QString::fromUtf8(kBody)));
+        QVERIFY(row >= 0);
+        list->setCurrentIndex(list->model()->index(row, 0));
+        const QString text = f.child<QTextBrowser>("DetailPane")->toPlainText();
+        QVERIFY2(text.contains(QString::fromUtf8(kBody)), qPrintable(text));
+        QVERIFY(text.contains(QString::fromUtf8("电话: ") + QString::fromStdString(l.number)));
+        QVERIFY(text.contains(QString::fromUtf8("联系人: ") + QString::fromStdString(l.name)));
+        QVERIFY(text.contains(QString::fromStdString(l.sms)));
+        QVERIFY(text.contains(QRegularExpression(QString::fromUtf8("偏移 [1-9][0-9]*"))));
+    }
+
+    void conversationsGroupByNumberNewestFirstWithDeletedMarked() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        runBoth(f, l);
+        auto* button = f.child<QToolButton>("ConversationButton");
+        QVERIFY(button->isEnabled());
+        button->click();
+        auto* view = f.child<QTableView>("ConversationView");
+        QVERIFY(view->isVisibleTo(f.window.get()));
+        QAbstractItemModel* m = view->model();
+        QSet<QString> numbers;
+        int messages = 0, deleted = 0, withDeleted = -1;
+        QString previous = "9999";
+        for (int r = 0; r < m->rowCount(); ++r) {
+            numbers << m->index(r, 0).data().toString();
+            QVERIFY(m->index(r, 2).data().toString() <= previous);  // newest first
+            previous = m->index(r, 2).data().toString();
+            messages += m->index(r, 3).data().toInt();
+            deleted += m->index(r, 4).data().toInt();
+            if (withDeleted < 0 && m->index(r, 4).data().toInt() > 0) withDeleted = r;
+            if (m->index(r, 0).data().toString() == QString::fromStdString(l.number))
+                QCOMPARE(m->index(r, 1).data().toString(), QString::fromStdString(l.name));
+        }
+        QCOMPARE(numbers.size(), m->rowCount());
+        QCOMPARE(messages, f.window->store().count(CategoryCode::Sms));
+        QVERIFY(deleted > 0 && withDeleted >= 0);
+
+        view->setCurrentIndex(m->index(withDeleted, 0));
+        const QString thread = f.child<QTextBrowser>("DetailPane")->toPlainText();
+        QVERIFY(thread.contains(QString::fromUtf8("[已删除]")));
+        const QRegularExpression stamp("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}");
+        QStringList dates;
+        for (auto it = stamp.globalMatch(thread); it.hasNext();)
+            dates << it.next().captured();
+        QCOMPARE(dates.size(), m->index(withDeleted, 3).data().toInt());
+        QStringList sorted = dates;
+        sorted.sort();
+        QCOMPARE(dates, sorted);  // in time order
+
+        // A tree node shows its rows again.
+        f.window->TreeView1Click(f.child<QTreeWidget>("TreeView1")->topLevelItem(0));
+        QVERIFY(!button->isChecked());
+        QVERIFY(f.child<QTableView>("ListView1")->isVisibleTo(f.window.get()));
+    }
+
+    void copyCommandsAndRecoverChosenTakeOnlyThoseRows() {
+        Fixture f;
+        f.run(Fixture::smsDb(f.dir, 40));
+        showSms(f);
+        auto* list = f.child<QTableView>("ListView1");
+        auto* selection = list->selectionModel();
+        selection->select(list->model()->index(0, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->select(list->model()->index(2, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        const QStringList lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[1].split('\t').value(0), f.column(0)[2]);
+
+        selection->setCurrentIndex(list->model()->index(2, 0), QItemSelectionModel::NoUpdate);
+        f.child<QAction>("CopyNumber")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), f.column(0)[2]);
+        f.child<QAction>("CopyText")->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), f.column(4)[2]);
+
+        // A tick on row 1 wins over the selection.
+        list->model()->setData(list->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+        const std::string out = f.dir.file("chosen");
+        fs::create_directory(out);
+        f.prompter.folders = {out};
+        f.child<QAction>("RecoverChosen")->trigger();
+        const std::uint32_t index = f.window->reportList().storeIndex(1);
+        QCOMPARE(testing::readText(out + "/短信.txt"),
+                 encodeText(exportLine(f.window->store(), CategoryCode::Sms, index),
+                            TextEncoding::Gb18030));
+        QCOMPARE(f.prompter.shown.back().text, std::string("恢复完成!"));
+    }
+
+    void recoverWritesTheChosenFormatAsksBeforeOverwritingAndOpensTheFolder() {
+        Fixture f;
+        f.run(Fixture::smsDb(f.dir, 40));
+        const std::string out = f.dir.file("out");
+        fs::create_directory(out);
+        f.prompter.exports = {ExportChoice{OutputFormat::Csv, true}};
+        f.prompter.folders = {out};
+        f.window->ToolButton4Click();
+        const std::string csv = out + "/" + outputFileName(OutputFormat::Csv, CategoryCode::Sms);
+        QVERIFY(testing::readText(csv).rfind(headerLine(OutputFormat::Csv, CategoryCode::Sms), 0) ==
+                0);
+        QCOMPARE(f.opened.back(), QUrl::fromLocalFile(QString::fromStdString(out)));
+
+        // The same again: asked first; "No" leaves the file as it was.
+        testing::writeBytes(csv, {'k', 'e', 'p', 't'});
+        f.prompter.exports = {ExportChoice{OutputFormat::Csv, false}};
+        f.prompter.folders = {out};
+        f.prompter.answers = {Answer::No};
+        f.window->ToolButton4Click();
+        QVERIFY(f.prompter.shown.back().text.find("已存在") != std::string::npos);
+        QCOMPARE(testing::readText(csv), std::string("kept"));
+        f.prompter.exports = {ExportChoice{OutputFormat::Jsonl, false}};
+        f.prompter.folders = {out};
+        f.window->ToolButton4Click();  // a new file: nothing to ask
+        QCOMPARE(f.prompter.shown.back().text, std::string("恢复完成!"));
+        QVERIFY(fs::exists(out + "/" + outputFileName(OutputFormat::Jsonl, CategoryCode::Sms)));
+        // Cancelling the format asks nothing more and writes nothing.
+        const auto shown = f.prompter.shown.size();
+        f.prompter.exports = {std::nullopt};
+        f.window->ToolButton4Click();
+        QCOMPARE(f.prompter.shown.size(), shown);
+    }
+
+    // A phone's file-system dump: the providers' databases are read, a copy elsewhere is not,
+    // and every category stays in the tree.
+    void aFolderScanFindsThePhonesDatabases() {
+        Fixture f;
+        const std::string dump = f.dir.file("dump");
+        const Linked l =
+            linkedDatabases(dump + "/data/data/com.android.providers.telephony/databases");
+        fs::create_directories(dump + "/data/data/com.android.providers.contacts/databases");
+        fs::rename(l.contacts,
+                   dump + "/data/data/com.android.providers.contacts/databases/contacts2.db");
+        fs::create_directories(dump + "/sdcard/backup");
+        fixtures::SmsDbOptions other;
+        other.messages = 7;
+        fixtures::buildSmsDatabase(dump + "/sdcard/backup/mmssms.db", other);
+
+        f.prompter.folders = {dump};
+        f.child<QPushButton>("BitBtn12")->click();
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(f.box(n)->isChecked());
+        QVERIFY(logMessages(f).contains(QString::fromUtf8("未扫描重复的数据库: ") +
+                                        QString::fromStdString(dump + "/sdcard/backup/mmssms.db")));
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.child<QTreeWidget>("TreeView1")->topLevelItemCount(), 3);
+        for (CategoryCode code : kAllCategories)
+            QVERIFY(f.window->store().count(code) > 0);
+        QVERIFY(f.window->store().count(CategoryCode::Sms) > 20);  // not the 7 of the copy
+        QCOMPARE(f.window->runGlobals().SourcePaths[1],
+                 dump + "/data/data/com.android.providers.telephony/databases/mmssms.db");
+
+        // A folder without them says so and keeps the dialog as it was.
+        f.prompter.folders = {f.dir.file("dump/sdcard/nothing")};
+        fs::create_directories(f.dir.file("dump/sdcard/nothing"));
+        f.window->ToolButton3Click();
+        f.child<QPushButton>("BitBtn12")->click();
+        QVERIFY(f.prompter.shown.back().text.find("没有找到") != std::string::npos);
+    }
+
+    void severalPickedFilesEachReadForTheirCategories() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        const std::string notADb = f.dir.file("notes.db");
+        testing::writeBytes(notADb, {'n', 'o', 't', ' ', 'a', ' ', 'd', 'b'});
+        f.prompter.fileSets = {{l.sms, notADb, l.contacts}};
+        f.window->scanDialog().BitBtn1Click();
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(f.box(n)->isChecked());
+        QVERIFY(logMessages(f).contains(QString::fromUtf8("无效的数据库: ") +
+                                        QString::fromStdString(notADb)));
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.window->runGlobals().SourcePaths[0], l.contacts);
+        QCOMPARE(f.window->runGlobals().SourcePaths[1], l.sms);
+        QCOMPARE(f.window->runGlobals().SourcePaths[2], l.contacts);
+        QCOMPARE(f.treeTexts().size(), 9);
+    }
+
+    void longScansShowPercentMegabytesAndTimeLeft() {
+        Fixture f;
+        auto* bar = f.child<QProgressBar>("ProgressBar1");
+        f.window->setProgressRange(100, 4096);
+        f.window->pageReached(50);
+        QVERIFY(!bar->isTextVisible());  // quiet for the first 2 s
+        QTest::qWait(2100);
+        f.window->pageReached(50);
+        QVERIFY(bar->isTextVisible());
+        QVERIFY2(QRegularExpression(QString::fromUtf8("^50% · 0\\.2 / 0\\.4 MB · 剩余约 [23] 秒$"))
+                     .match(bar->text())
+                     .hasMatch(),
+                 qPrintable(bar->text()));
+    }
+
+    void theWindowRemembersFoldersSizeAndColumnWidths() {
+        Fixture f;
+        const std::string ini = f.dir.file("config.ini");
+        writeProfileString(ini, "main", "server", "http://127.0.0.1:9/");  // no ping waits
+        f.make();
+        const std::string db = Fixture::smsDb(f.dir, 20);
+        f.run(db);
+        f.child<QTableView>("ListView1")->setColumnWidth(0, 222);
+        const std::string out = f.dir.file("out");
+        fs::create_directory(out);
+        f.prompter.folders = {out};
+        f.window->ToolButton4Click();
+        f.window->resize(700, 450);
+        f.prompter.answers = {Answer::Yes};
+        f.window->close();
+
+        f.make();
+        QCOMPARE(f.window->size(), QSize(700, 450));
+        f.prompter.startFolders.clear();
+        f.run(db);
+        QCOMPARE(f.prompter.startFolders.front(), f.dir.path().string());
+        QCOMPARE(f.child<QTableView>("ListView1")->columnWidth(0), 222);
+        f.prompter.folders = {std::nullopt};
+        f.window->ToolButton4Click();
+        QCOMPARE(f.prompter.startFolders.back(), out);
+    }
+
+  private:
+    static void runBoth(Fixture& f, const Linked& l) {
+        f.prompter.fileSets = {{l.sms, l.contacts}};
+        f.window->scanDialog().BitBtn1Click();
+        f.window->scanDialog().BitBtn2Click();
+    }
+    static void showSms(Fixture& f) {
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            if (CategoryTree::tagOf(tree->topLevelItem(i))->code == CategoryCode::Sms)
+                tree->setCurrentItem(tree->topLevelItem(i));
+    }
+    static int listRows(Fixture& f) {
+        return f.child<QTableView>("ListView1")->model()->rowCount();
+    }
+    static QStringList logMessages(Fixture& f) {
+        QStringList out;
+        auto* log = f.child<QTreeWidget>("ListView2");
+        for (int i = 0; i < log->topLevelItemCount(); ++i)
+            out << log->topLevelItem(i)->text(3);
+        return out;
+    }
+};
+
+}  // namespace pc
+
+QTEST_MAIN(pc::WindowFeaturesTest)
+#include "window_features_test.moc"
