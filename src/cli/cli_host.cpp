@@ -18,8 +18,20 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-CliHost::CliHost(const ResultStore& store, std::optional<Output> rows, bool quiet)
-    : store_(store), rows_(rows), quiet_(quiet), terminal_(::isatty(STDERR_FILENO) != 0) {
+// Rows are written a chunk at a time: whole pages for the system, little memory held.
+constexpr std::size_t kRowChunk = 256u << 10;
+
+CliHost::CliHost(const ResultStore& store, Output rows, bool quiet)
+    : store_(store),
+      rows_(std::move(rows)),
+      encoder_(rows_.format, rows_.encoding, rows_.folder.has_value()),
+      quiet_(quiet),
+      terminal_(::isatty(STDERR_FILENO) != 0) {
+    out_.reserve(2 * kRowChunk);
+}
+
+CliHost::~CliHost() {
+    flushRows(true);
 }
 
 void CliHost::startCategory(CategoryCode, const std::string& path) {
@@ -28,9 +40,51 @@ void CliHost::startCategory(CategoryCode, const std::string& path) {
 
 void CliHost::started(CategoryCode code) {
     note(path_ + ": 扫描... ");
-    if (!rows_) return;
-    const std::string header = headerLine(rows_->format, code);
-    if (!header.empty()) std::fputs(encodeText(header, rows_->encoding).c_str(), stdout);
+    if (rows_.folder) openFile(code);
+    encoder_.header(out_, code);
+}
+
+void CliHost::openFile(CategoryCode code) {
+    try {
+        file_.emplace(joinPath(*rows_.folder, outputFileName(rows_.format, code)));
+    } catch (const ExportError& e) {
+        fileError(e.what());
+    }
+}
+
+void CliHost::fileError(const std::string& text) {
+    if (!fileFailed_) note(text, true);
+    fileFailed_ = true;
+    file_.reset();  // the temporary file goes; an older file stays as it was
+}
+
+void CliHost::flushRows(bool all) {
+    if (out_.empty() || (!all && out_.size() < kRowChunk)) return;
+    if (!rows_.folder) {
+        std::fwrite(out_.data(), 1, out_.size(), stdout);
+    } else if (file_) {
+        try {
+            file_->write(out_);
+        } catch (const ExportError& e) {
+            fileError(e.what());
+        }
+    }
+    out_.clear();
+}
+
+// A category with rows puts its file in place; one without leaves an older file as it was.
+void CliHost::closeFile(std::int32_t rows) {
+    flushRows(true);
+    if (!file_) return;
+    try {
+        if (rows > 0) {
+            file_->commit();
+            written_.push_back(file_->path());
+        }
+    } catch (const ExportError& e) {
+        fileError(e.what());
+    }
+    file_.reset();
 }
 
 void CliHost::noted(const SourceNote& n) {
@@ -42,17 +96,17 @@ void CliHost::noted(const SourceNote& n) {
 }
 
 void CliHost::rowKept(CategoryCode code, std::uint32_t index, RecordState) {
-    if (!rows_) return;
-    const std::string line =
-        encodeText(formatRow(rows_->format, store_, code, index), rows_->encoding);
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    encoder_.row(out_, store_, code, index);
+    flushRows(false);
 }
 
 void CliHost::finished(CategoryCode code, std::int32_t found, std::int32_t deleted) {
+    closeFile(store_.count(code));
     note(path_ + ": " + totalsText(code, found, deleted));
 }
 
 void CliHost::failed(CategoryCode code, const ScanFailure& failure) {
+    closeFile(store_.count(code));
     note(path_ + ": " + oneLine(failureText(code, failure)), true);
 }
 

@@ -1,12 +1,14 @@
-// The command line's words for a scan: rows to standard output (when no folder was given); each
-// file's start, notes, totals and early end to standard error, after its name; a progress bar
-// there when it is a terminal.
+// The command line's words for a scan: rows as they are found, to standard output or into the
+// export files of a folder; each file's start, notes, totals and early end to standard error,
+// after its name; a progress bar there when it is a terminal. Rows are written in chunks and
+// never kept.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "row_format.h"
 #include "scan_events.h"
@@ -19,9 +21,10 @@ class CliHost : public ScanEvents {
     struct Output {
         OutputFormat format;
         TextEncoding encoding;
+        std::optional<std::string> folder;  // the export files' folder; none: standard output
     };
-    // `rows`: where found rows go as they are found; nullopt keeps them for the files.
-    CliHost(const ResultStore& store, std::optional<Output> rows, bool quiet);
+    CliHost(const ResultStore& store, Output rows, bool quiet);
+    ~CliHost() override;
 
     // The file the next scan reads, which its lines on standard error name.
     void startCategory(CategoryCode code, const std::string& path);
@@ -38,11 +41,25 @@ class CliHost : public ScanEvents {
     // A line for standard error, shown even with --quiet when `always`.
     void note(const std::string& text, bool always = false);
 
+    // The export files written, in order; whether one could not be.
+    const std::vector<std::string>& written() const { return written_; }
+    bool fileFailed() const { return fileFailed_; }
+
   private:
     void clearProgress();
+    void openFile(CategoryCode code);
+    // Writes the rows made so far; `all` at the end of a category, else only a full chunk.
+    void flushRows(bool all);
+    void closeFile(std::int32_t rows);
+    void fileError(const std::string& text);
 
     const ResultStore& store_;
-    std::optional<Output> rows_;
+    Output rows_;
+    RowEncoder encoder_;
+    std::string out_;
+    std::optional<StreamedFile> file_;
+    std::vector<std::string> written_;
+    bool fileFailed_ = false;
     bool quiet_;
     bool progressShown_ = false;
     bool terminal_;

@@ -42,42 +42,26 @@ std::optional<std::vector<Job>> phoneJobs(const ScanOptions& o, RunGlobals& run,
     return jobs;
 }
 
-int writeFiles(const ScanOptions& o, const std::vector<CategoryCode>& queue,
-               const ResultStore& store, CliHost& host) {
-    std::error_code ec;
-    std::filesystem::create_directories(*o.out, ec);
-    if (ec) {
-        host.note(*o.out + ": " + ec.message(), true);
-        return kSomethingFailed;
-    }
-    try {
-        ExportRequest request{
-            queue, o.format,
-            o.encoding.value_or(o.format == OutputFormat::Tsv ? TextEncoding::Gb18030
-                                                              : TextEncoding::Utf8),
-            nullptr};
-        const std::vector<std::string> written = exportResultsTo(request, store, *o.out).written;
-        for (const std::string& path : written)
-            host.note("已保存 " + path);
-        host.note("恢复完成!");
-        return kAllScanned;
-    } catch (const ExportError& e) {
-        host.note(e.what(), true);
-        return kSomethingFailed;
-    }
-}
-
 }  // namespace
 
 int runScanCommand(const ScanOptions& o) {
     ResultStore store;
+    store.passRowsThrough(true);  // rows are written as they are found
     ScanState state;
     RunGlobals run;
     run.allCopies = o.allCopies;
     run.utcOffsetSeconds = o.utcOffsetSeconds;
-    std::optional<CliHost::Output> streamed;
-    if (!o.out) streamed = CliHost::Output{o.format, o.encoding.value_or(TextEncoding::Utf8)};
-    CliHost host(store, streamed, o.quiet);
+    const TextEncoding encoding = o.encoding.value_or(
+        o.out && o.format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8);
+    CliHost host(store, {o.format, encoding, o.out}, o.quiet);
+    if (o.out) {
+        std::error_code ec;
+        std::filesystem::create_directories(*o.out, ec);
+        if (ec) {
+            host.note(*o.out + ": " + ec.message(), true);
+            return kSomethingFailed;
+        }
+    }
 
     std::vector<Job> jobs;
     if (o.phone) {
@@ -98,8 +82,11 @@ int runScanCommand(const ScanOptions& o) {
             status = kSomethingFailed;
     }
     std::fflush(stdout);
-    if (o.out && writeFiles(o, run.ScanQueue, store, host) != kAllScanned)
-        status = kSomethingFailed;
+    if (!o.out) return status;
+    for (const std::string& path : host.written())
+        host.note("已保存 " + path);
+    if (host.fileFailed()) return kSomethingFailed;
+    host.note("恢复完成!");
     return status;
 }
 

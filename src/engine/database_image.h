@@ -29,6 +29,9 @@ class DatabaseImage {
     void setMissingPages(std::uint64_t n) { missingPages_ = n; }
     // Lets the system drop pages the carver has passed, so huge files stay cheap to scan.
     void releaseBefore(std::uint64_t offset) const { map_.releaseBefore(offset); }
+    void prefetch(std::uint64_t offset, std::uint64_t length) const {
+        map_.prefetch(offset, length);
+    }
 
   private:
     MappedFile map_;

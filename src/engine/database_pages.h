@@ -44,6 +44,10 @@ class DatabasePages {
     // Page `number`; empty when it is not a page of the database or no file holds its bytes.
     std::span<const std::uint8_t> page(std::uint32_t number) const {
         if (!contains(number)) return {};
+        if (releaseStride_ && (sinceRelease_ += pageSize()) >= releaseStride_) {
+            sinceRelease_ = 0;
+            releaseBefore();
+        }
         const Place p = place(number);
         const auto bytes = files_[static_cast<int>(p.source)];
         if (p.offset > bytes.size() || bytes.size() - p.offset < pageSize()) return {};
@@ -62,6 +66,19 @@ class DatabasePages {
 
     // Lets the system drop what the scan has read of the main file before page `number` (all of
     // it by default); later reads fault it in again.
+    // From now on, gives every page of the main file back after `stride` bytes of pages were
+    // read here, so a walk over a file of gigabytes in tree order holds no more of it than that;
+    // pages read again fault in again. 0: never. What is read does not change, only what stays
+    // resident.
+    void releaseEvery(std::uint64_t stride) const {
+        releaseStride_ = stride;
+        sinceRelease_ = 0;
+    }
+    // Maps the main file's pages [first, first + count) ahead of their reads.
+    void prefetch(std::uint32_t first, std::uint32_t count) const {
+        image_->prefetch(std::uint64_t{std::max(first, 1u) - 1} * pageSize(),
+                         std::uint64_t{count} * pageSize());
+    }
     void releaseBefore(std::uint32_t number = ~0u) const {
         const std::uint64_t at = std::uint64_t{std::max(number, 1u) - 1} * pageSize();
         image_->releaseBefore(std::min<std::uint64_t>(at, image_->bytes().size()));
@@ -82,6 +99,8 @@ class DatabasePages {
     std::uint32_t pageCount_;
     std::array<std::span<const std::uint8_t>, 3> files_;  // by SourceFile
     std::vector<Place> replaced_;                         // by page number; empty: none
+    mutable std::uint64_t releaseStride_ = 0;
+    mutable std::uint64_t sinceRelease_ = 0;
 };
 
 }  // namespace pc

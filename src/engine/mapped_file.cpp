@@ -59,3 +59,19 @@ void MappedFile::releaseBefore(std::uint64_t offset) const {
 }
 
 }  // namespace pc
+
+namespace pc {
+
+void MappedFile::prefetch(std::uint64_t offset, std::uint64_t length) const {
+#ifdef MADV_POPULATE_READ
+    const auto pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t begin = std::min(offset, size_) / pageSize * pageSize;
+    const std::uint64_t end = std::min(offset + length, size_);
+    if (data_ && end > begin) ::madvise(data_ + begin, end - begin, MADV_POPULATE_READ);
+#else
+    (void)offset;
+    (void)length;
+#endif
+}
+
+}  // namespace pc

@@ -1,15 +1,80 @@
 #include "result_store.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace pc {
 
 namespace {
 
-template <typename Records>
-std::uint32_t push(Records& records, typename Records::value_type record) {
-    records.push_back(record);
-    return static_cast<std::uint32_t>(records.size() - 1);
+// A row's bytes: state, source, null cells, then varints of the offset and of each text's
+// length, then the texts, in the order of the row's cells.
+void putVarint(char*& w, std::uint64_t v) {
+    while (v >= 0x80) {
+        *w++ = static_cast<char>(v | 0x80);
+        v >>= 7;
+    }
+    *w++ = static_cast<char>(v);
+}
+
+std::size_t varintSize(std::uint64_t v) {
+    std::size_t n = 1;
+    for (; v >= 0x80; v >>= 7)
+        ++n;
+    return n;
+}
+
+std::uint64_t getVarint(const char*& r) {
+    std::uint64_t v = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto b = static_cast<std::uint8_t>(*r++);
+        v |= std::uint64_t{b & 0x7Fu} << shift;
+        if (b < 0x80) return v;
+    }
+}
+
+struct Unpacked {
+    RecordState state;
+    Provenance found;
+    NullCells nulls;
+    std::array<std::string_view, 5> texts;
+};
+
+constexpr std::size_t textCount(CategoryCode code) {
+    return code == CategoryCode::Contacts ? 2 : code == CategoryCode::Sms ? 4 : 5;
+}
+
+Unpacked unpack(const char* r, std::size_t texts) {
+    Unpacked u{};
+    u.state = static_cast<RecordState>(r[0]);
+    u.found.source = static_cast<SourceFile>(r[1]);
+    u.nulls = static_cast<NullCells>(r[2]);
+    r += 3;
+    u.found.offset = getVarint(r);
+    std::array<std::size_t, 5> lengths{};
+    for (std::size_t i = 0; i < texts; ++i)
+        lengths[i] = getVarint(r);
+    for (std::size_t i = 0; i < texts; ++i) {
+        u.texts[i] = {r, lengths[i]};
+        r += lengths[i];
+    }
+    return u;
+}
+
+PtelValue contactOf(const char* r) {
+    const Unpacked u = unpack(r, 2);
+    return {u.texts[0], u.texts[1], u.state, u.found, u.nulls};
+}
+
+PSMSvalue smsOf(const char* r) {
+    const Unpacked u = unpack(r, 4);
+    return {u.texts[0], u.texts[1], u.texts[2], u.texts[3], u.state, u.found, u.nulls};
+}
+
+// Texts: number, name, type, duration, date.
+PCallValue callOf(const char* r) {
+    const Unpacked u = unpack(r, 5);
+    return {u.texts[1], u.texts[0], u.texts[2], u.texts[3], u.texts[4], u.state, u.found, u.nulls};
 }
 
 }  // namespace
@@ -28,67 +93,99 @@ const std::vector<const char*>& rowFieldNames(CategoryCode code) {
 }
 
 void ResultStore::beginCategory(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: contacts_.clear(); break;
-        case CategoryCode::Sms: sms_.clear(); break;
-        case CategoryCode::CallLog: calls_.clear(); break;
+    categories_[static_cast<std::size_t>(code)].clear();
+}
+
+std::uint32_t ResultStore::keep(CategoryCode code, RecordState state, Provenance found,
+                                NullCells nulls, std::initializer_list<std::string_view> texts) {
+    Category& c = categories_[static_cast<std::size_t>(code)];
+    std::size_t size = 3 + varintSize(found.offset);
+    for (std::string_view t : texts)
+        size += varintSize(t.size()) + t.size();
+    char* w;
+    if (passThrough_) {
+        c.last.resize(size);
+        w = c.last.data();
+    } else {
+        w = c.texts.allocate(size);
+        c.rows.push_back(w);
     }
+    *w++ = static_cast<char>(state);
+    *w++ = static_cast<char>(found.source);
+    *w++ = static_cast<char>(nulls);
+    putVarint(w, found.offset);
+    for (std::string_view t : texts)
+        putVarint(w, t.size());
+    for (std::string_view t : texts) {
+        std::memcpy(w, t.data(), t.size());
+        w += t.size();
+    }
+    return passThrough_ ? c.passed++ : static_cast<std::uint32_t>(c.rows.size() - 1);
 }
 
 std::uint32_t ResultStore::append(PtelValue r) {
-    TextPool& t = contacts_.texts;
-    return push(contacts_.records, {t.keep(r.name), t.keep(r.phone), r.state, r.found, r.nulls});
+    return keep(CategoryCode::Contacts, r.state, r.found, r.nulls, {r.name, r.phone});
 }
 
 std::uint32_t ResultStore::append(PSMSvalue r) {
-    TextPool& t = sms_.texts;
-    return push(sms_.records, {t.keep(r.address), t.keep(r.date), t.keep(r.type), t.keep(r.body),
-                               r.state, r.found, r.nulls});
+    return keep(CategoryCode::Sms, r.state, r.found, r.nulls, {r.address, r.date, r.type, r.body});
 }
 
 std::uint32_t ResultStore::append(PCallValue r) {
-    TextPool& t = calls_.texts;
-    return push(calls_.records, {t.keep(r.name), t.keep(r.number), t.keep(r.type),
-                                 t.keep(r.duration), t.keep(r.date), r.state, r.found, r.nulls});
+    return keep(CategoryCode::CallLog, r.state, r.found, r.nulls,
+                {r.number, r.name, r.type, r.duration, r.date});
+}
+
+const char* ResultStore::row(CategoryCode code, std::uint32_t index) const {
+    const Category& c = category(code);
+    if (c.passed > 0) {
+        if (index + 1 != c.passed) throw std::out_of_range("a row passed through");
+        return c.last.data();
+    }
+    return c.rows.at(index);
 }
 
 std::int32_t ResultStore::count(CategoryCode code) const {
-    switch (code) {
-        case CategoryCode::Contacts: return static_cast<std::int32_t>(contacts_.records.size());
-        case CategoryCode::Sms: return static_cast<std::int32_t>(sms_.records.size());
-        case CategoryCode::CallLog: return static_cast<std::int32_t>(calls_.records.size());
-    }
-    return 0;
+    const Category& c = category(code);
+    return static_cast<std::int32_t>(c.passed > 0 ? c.passed : c.rows.size());
 }
 
 bool ResultStore::anyRows() const {
-    return !contacts_.records.empty() || !sms_.records.empty() || !calls_.records.empty();
+    for (CategoryCode code : kAllCategories)
+        if (count(code) > 0) return true;
+    return false;
 }
 
 RecordState ResultStore::stateAt(CategoryCode code, std::uint32_t i) const {
-    return visit(code, i, [](const auto& r) { return r.state; });
+    return static_cast<RecordState>(row(code, i)[0]);
 }
 
 Provenance ResultStore::foundAt(CategoryCode code, std::uint32_t i) const {
-    return visit(code, i, [](const auto& r) { return r.found; });
+    return unpack(row(code, i), textCount(code)).found;
 }
 
 RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
+    const Unpacked u = unpack(row(code, i), textCount(code));
+    const std::string_view state = stateText(u.state);
     switch (code) {
-        case CategoryCode::Contacts: {
-            const PtelValue& r = contacts_.records.at(i);
-            return {{r.name, r.phone, stateText(r.state)}, 3, r.nulls};
-        }
-        case CategoryCode::Sms: {
-            const PSMSvalue& r = sms_.records.at(i);
-            return {{r.address, r.date, r.type, stateText(r.state), r.body}, 5, r.nulls};
-        }
-        case CategoryCode::CallLog: {
-            const PCallValue& r = calls_.records.at(i);
-            return {{r.number, r.name, r.date, r.duration, r.type, stateText(r.state)}, 6, r.nulls};
-        }
+        case CategoryCode::Contacts: return {{u.texts[0], u.texts[1], state}, 3, u.nulls};
+        case CategoryCode::Sms:
+            return {{u.texts[0], u.texts[1], u.texts[2], state, u.texts[3]}, 5, u.nulls};
+        case CategoryCode::CallLog: break;
     }
-    throw std::out_of_range("category");
+    return {{u.texts[0], u.texts[1], u.texts[4], u.texts[3], u.texts[2], state}, 6, u.nulls};
+}
+
+RecordRange<PtelValue> ResultStore::ContactRecords() const {
+    return {category(CategoryCode::Contacts).rows, contactOf};
+}
+
+RecordRange<PSMSvalue> ResultStore::SmsRecords() const {
+    return {category(CategoryCode::Sms).rows, smsOf};
+}
+
+RecordRange<PCallValue> ResultStore::CallLogRecords() const {
+    return {category(CategoryCode::CallLog).rows, callOf};
 }
 
 std::vector<std::uint32_t> ResultStore::rowsMatching(CategoryTag tag) const {

@@ -1,10 +1,14 @@
 // The rows of the latest scan of each category. Scanners are the only writers; the report list
-// and the export read. A category's array is emptied when its scan starts.
+// and the export read. A category's rows are emptied when its scan starts.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
+#include <iterator>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,9 +30,62 @@ struct RowCells {
 // The names of a row's cells, in row order ("state" for the state word).
 const std::vector<const char*>& rowFieldNames(CategoryCode code);
 
+// The records of one category as a range, each decoded from the store as it is read.
+template <typename Record>
+class RecordRange {
+  public:
+    using Decode = Record (*)(const char*);
+    class iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = Record;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = Record;
+        iterator() = default;
+        iterator(const std::deque<const char*>* rows, std::size_t at, Decode decode)
+            : rows_(rows), at_(at), decode_(decode) {}
+        Record operator*() const { return decode_((*rows_)[at_]); }
+        iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        iterator operator++(int) {
+            iterator old = *this;
+            ++at_;
+            return old;
+        }
+        bool operator==(const iterator& o) const { return at_ == o.at_; }
+
+      private:
+        const std::deque<const char*>* rows_ = nullptr;
+        std::size_t at_ = 0;
+        Decode decode_ = nullptr;
+    };
+
+    RecordRange(const std::deque<const char*>& rows, Decode decode)
+        : rows_(rows), decode_(decode) {}
+    iterator begin() const { return {&rows_, 0, decode_}; }
+    iterator end() const { return {&rows_, rows_.size(), decode_}; }
+    std::size_t size() const { return rows_.size(); }
+    bool empty() const { return rows_.empty(); }
+    Record operator[](std::size_t i) const { return decode_(rows_.at(i)); }
+
+  private:
+    const std::deque<const char*>& rows_;
+    Decode decode_;
+};
+
+// Each row is kept as one packed run of bytes in its category's pool (state, where it was found,
+// the lengths of its texts, the texts), and a pointer to it: a few bytes beyond the texts
+// themselves, so millions of rows fit in memory.
 class ResultStore {
   public:
     void beginCategory(CategoryCode code);
+    // Rows of the categories from now on are passed through, not kept: each row appended is
+    // readable until the next; counts still count. For output written as rows are found.
+    void passRowsThrough(bool through) { passThrough_ = through; }
+
     std::uint32_t append(PtelValue record);
     std::uint32_t append(PSMSvalue record);
     std::uint32_t append(PCallValue record);
@@ -41,36 +98,32 @@ class ResultStore {
     // Indexes of the tag's category whose state the filter selects, in the order found.
     std::vector<std::uint32_t> rowsMatching(CategoryTag tag) const;
 
-    const std::deque<PtelValue>& ContactRecords() const { return contacts_.records; }
-    const std::deque<PSMSvalue>& SmsRecords() const { return sms_.records; }
-    const std::deque<PCallValue>& CallLogRecords() const { return calls_.records; }
+    RecordRange<PtelValue> ContactRecords() const;
+    RecordRange<PSMSvalue> SmsRecords() const;
+    RecordRange<PCallValue> CallLogRecords() const;
 
   private:
-    // One category: its records, in a deque so that appending never moves them, and the pool
-    // their texts live in.
-    template <typename Record>
     struct Category {
-        std::deque<Record> records;
+        std::deque<const char*> rows;
         TextPool texts;
+        std::uint32_t passed = 0;  // rows passed through
+        std::string last;          // the row passed through last
         void clear() {
-            records.clear();
+            rows.clear();
             texts.clear();
+            passed = 0;
         }
     };
 
-    template <typename F>
-    decltype(auto) visit(CategoryCode code, std::uint32_t index, F&& f) const {
-        switch (code) {
-            case CategoryCode::Contacts: return f(contacts_.records.at(index));
-            case CategoryCode::Sms: return f(sms_.records.at(index));
-            case CategoryCode::CallLog: break;
-        }
-        return f(calls_.records.at(index));
+    std::uint32_t keep(CategoryCode code, RecordState state, Provenance found, NullCells nulls,
+                       std::initializer_list<std::string_view> texts);
+    const char* row(CategoryCode code, std::uint32_t index) const;
+    const Category& category(CategoryCode code) const {
+        return categories_[static_cast<std::size_t>(code)];
     }
 
-    Category<PtelValue> contacts_;
-    Category<PSMSvalue> sms_;
-    Category<PCallValue> calls_;
+    Category categories_[3];
+    bool passThrough_ = false;
 };
 
 }  // namespace pc

@@ -1,6 +1,6 @@
 #include "row_format.h"
 
-#include <cstdio>
+#include <array>
 #include <string_view>
 
 #include "text_export.h"
@@ -9,50 +9,86 @@ namespace pc {
 
 namespace {
 
-std::string csvField(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
-    std::string out = "\"";
-    for (char c : field) {
-        if (c == '"') out += '"';
-        out += c;
+// Fields are copied in runs between the bytes that need escaping, found through a table: rows of
+// whole databases go through here.
+template <typename Escape>
+void appendEscaped(std::string& out, std::string_view field, const std::array<bool, 256>& special,
+                   Escape escape) {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (!special[static_cast<unsigned char>(field[i])]) continue;
+        out.append(field.data() + run, i - run);
+        escape(out, field[i]);
+        run = i + 1;
     }
-    return out + '"';
+    out.append(field.data() + run, field.size() - run);
+}
+
+template <typename F>
+std::array<bool, 256> byteTable(F f) {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[static_cast<std::size_t>(c)] = f(static_cast<char>(c));
+    return t;
+}
+
+void appendCsvField(std::string& out, std::string_view field) {
+    static const auto special = byteTable([](char c) { return c == '"'; });
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    appendEscaped(out, field, special, [](std::string& o, char) { o += "\"\""; });
+    out += '"';
 }
 
 void appendJsonString(std::string& out, std::string_view s) {
+    static const auto special = byteTable(
+        [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
     out += '"';
-    for (char c : s) {
+    appendEscaped(out, s, special, [](std::string& o, char c) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-                    out += buf;
-                } else {
-                    out += c;
-                }
+            case '"': o += "\\\""; break;
+            case '\\': o += "\\\\"; break;
+            case '\n': o += "\\n"; break;
+            case '\r': o += "\\r"; break;
+            case '\t': o += "\\t"; break;
+            default: {
+                static constexpr char hex[] = "0123456789abcdef";
+                o += "\\u00";
+                o += hex[(c >> 4) & 0xF];
+                o += hex[c & 0xF];
+            }
         }
-    }
+    });
     out += '"';
 }
 
-std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t index) {
-    const RecordState state = store.stateAt(code, index);
-    std::string out = "{\"category\":\"";
+void appendNumber(std::string& out, std::uint64_t v) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (n)
+        out += digits[--n];
+}
+
+void appendJsonRow(std::string& out, const ResultStore& store, CategoryCode code,
+                   std::uint32_t index) {
+    const RowCells row = store.rowCells(code, index);
+    const Provenance found = store.foundAt(code, index);
+    out += "{\"category\":\"";
     out += categoryKey(code);
     out += "\",\"state\":\"";
-    out += state == RecordState::Deleted ? "deleted" : "normal";
-    const Provenance found = store.foundAt(code, index);
+    out += store.stateAt(code, index) == RecordState::Deleted ? "deleted" : "normal";
     out += "\",\"source\":\"";
     out += sourceKey(found.source);
-    out += "\",\"offset\":" + std::to_string(found.offset);
+    out += "\",\"offset\":";
+    appendNumber(out, found.offset);
     const auto& names = rowFieldNames(code);
-    const RowCells row = store.rowCells(code, index);
     for (std::size_t i = 0; i < row.size; ++i) {
         const std::string_view name = names[i];
         if (name == "state") continue;
@@ -64,21 +100,18 @@ std::string jsonRow(const ResultStore& store, CategoryCode code, std::uint32_t i
         else
             appendJsonString(out, row.cells[i]);
     }
-    return out + "}\n";
+    out += "}\n";
 }
 
 // Fields that TAB, LF, CR and backslash inside them cannot break apart: a line per row for grep
 // and cut.
 void appendTsvField(std::string& out, std::string_view field) {
-    for (char c : field) {
-        switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
+    static const auto special =
+        byteTable([](char c) { return c == '\t' || c == '\n' || c == '\r' || c == '\\'; });
+    appendEscaped(out, field, special, [](std::string& o, char c) {
+        o += '\\';
+        o += c == '\t' ? 't' : c == '\n' ? 'n' : c == '\r' ? 'r' : '\\';
+    });
 }
 
 }  // namespace
@@ -101,31 +134,37 @@ const char* categoryKey(CategoryCode code) {
     return "";
 }
 
-std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
-                      std::uint32_t index) {
-    switch (format) {
-        case OutputFormat::Jsonl: return jsonRow(store, code, index);
-        case OutputFormat::Tsv:
-        case OutputFormat::Csv: break;
+void appendRow(std::string& out, OutputFormat format, const ResultStore& store, CategoryCode code,
+               std::uint32_t index) {
+    if (format == OutputFormat::Jsonl) {
+        appendJsonRow(out, store, code, index);
+        return;
     }
     const RowCells row = store.rowCells(code, index);
-    std::string line;
     for (std::size_t i = 0; i < row.size; ++i) {
         if (format == OutputFormat::Tsv) {
-            if (i) line += '\t';
-            appendTsvField(line, row.cells[i]);
+            if (i) out += '\t';
+            appendTsvField(out, row.cells[i]);
         } else {
-            if (i) line += ',';
-            if (!row.isNull(i)) line += csvField(row.cells[i]);
+            if (i) out += ',';
+            if (!row.isNull(i)) appendCsvField(out, row.cells[i]);
         }
     }
     if (format == OutputFormat::Csv) {
         const Provenance found = store.foundAt(code, index);
-        line += ',';
-        line += sourceKey(found.source);
-        line += ',' + std::to_string(found.offset);
+        out += ',';
+        out += sourceKey(found.source);
+        out += ',';
+        appendNumber(out, found.offset);
     }
-    return line + (format == OutputFormat::Tsv ? "\n" : "\r\n");
+    out += format == OutputFormat::Tsv ? "\n" : "\r\n";
+}
+
+std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
+                      std::uint32_t index) {
+    std::string line;
+    appendRow(line, format, store, code, index);
+    return line;
 }
 
 std::string headerLine(OutputFormat format, CategoryCode code) {

@@ -13,7 +13,10 @@ namespace pc {
 
 enum class OutputFormat { Tsv, Csv, Jsonl };
 
-// One row, its line end included, in UTF-8.
+// Appends one row, its line end included, in UTF-8.
+void appendRow(std::string& out, OutputFormat format, const ResultStore& store, CategoryCode code,
+               std::uint32_t index);
+// The same as a string of its own.
 std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
                       std::uint32_t index);
 

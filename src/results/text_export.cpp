@@ -22,16 +22,50 @@ const char* exportFileName(CategoryCode code) {
     return "";
 }
 
-std::string exportLine(const ResultStore& store, CategoryCode code, std::uint32_t index) {
-    std::string line;
+void appendExportLine(std::string& out, const ResultStore& store, CategoryCode code,
+                      std::uint32_t index) {
     bool first = true;
     for (std::string_view cell : store.rowCells(code, index)) {
-        if (!first) line += '\t';
-        line += cell;
+        if (!first) out += '\t';
+        out += cell;
         first = false;
     }
-    line += "\r\n";
+    out += "\r\n";
+}
+
+std::string exportLine(const ResultStore& store, CategoryCode code, std::uint32_t index) {
+    std::string line;
+    appendExportLine(line, store, code, index);
     return line;
+}
+
+RowEncoder::RowEncoder(OutputFormat format, TextEncoding encoding, bool files)
+    : format_(format),
+      // JSON lines are always UTF-8.
+      encoding_(format == OutputFormat::Jsonl ? TextEncoding::Utf8 : encoding),
+      files_(files) {
+}
+
+void RowEncoder::put(std::string& out) {
+    if (encoding_ == TextEncoding::Gb18030)
+        appendGb18030(out, line_);
+    else
+        out += line_;
+}
+
+void RowEncoder::header(std::string& out, CategoryCode code) {
+    line_ = headerLine(format_, code);
+    put(out);
+}
+
+void RowEncoder::row(std::string& out, const ResultStore& store, CategoryCode code,
+                     std::uint32_t index) {
+    line_.clear();
+    if (files_ && format_ == OutputFormat::Tsv)
+        appendExportLine(line_, store, code, index);
+    else
+        appendRow(line_, format_, store, code, index);
+    put(out);
 }
 
 std::string encodeText(std::string_view utf8, TextEncoding encoding) {
@@ -122,10 +156,6 @@ std::vector<std::uint32_t> rowsOf(const ExportRequest& request, const ResultStor
     return all;
 }
 
-TextEncoding encodingOf(const ExportRequest& request) {
-    return request.format == OutputFormat::Jsonl ? TextEncoding::Utf8 : request.encoding;
-}
-
 }  // namespace
 
 std::vector<std::string> exportFiles(const ExportRequest& request, const ResultStore& store,
@@ -140,29 +170,24 @@ std::vector<std::string> exportFiles(const ExportRequest& request, const ResultS
 ExportReport exportResultsTo(const ExportRequest& request, const ResultStore& store,
                              const std::string& folder, const std::function<void()>& pump) {
     ExportReport report;
-    const TextEncoding encoding = encodingOf(request);
-    std::string line, encoded;
+    RowEncoder encoder(request.format, request.encoding, true);
+    std::string encoded;
     for (CategoryCode code : request.queue) {
         const auto rows = rowsOf(request, store, code);
         if (rows.empty()) continue;  // an older file of that name stays as it is
         StreamedFile file(joinPath(folder, outputFileName(request.format, code)));
-        auto put = [&](std::string_view utf8) {
-            encoded.clear();
-            if (encoding == TextEncoding::Gb18030)
-                appendGb18030(encoded, utf8);
-            else
-                encoded = utf8;
-            file.write(encoded);
-        };
-        put(headerLine(request.format, code));
+        encoded.clear();
+        encoder.header(encoded, code);
         std::size_t done = 0;
         for (std::uint32_t row : rows) {
             if (pump && ++done % 4096 == 0) pump();
-            line = request.format == OutputFormat::Tsv
-                       ? exportLine(store, code, row)
-                       : formatRow(request.format, store, code, row);
-            put(line);
+            encoder.row(encoded, store, code, row);
+            if (encoded.size() >= kChunk) {
+                file.write(encoded);
+                encoded.clear();
+            }
         }
+        file.write(encoded);
         file.commit();
         report.written.push_back(file.path());
     }

@@ -24,8 +24,27 @@ const char* exportFileName(CategoryCode code);
 
 // One export line of a record, CR LF included, in UTF-8.
 std::string exportLine(const ResultStore& store, CategoryCode code, std::uint32_t index);
+void appendExportLine(std::string& out, const ResultStore& store, CategoryCode code,
+                      std::uint32_t index);
 
 std::string encodeText(std::string_view utf8, TextEncoding encoding);
+
+// Rows in one format and encoding, appended as they come to a buffer the caller writes out: for
+// the export files (`files`: TSV is then the recover command's own lines) and for standard
+// output (TSV escaped, a line per row). Its own buffer is reused: nothing is allocated per row.
+class RowEncoder {
+  public:
+    RowEncoder(OutputFormat format, TextEncoding encoding, bool files);
+    void header(std::string& out, CategoryCode code);
+    void row(std::string& out, const ResultStore& store, CategoryCode code, std::uint32_t index);
+
+  private:
+    void put(std::string& out);
+    OutputFormat format_;
+    TextEncoding encoding_;
+    bool files_;
+    std::string line_;
+};
 
 // Where the files go; the window asks the user, the command line has --out.
 class FolderChooser {

@@ -9,12 +9,14 @@ namespace pc {
 
 std::string_view TextPool::keep(std::string_view text) {
     if (text.empty()) return {};
-    if (text.size() > kChunk / 4) {
-        auto& own = big_.emplace_back(std::make_unique<char[]>(text.size()));
-        std::memcpy(own.get(), text.data(), text.size());
-        return {own.get(), text.size()};
-    }
-    if (kChunk - used_ < text.size()) {
+    char* at = allocate(text.size());
+    std::memcpy(at, text.data(), text.size());
+    return {at, text.size()};
+}
+
+char* TextPool::allocate(std::size_t size) {
+    if (size > kChunk / 4) return big_.emplace_back(std::make_unique<char[]>(size)).get();
+    if (kChunk - used_ < size) {
         auto* chunk = static_cast<char*>(std::aligned_alloc(kChunk, kChunk));
         if (!chunk) throw std::bad_alloc();
         ::madvise(chunk, kChunk, MADV_HUGEPAGE);
@@ -22,9 +24,8 @@ std::string_view TextPool::keep(std::string_view text) {
         used_ = 0;
     }
     char* at = chunks_.back().get() + used_;
-    std::memcpy(at, text.data(), text.size());
-    used_ += text.size();
-    return {at, text.size()};
+    used_ += size;
+    return at;
 }
 
 void TextPool::clear() {

@@ -12,6 +12,8 @@ namespace pc {
 class TextPool {
   public:
     std::string_view keep(std::string_view text);
+    // Room for `size` bytes that stay where they are until the pool is cleared.
+    char* allocate(std::size_t size);
     void clear();
 
   private:

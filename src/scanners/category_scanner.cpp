@@ -22,6 +22,8 @@ namespace {
 // Pages the scan has passed are handed back to the system every so often, so that a file of many
 // gigabytes is scanned in little resident memory.
 constexpr std::uint64_t kReleaseStride = 64u << 20;
+// The carve maps the pages ahead of it this many bytes at a time.
+constexpr std::uint64_t kPrefetchBytes = 4u << 20;
 // Pages between two event pumps where a loop has no page of its own to report.
 constexpr std::uint32_t kPumpPages = 1024;
 
@@ -219,13 +221,18 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
             liveKeys.push_back(
                 recordKey(liveRecord(map, page, bytes, cell, s.identityColumns), liveIdentity_));
         };
+    // The walk reads pages in tree order, and the system maps each page read with its
+    // neighbours: a smaller stride keeps what it holds bounded.
+    s.pages.releaseEvery(kReleaseStride / 8);
     s.map.emplace(s.pages, params().table, collect);
+    s.pages.releaseEvery(0);
     s.liveKeys.insertAll(liveKeys);
     liveKeys = {};
     s.root = s.map->tableRoot(params().table);
 
     std::uint64_t released = 0;
     // The first page holds the file header and the schema, never the table's rows.
+    const std::uint32_t ahead = static_cast<std::uint32_t>(kPrefetchBytes / s.pages.pageSize());
     for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
         if (!onPage(page - 1)) return;
         const std::uint64_t at = std::uint64_t{page} * s.pages.pageSize();
@@ -233,6 +240,7 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
             s.pages.releaseBefore(page);
             released = at;
         }
+        if ((page - 2) % ahead == 0) s.pages.prefetch(page, ahead);
         scanPage(page);
     }
     // Then every older image of a page, whole: what it held is deleted unless it is still live.
