@@ -1,10 +1,19 @@
-// The SMS scan (carve, decode, store) against one plain pass over the same image, in one run.
+// The SMS scan (carve, decode, store), and the whole jobs people run (the scan writing the GBK
+// export files, the scan writing JSON lines), against SQLite's own reads of the same file and one
+// plain pass over it, in one run; then the peak resident memory of each, each measured in a
+// process of its own.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "SQLiteTable3.h"
 #include "bench_data.h"
@@ -12,6 +21,7 @@
 #include "ratio_reporter.h"
 #include "record_carver.h"
 #include "result_store.h"
+#include "scan_command.h"
 #include "silent_host.h"
 #include "sms_scanner.h"
 
@@ -130,15 +140,14 @@ void CheckpointedScan(benchmark::State& state) {
         state.iterations() * std::filesystem::file_size(logPair().checkpointed)));
 }
 
-// SQLite's own read of every row of `sms`, every column fetched.
-void SqliteRead(benchmark::State& state) {
+// SQLite's own read of the rows of `sms`, every column of the query fetched.
+std::int64_t sqliteRead(const char* query) {
     std::int64_t rows = 0;
-    for (auto _ : state) {
+    {
         sqlite3* db = nullptr;
         sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
         sqlite3_stmt* stmt = nullptr;
-        sqlite3_prepare_v2(db, "select * from sms", -1, &stmt, nullptr);
-        rows = 0;
+        sqlite3_prepare_v2(db, query, -1, &stmt, nullptr);
         std::uint64_t bytes = 0;
         while (sqlite3_step(stmt) == SQLITE_ROW) {
             for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
@@ -154,10 +163,102 @@ void SqliteRead(benchmark::State& state) {
         sqlite3_finalize(stmt);
         sqlite3_close(db);
     }
+    return rows;
+}
+
+void SqliteRead(benchmark::State& state) {
+    std::int64_t rows = 0;
+    for (auto _ : state)
+        rows = sqliteRead("select * from sms");
     state.counters["rows"] = static_cast<double>(rows);
 }
 
+// Only the four columns the scan shows: a stricter baseline.
+void SqliteReadShown(benchmark::State& state) {
+    std::int64_t rows = 0;
+    for (auto _ : state)
+        rows = sqliteRead("select address, date, type, body from sms");
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
+// The command line's own jobs, standard output going nowhere.
+int commandLine(pc::cli::ScanOptions options) {
+    options.sms = database();
+    options.quiet = true;
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::close(null);
+    const int status = pc::cli::runScanCommand(options);
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    return status;
+}
+
+const std::string& exportFolder() {
+    static const std::string folder =
+        (std::filesystem::temp_directory_path() / "phonecarve-bench-export").string();
+    return folder;
+}
+
+int gbkExport() {
+    pc::cli::ScanOptions o;
+    o.out = exportFolder();
+    return commandLine(o);
+}
+
+int jsonLines() {
+    pc::cli::ScanOptions o;
+    o.format = pc::OutputFormat::Jsonl;
+    return commandLine(o);
+}
+
+void ScanGbkExport(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(gbkExport());
+}
+
+void ScanJsonLines(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(jsonLines());
+}
+
+// The peak resident memory of `job` run once in a process of its own, in bytes.
+std::uint64_t peakResident(const std::function<void()>& job) {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        job();
+        std::_Exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+}
+
+void printPeaks() {
+    const double file = static_cast<double>(std::filesystem::file_size(database()));
+    const std::pair<const char*, std::function<void()>> jobs[] = {
+        {"SQLite's read of every column", [] { sqliteRead("select * from sms"); }},
+        {"SMS scan, rows kept", [] { scanSms(database()); }},
+        {"scan with the GBK export", [] { gbkExport(); }},
+        {"scan with JSON lines", [] { jsonLines(); }},
+    };
+    std::printf("peak resident memory (file %.0f MB):\n", file / 1e6);
+    for (const auto& [name, job] : jobs) {
+        const double peak = static_cast<double>(peakResident(job));
+        std::printf("  %-30s %7.1f MB = %.2f x the file\n", name, peak / 1e6, peak / file);
+    }
+    std::printf("  (targets: the GBK export at most 1.2 x the file; JSON lines under 256 MB)\n");
+}
+
 BENCHMARK(SqliteRead)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(SqliteReadShown)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(ScanGbkExport)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(ScanJsonLines)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(PlainPass)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(CarveOnly)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(SmsScan)->Unit(benchmark::kMillisecond)->MinTime(2);
@@ -187,7 +288,21 @@ int main(int argc, char** argv) {
                 std::printf(
                     "SMS scan / SQLite's own read of every row: %.2f (target: at most 1.5)\n",
                     t["SmsScan"] / t["SqliteRead"]);
+            const std::pair<const char*, const char*> jobs[] = {
+                {"SmsScan", "SMS scan, rows kept     "},
+                {"ScanGbkExport", "scan with the GBK export"},
+                {"ScanJsonLines", "scan with JSON lines    "}};
+            for (const auto& [key, name] : jobs)
+                if (t.count(key) && t.count("SqliteRead") && t.count("SqliteReadShown"))
+                    std::printf(
+                        "%s / SQLite's read of every column: %.2f; of the four shown: %.2f\n", name,
+                        t[key] / t["SqliteRead"], t[key] / t["SqliteReadShown"]);
+            std::printf(
+                "(targets: the GBK export at most 1.0, JSON lines at most 0.8, against "
+                "every column)\n");
         });
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    printPeaks();
+    std::filesystem::remove_all(exportFolder());
     return 0;
 }

@@ -91,9 +91,21 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
             if (onCell) (*onCell)(*this, p, bytes, *cell);
         }
         if (header->leaf()) continue;
+        prefetchChildren(children);
         // Pushed in reverse so that the left-most child is walked first.
         stack.push_back(header->rightChild);
         stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+}
+
+// The children of an interior page usually lie side by side: each run of them is mapped in one
+// request rather than faulted in a page at a time.
+void PageMap::prefetchChildren(const std::vector<std::uint32_t>& children) const {
+    std::size_t begin = 0;
+    for (std::size_t i = 1; i <= children.size(); ++i) {
+        if (i < children.size() && children[i] == children[i - 1] + 1) continue;
+        if (i - begin > 1) db_->prefetch(children[begin], static_cast<std::uint32_t>(i - begin));
+        begin = i;
     }
 }
 

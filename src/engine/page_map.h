@@ -88,6 +88,7 @@ class PageMap {
         return page < pages_.size() ? pages_[page] : kNone;
     }
     void markFixedPages();
+    void prefetchChildren(const std::vector<std::uint32_t>& children) const;
     void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell);
     void claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint32_t first);
     void readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell);

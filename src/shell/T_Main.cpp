@@ -672,7 +672,11 @@ void TMain::recover(const std::vector<CategoryCode>& queue, const RowChoice* cho
     if (!folder) return;
     exportFolder_ = *folder;
     writeProfileString(appDir_ + "config.ini", "window", "exportdir", exportFolder_);
-    const ExportRequest request{queue, choice->format, TextEncoding::Gb18030, chosen};
+    // The text files in GBK as the recover command always wrote them; CSV in UTF-8, as the
+    // command line writes it.
+    const TextEncoding encoding =
+        choice->format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8;
+    const ExportRequest request{queue, choice->format, encoding, chosen};
     std::string existing;
     for (const std::string& file : exportFiles(request, store_, *folder))
         if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
