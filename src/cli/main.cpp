@@ -6,6 +6,7 @@
 #include <clocale>
 #include <iostream>
 
+#include "carve_command.h"
 #include "scan_command.h"
 
 namespace {
@@ -64,6 +65,27 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(-14.0, 14.0));
     scan->add_flag("-q,--quiet", o.quiet, "print only errors on standard error");
 
+    pc::cli::CarveOptions c;
+    auto* carve = app.add_subcommand(
+        "carve",
+        "Every table of any SQLite database: live rows and the deleted rows its bytes hold");
+    carve->add_option("file", c.file, "the database (its -wal and -journal are read with it)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    carve->add_option("--table", c.tables, "only this table (may be given more than once)");
+    std::string carveFormat = "jsonl";
+    carve
+        ->add_option("--format", carveFormat,
+                     "jsonl (default), csv (a file per table in --out) or sqlite (a new "
+                     "database at --out)")
+        ->check(CLI::IsMember({"jsonl", "csv", "sqlite"}));
+    carve->add_option("--out", c.out,
+                      "jsonl: a new file (default: standard output); csv: a folder; sqlite: a new "
+                      "database file");
+    carve->add_flag("--all-copies", c.allCopies,
+                    "list every copy of a row found, not each row once");
+    carve->add_flag("-q,--quiet", c.quiet, "print only errors on standard error");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -77,6 +99,16 @@ int main(int argc, char** argv) {
         return pc::cli::kUsageError;
     }
 
+    if (carve->parsed()) {
+        c.format = carveFormat == "csv"      ? pc::cli::CarveFormat::Csv
+                   : carveFormat == "sqlite" ? pc::cli::CarveFormat::Sqlite
+                                             : pc::cli::CarveFormat::Jsonl;
+        if (c.format != pc::cli::CarveFormat::Jsonl && !c.out) {
+            std::cerr << "--format " << carveFormat << " needs --out\n";
+            return pc::cli::kUsageError;
+        }
+        return pc::cli::runCarveCommand(c);
+    }
     o.utcOffsetSeconds = static_cast<std::int64_t>(utcOffset * 3600);
     using pc::OutputFormat;
     o.format = format == "csv"     ? OutputFormat::Csv

@@ -31,12 +31,27 @@ PageRole roleOf(BtreeKind kind) {
 PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
                  const LeafCellVisitor& onCell)
     : db_(&pages), pages_(pages.pageCount() + 1) {
+    std::uint32_t watched = 0;
+    walk(
+        [&](std::uint32_t root) {
+            if (watched == 0 && !watchedTable.empty()) watched = tableRoot(watchedTable);
+            return root == watched;
+        },
+        onCell);
+}
+
+PageMap::PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell)
+    : db_(&pages), pages_(pages.pageCount() + 1) {
+    walk([](std::uint32_t) { return true; }, onCell);
+}
+
+template <typename Watched>
+void PageMap::walk(Watched watched, const LeafCellVisitor& onCell) {
     markFixedPages();
     walkTree(1, true, nullptr);
-    const std::uint32_t watched = watchedTable.empty() ? 0 : tableRoot(watchedTable);
     for (const SchemaEntry& e : schema_)
         if (e.rootPage > 1)
-            walkTree(e.rootPage, false, e.rootPage == watched && onCell ? &onCell : nullptr);
+            walkTree(e.rootPage, false, onCell && watched(e.rootPage) ? &onCell : nullptr);
     walkFreeList();
 }
 

@@ -53,6 +53,9 @@ class PageMap {
     // cells of the table `watchedTable` as they are met.
     explicit PageMap(const DatabasePages& pages, std::string_view watchedTable = {},
                      const LeafCellVisitor& onCell = {});
+    // The same, showing `onCell` the leaf cells of every table (owner() of the page tells which).
+    struct EveryTable {};
+    PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell);
 
     PageRole role(std::uint32_t page) const { return info(page).role; }
     // The root page of the b-tree that a b-tree or overflow page belongs to; 0 for other pages.
@@ -90,6 +93,9 @@ class PageMap {
     void markFixedPages();
     void prefetchChildren(const std::vector<std::uint32_t>& children) const;
     void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell);
+    // The walk of every structure; `watched(root)` says whose leaf cells `onCell` sees.
+    template <typename Watched>
+    void walk(Watched watched, const LeafCellVisitor& onCell);
     void claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint32_t first);
     void readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell);
     void walkFreeList();

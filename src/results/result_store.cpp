@@ -117,6 +117,7 @@ std::uint32_t ResultStore::keep(CategoryCode code, RecordState state, Provenance
     for (std::string_view t : texts)
         putVarint(w, t.size());
     for (std::string_view t : texts) {
+        if (t.empty()) continue;  // an empty view may have no data pointer at all
         std::memcpy(w, t.data(), t.size());
         w += t.size();
     }

@@ -32,7 +32,7 @@ std::array<bool, 256> byteTable(F f) {
     return t;
 }
 
-void appendCsvField(std::string& out, std::string_view field) {
+void csvField(std::string& out, std::string_view field) {
     static const auto special = byteTable([](char c) { return c == '"'; });
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += field;
@@ -43,7 +43,7 @@ void appendCsvField(std::string& out, std::string_view field) {
     out += '"';
 }
 
-void appendJsonString(std::string& out, std::string_view s) {
+void jsonString(std::string& out, std::string_view s) {
     static const auto special = byteTable(
         [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; });
     out += '"';
@@ -98,7 +98,7 @@ void appendJsonRow(std::string& out, const ResultStore& store, CategoryCode code
         if (row.isNull(i))
             out += "null";
         else
-            appendJsonString(out, row.cells[i]);
+            jsonString(out, row.cells[i]);
     }
     out += "}\n";
 }
@@ -115,6 +115,14 @@ void appendTsvField(std::string& out, std::string_view field) {
 }
 
 }  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+    jsonString(out, text);
+}
+
+void appendCsvField(std::string& out, std::string_view field) {
+    csvField(out, field);
+}
 
 const char* sourceKey(SourceFile source) {
     switch (source) {
@@ -147,7 +155,7 @@ void appendRow(std::string& out, OutputFormat format, const ResultStore& store, 
             appendTsvField(out, row.cells[i]);
         } else {
             if (i) out += ',';
-            if (!row.isNull(i)) appendCsvField(out, row.cells[i]);
+            if (!row.isNull(i)) csvField(out, row.cells[i]);
         }
     }
     if (format == OutputFormat::Csv) {

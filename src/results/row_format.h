@@ -20,6 +20,10 @@ void appendRow(std::string& out, OutputFormat format, const ResultStore& store, 
 std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCode code,
                       std::uint32_t index);
 
+// A text as a JSON string, quotes included; a field as RFC 4180 has it (quoted when it must be).
+void appendJsonString(std::string& out, std::string_view text);
+void appendCsvField(std::string& out, std::string_view field);
+
 // The header line of a category's CSV rows; empty for the other formats.
 std::string headerLine(OutputFormat format, CategoryCode code);
 

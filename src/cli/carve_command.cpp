@@ -1,0 +1,105 @@
+#include "carve_command.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "ascii_case.h"
+#include "file_error.h"
+#include "recovered_rows_output.h"
+#include "scan_command.h"
+#include "table_recovery.h"
+
+namespace pc::cli {
+
+namespace {
+
+void note(const CarveOptions& o, const std::string& text, bool always = false) {
+    if (!o.quiet || always) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// Only the tables asked for, by name (ASCII letters in either case); the rest of the file still
+// competed for the bytes when the rows were found.
+void keepTables(Recovery& r, const std::vector<std::string>& names) {
+    if (names.empty()) return;
+    auto wanted = [&](const TableShape& t) {
+        return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+            return asciiLower(n) == asciiLower(t.name);
+        });
+    };
+    std::erase_if(r.rows, [&](const RecoveredRow& row) { return !wanted(r.tables[row.table]); });
+}
+
+int writeJsonLines(const CarveOptions& o, const Recovery& r) {
+    std::FILE* out = stdout;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
+    if (o.out) {
+        file.reset(std::fopen(o.out->c_str(), "wx"));  // never over an existing file
+        if (!file) {
+            note(o, "Cannot create file \"" + *o.out + "\". " + std::strerror(errno), true);
+            return kSomethingFailed;
+        }
+        out = file.get();
+    }
+    std::string buffer;
+    for (const RecoveredRow& row : r.rows) {
+        appendRecoveredJson(buffer, r, row);
+        if (buffer.size() >= (256u << 10)) {
+            std::fwrite(buffer.data(), 1, buffer.size(), out);
+            buffer.clear();
+        }
+    }
+    std::fwrite(buffer.data(), 1, buffer.size(), out);
+    if (std::fflush(out) != 0) {
+        note(o, "Stream write error", true);
+        return kSomethingFailed;
+    }
+    return kAllScanned;
+}
+
+}  // namespace
+
+int runCarveCommand(const CarveOptions& o) {
+    Recovery r;
+    try {
+        RecoveryOptions options;
+        options.allCopies = o.allCopies;
+        r = recoverTables(o.file, options);
+    } catch (const NotADatabase& e) {
+        note(o, e.what(), true);
+        return kSomethingFailed;
+    } catch (const FileError& e) {
+        note(o, e.what(), true);
+        return kSomethingFailed;
+    }
+    keepTables(r, o.tables);
+    const auto deleted = std::count_if(r.rows.begin(), r.rows.end(), [](const RecoveredRow& row) {
+        return row.state == RecordState::Deleted;
+    });
+    note(o, o.file + ": " + std::to_string(r.tables.size()) + " tables, " +
+                std::to_string(r.rows.size()) + " rows, " + std::to_string(deleted) + " deleted");
+    try {
+        switch (o.format) {
+            case CarveFormat::Jsonl: return writeJsonLines(o, r);
+            case CarveFormat::Csv: {
+                std::error_code ec;
+                std::filesystem::create_directories(*o.out, ec);
+                for (const std::string& path : writeRecoveredCsv(r, *o.out))
+                    note(o, "已保存 " + path);
+                return kAllScanned;
+            }
+            case CarveFormat::Sqlite:
+                writeRecoveredDatabase(r, *o.out);
+                note(o, "已保存 " + *o.out);
+                return kAllScanned;
+        }
+    } catch (const ExportError& e) {
+        note(o, e.what(), true);
+    }
+    return kSomethingFailed;
+}
+
+}  // namespace pc::cli

@@ -1,0 +1,280 @@
+#include "table_carver.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "MyFuns_.h"
+#include "byte_order.h"
+#include "text_codec.h"
+
+namespace pc {
+
+namespace {
+
+bool isText(std::uint64_t t) {
+    return t >= 13 && t % 2 == 1;
+}
+bool isBlob(std::uint64_t t) {
+    return t >= 12 && t % 2 == 0;
+}
+bool isNumber(std::uint64_t t) {
+    return t >= 1 && t <= 9;
+}
+
+// Longest header looked for: a few bytes a column beyond the first.
+constexpr std::uint32_t kMaxHeaderBytesPerColumn = 3;
+
+}  // namespace
+
+TableCarver::TableCarver(const TableShape& shape, std::uint32_t encoding)
+    : shape_(&shape), encoding_(encoding), liveTypes_(shape.columns.size(), 0) {
+}
+
+namespace {
+
+unsigned typeBit(std::uint64_t t) {
+    return t < 12 ? static_cast<unsigned>(t) : isText(t) ? 12 : 13;
+}
+
+// Control characters other than TAB, LF and CR do not belong in a text people wrote.
+bool plainText(std::span<const std::uint8_t> bytes) {
+    return std::none_of(bytes.begin(), bytes.end(), [](std::uint8_t b) {
+        return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+    });
+}
+
+}  // namespace
+
+void TableCarver::learn(const std::vector<std::uint64_t>& types) {
+    for (std::size_t c = 0; c < types.size() && c < liveTypes_.size(); ++c)
+        liveTypes_[c] = static_cast<std::uint16_t>(liveTypes_[c] | (1u << typeBit(types[c])));
+}
+
+bool TableCarver::seenLive(std::size_t c, std::uint64_t t) const {
+    return (liveTypes_[c] >> typeBit(t)) & 1;
+}
+
+// What SQLite lets a column of each affinity hold: numbers and texts anywhere numbers may go
+// (text that would not convert stays text, as real phones show), blobs in blob and numeric
+// columns, texts and blobs in text columns. The row id column holds NULL, its value is the key.
+bool TableCarver::allowed(std::size_t column, std::uint64_t t) const {
+    if (t == 10 || t == 11) return false;
+    if (static_cast<int>(column) == shape_->rowidColumn) return t == 0;
+    if (t == 0) return true;
+    switch (shape_->columns[column].affinity) {
+        case Affinity::Integer:
+        case Affinity::Real: return isNumber(t) || isText(t);
+        case Affinity::Text: return isText(t) || isBlob(t);
+        case Affinity::Blob:
+        case Affinity::Numeric: break;
+    }
+    return true;
+}
+
+bool TableCarver::typedFor(std::size_t column, std::uint64_t t) const {
+    if (t == 0) return true;
+    switch (shape_->columns[column].affinity) {
+        case Affinity::Integer:
+        case Affinity::Real:
+        case Affinity::Numeric: return isNumber(t);
+        case Affinity::Text: return isText(t);
+        case Affinity::Blob: break;
+    }
+    return true;
+}
+
+std::uint32_t TableCarver::readTypes(std::span<const std::uint8_t> page, std::uint32_t at,
+                                     std::uint32_t limit, std::size_t first,
+                                     std::vector<std::uint64_t>& types) const {
+    for (std::size_t c = first; c < shape_->columns.size(); ++c) {
+        if (at >= limit) return 0;
+        const auto v = readVarint(page.first(limit), at);
+        if (!v || !allowed(c, v->value)) return 0;
+        types[c] = v->value;
+        at += v->length;
+    }
+    return at;
+}
+
+std::optional<FoundRecord> TableCarver::valuesOf(std::span<const std::uint8_t> page,
+                                                 const std::vector<std::uint64_t>& types,
+                                                 std::uint32_t body) const {
+    FoundRecord r;
+    std::uint64_t at = body;
+    bool anyValue = false;
+    for (std::size_t c = 0; c < types.size(); ++c) {
+        const std::uint64_t size = serialBodySize(types[c]).value_or(0);
+        if (at + size > page.size()) return std::nullopt;
+        const auto bytes = page.subspan(at, size);
+        if (isText(types[c])) {
+            // A text that is not one is no record of this table.
+            if (encoding_ <= 1 &&
+                !isValidUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
+                return std::nullopt;
+            if (encoding_ > 1 && size % 2 != 0) return std::nullopt;
+        }
+        r.values.push_back(fieldValue(types[c], bytes, encoding_));
+        anyValue |= types[c] != 0;
+        r.typed += typedFor(c, types[c]) && (!isText(types[c]) || encoding_ > 1 || plainText(bytes))
+                       ? 1
+                       : 0;
+        r.likeLive += seenLive(c, types[c]) ? 1 : 0;
+        at += size;
+    }
+    r.types = types;
+    // A header of zeros is what empty bytes look like, not a row.
+    if (!anyValue) return std::nullopt;
+    r.end = static_cast<std::uint32_t>(at);
+    return r;
+}
+
+void TableCarver::findRecords(std::span<const std::uint8_t> page, std::uint32_t begin,
+                              std::uint32_t end, std::vector<FoundRecord>& out) const {
+    const std::size_t n = shape_->columns.size();
+    types_.assign(n, 0);
+    const std::uint32_t maxHeader = static_cast<std::uint32_t>(1 + n * kMaxHeaderBytesPerColumn);
+    end = std::min<std::uint32_t>(end, static_cast<std::uint32_t>(page.size()));
+    for (std::uint32_t pos = begin; pos + 1 < end; ++pos) {
+        const auto h = readVarint(page.first(end), pos);
+        if (!h || h->value < 1 + n || h->value > maxHeader || pos + h->value > end) continue;
+        const std::uint32_t headerEnd = static_cast<std::uint32_t>(pos + h->value);
+        if (readTypes(page, pos + h->length, headerEnd, 0, types_) != headerEnd) continue;
+        auto r = valuesOf(page.first(end), types_, headerEnd);
+        if (!r) continue;
+        r->header = r->begin = pos;
+        // The cell's payload length and row id, when they are still before the header.
+        const std::uint64_t payload = r->end - pos;
+        for (std::uint32_t a = 1; a <= 3 && !r->rowid; ++a)
+            for (std::uint32_t b = 1; b <= 9 && !r->rowid; ++b) {
+                if (pos < begin + a + b) break;
+                const std::uint32_t cell = pos - a - b;
+                const auto p = readVarint(page, cell, a);
+                const auto id = readVarint(page, cell + a, b);
+                if (p && p->length == a && p->value == payload && id && id->length == b) {
+                    r->rowid = static_cast<std::int64_t>(id->value);
+                    r->begin = cell;
+                }
+            }
+        if (shape_->rowidColumn >= 0 && r->rowid)
+            r->values[static_cast<std::size_t>(shape_->rowidColumn)] = *r->rowid;
+        out.push_back(std::move(*r));
+    }
+}
+
+std::optional<std::uint64_t> TableCarver::typeOfLength(std::size_t column,
+                                                       std::uint64_t length) const {
+    if (static_cast<int>(column) == shape_->rowidColumn)
+        return length == 0 ? std::optional<std::uint64_t>(0) : std::nullopt;
+    const Affinity a = shape_->columns[column].affinity;
+    if (a == Affinity::Text) return 2 * length + 13;
+    if (a == Affinity::Blob && length > 0) return 2 * length + 12;
+    if (length == 0) return 0;  // NULL, 0 or 1 cannot be told apart: the NULL is said
+    if (a == Affinity::Real && length == 8) return 7;
+    static constexpr std::uint8_t kIntType[9] = {0, 1, 2, 3, 4, 0, 5, 0, 6};
+    if (length <= 8 && kIntType[length] != 0) return kIntType[length];
+    return 2 * length + 13;
+}
+
+void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at,
+                            std::uint32_t limit, std::vector<FoundRecord>& out) const {
+    const std::size_t n = shape_->columns.size();
+    const auto bytes = page.first(std::min<std::size_t>(limit, page.size()));
+    // The header began 3 bytes in (its length byte lost) or 2 (the first type lost too).
+    for (const std::uint32_t start : {at + 3, at + 2}) {
+        const std::size_t lost = at + 4 - start - 1;
+        if (lost >= n) continue;
+        std::vector<std::uint64_t> types(n, 0);
+        const std::uint32_t headerEnd = readTypes(bytes, at + 4, limit, lost, types);
+        if (headerEnd == 0) continue;
+        std::uint64_t known = 0;
+        for (std::size_t c = lost; c < n; ++c)
+            known += serialBodySize(types[c]).value_or(0);
+        if (headerEnd + known > limit) continue;
+        // Without the first type, the first body may be any length that leaves the rest.
+        const std::uint64_t most = lost ? limit - headerEnd - known : 0;
+        for (std::uint64_t length = 0; length <= most; ++length) {
+            if (lost) {
+                const auto t = typeOfLength(0, length);
+                if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) continue;
+                types[0] = *t;
+            }
+            auto r = valuesOf(bytes, types, headerEnd);
+            if (!r) continue;
+            r->begin = at;
+            r->header = start;
+            r->rebuilt = true;
+            out.push_back(std::move(*r));
+        }
+    }
+}
+
+std::vector<FoundRecord> TableCarver::rebuildFreeblock(
+    std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
+    std::span<const std::uint32_t> starts) const {
+    std::vector<FoundRecord> chain, here, next;
+    for (std::uint32_t at = begin; at + 5 <= end;) {
+        here.clear();
+        rebuiltAt(page, at, end, here);
+        // The one that ends the freeblock, or after which the next record can be read.
+        std::optional<std::size_t> pick;
+        for (std::size_t i = 0; i < here.size(); ++i) {
+            const std::uint32_t e = here[i].end;
+            bool goesOn = e == end || std::find(starts.begin(), starts.end(), e) != starts.end();
+            if (!goesOn && e + 5 <= end) {
+                next.clear();
+                rebuiltAt(page, e, end, next);
+                goesOn = !next.empty();
+            }
+            auto rank = [](const FoundRecord& f) { return std::make_pair(f.likeLive, f.typed); };
+            if (goesOn && (!pick || rank(here[i]) > rank(here[*pick]))) pick = i;
+        }
+        if (!pick) break;
+        at = here[*pick].end;
+        chain.push_back(std::move(here[*pick]));
+    }
+    return chain;
+}
+
+std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t> payload,
+                                                   std::int64_t rowid) const {
+    RecordLayout layout;
+    const auto n = static_cast<std::uint32_t>(shape_->columns.size());
+    if (!decodeRecord(payload, layout, n) || layout.columns == 0) return std::nullopt;
+    FoundRecord r;
+    r.rowid = rowid;
+    for (std::uint32_t c = 0; c < n; ++c) {
+        const std::uint64_t t = c < layout.columns ? layout.serialTypes[c] : 0;
+        if (!allowed(c, t) && !(static_cast<int>(c) == shape_->rowidColumn)) return std::nullopt;
+        const std::uint64_t size = serialBodySize(t).value_or(0);
+        const std::uint64_t at = c < layout.columns ? layout.bodyOffsets[c] : 0;
+        FieldValue v = c < layout.columns && at + size <= payload.size()
+                           ? fieldValue(t, payload.subspan(at, size), encoding_)
+                           : FieldValue{};
+        if (static_cast<int>(c) == shape_->rowidColumn) v = rowid;
+        r.values.push_back(std::move(v));
+        r.typed += typedFor(c, t) ? 1 : 0;
+        r.likeLive += seenLive(c, t) ? 1 : 0;
+        r.types.push_back(t);
+    }
+    r.end = static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.bodyEnd, payload.size()));
+    return r;
+}
+
+std::vector<ByteRange> freeblocksOf(std::span<const std::uint8_t> page, const BtreePage& header,
+                                    std::uint32_t usable) {
+    std::vector<ByteRange> out;
+    std::uint32_t at = header.firstFreeblock;
+    std::uint32_t after = header.pointersEnd();
+    while (at != 0) {
+        if (at < after || at + 4 > usable || at + 4 > page.size()) break;
+        const std::uint32_t next = *readBe16(page, at);
+        const std::uint32_t size = *readBe16(page, at + 2);
+        if (size < 4 || at + size > usable) break;
+        out.push_back({at, at + size});
+        after = at + size;
+        at = next;
+    }
+    return out;
+}
+
+}  // namespace pc

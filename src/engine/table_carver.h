@@ -1,0 +1,95 @@
+// Finds the records of any table in bytes no live cell holds, by its declared columns: whole
+// records whose header and body lie in the bytes given, records whose cells' first bytes a
+// freeblock's header overwrote (rebuilt from what is left), and the cells of a page that was a
+// table leaf (a page on the free list, an older image of a page).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "btree_page.h"
+#include "field_value.h"
+#include "record_layout.h"
+#include "table_shape.h"
+
+namespace pc {
+
+struct FoundRecord {
+    std::uint32_t begin = 0;   // first byte in the page: its cell's when the cell start is known
+    std::uint32_t end = 0;     // one past its last byte
+    std::uint32_t header = 0;  // where its record header starts (or would, for a rebuilt one)
+    std::optional<std::int64_t> rowid;
+    std::vector<FieldValue> values;
+    std::uint32_t typed = 0;     // values of their column's own storage class
+    std::uint32_t likeLive = 0;  // values whose serial type the table's live rows use there
+    bool rebuilt = false;        // a serial type or the header length was worked out, not read
+    std::vector<std::uint64_t> types;  // serial types, one per column
+};
+
+class TableCarver {
+  public:
+    // `encoding`: the database's text encoding.
+    TableCarver(const TableShape& shape, std::uint32_t encoding);
+
+    const TableShape& shape() const { return *shape_; }
+
+    // A live row's serial types: what the table's rows look like, to tell a record rebuilt in
+    // the right place from one rebuilt a byte off.
+    void learn(const std::vector<std::uint64_t>& types);
+
+    // Appends the records whose header and body lie whole in [begin, end) of `page`, in the order
+    // of their headers; each with its row id when the two varints before its header are there
+    // and agree with it.
+    void findRecords(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
+                     std::vector<FoundRecord>& out) const;
+
+    // The records of a freeblock [begin, end) of `page` whose cells' first four bytes a
+    // freeblock header took (the freeblock's own, and, where freed cells were merged into it,
+    // each cell's own from before): the header length and, when the cell began with two one-byte
+    // varints, the first serial type are worked out from what follows; the row ids are gone.
+    // Records are taken one after another from `begin` while each ends where the freeblock does
+    // or where the next can be read (`starts`: where records with whole headers begin).
+    std::vector<FoundRecord> rebuildFreeblock(std::span<const std::uint8_t> page,
+                                              std::uint32_t begin, std::uint32_t end,
+                                              std::span<const std::uint32_t> starts) const;
+
+    // A table leaf cell's record (its payload, the local part of it when the rest is gone).
+    std::optional<FoundRecord> readRecord(std::span<const std::uint8_t> payload,
+                                          std::int64_t rowid) const;
+
+  private:
+    bool allowed(std::size_t column, std::uint64_t type) const;
+    bool typedFor(std::size_t column, std::uint64_t type) const;
+    // Reads `count` serial types from `at`; the end of the header bytes, or 0.
+    std::uint32_t readTypes(std::span<const std::uint8_t> page, std::uint32_t at,
+                            std::uint32_t limit, std::size_t first,
+                            std::vector<std::uint64_t>& types) const;
+    // Values from the types and the bodies from `body`; nullopt when a text is not text.
+    std::optional<FoundRecord> valuesOf(std::span<const std::uint8_t> page,
+                                        const std::vector<std::uint64_t>& types,
+                                        std::uint32_t body) const;
+    // The serial type of column `column` whose body is `length` bytes, as its affinity has it.
+    std::optional<std::uint64_t> typeOfLength(std::size_t column, std::uint64_t length) const;
+    // Every rebuilt record a cell at `at` whose first four bytes are gone may be, ending by
+    // `limit`.
+    void rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint32_t limit,
+                   std::vector<FoundRecord>& out) const;
+
+    // Serial type `t` of column `c` seen in a live row (a text or blob of any length counts).
+    bool seenLive(std::size_t c, std::uint64_t t) const;
+
+    const TableShape* shape_;
+    std::uint32_t encoding_;
+    std::vector<std::uint16_t>
+        liveTypes_;  // per column: bits 0..11 the small types, 12 text, 13 blob
+    mutable std::vector<std::uint64_t> types_;
+};
+
+// The freeblocks of a b-tree page, in chain order: [offset, offset + size). The walk ends at a
+// freeblock that is not after the one before it or does not lie in the usable bytes.
+std::vector<ByteRange> freeblocksOf(std::span<const std::uint8_t> page, const BtreePage& header,
+                                    std::uint32_t usable);
+
+}  // namespace pc

@@ -1,0 +1,325 @@
+#include "table_recovery.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
+#include <unordered_set>
+
+#include "btree_page.h"
+#include "cell_payload.h"
+#include "database_image.h"
+#include "database_source.h"
+#include "page_map.h"
+#include "table_carver.h"
+
+namespace pc {
+
+namespace {
+
+// sqlite_master's columns, under a name SQLite lets a table have.
+constexpr const char* kSchemaTable =
+    "CREATE TABLE schema_entry(type text, name text, tbl_name text, rootpage integer, sql text)";
+
+// A row's values as one string, to know a row met twice.
+std::string keyOf(std::size_t table, const std::vector<FieldValue>& values) {
+    std::string key = std::to_string(table);
+    for (const FieldValue& v : values) {
+        key += '\x1f';
+        key += static_cast<char>('0' + v.index());
+        if (const auto* i = std::get_if<std::int64_t>(&v)) key += std::to_string(*i);
+        if (const auto* d = std::get_if<double>(&v)) key += std::to_string(*d);
+        if (const auto* s = std::get_if<std::string>(&v)) key += *s;
+        if (const auto* b = std::get_if<Blob>(&v)) key.append(b->bytes.begin(), b->bytes.end());
+    }
+    return key;
+}
+
+// A record found for one table in one page or image, before the tables compete for its bytes.
+struct Candidate {
+    std::size_t table;
+    FoundRecord record;
+    bool wholeCell;   // read as a cell of a page that was a leaf: its bounds are the page's word
+    bool ownerMatch;  // the page is (or was) a leaf of this table
+};
+
+// Better first: the record whose page says whose it is; a cell read whole; every value of its
+// column's class; more serial types as the table's live rows have them; read rather than
+// rebuilt; more values of their class; longer.
+bool better(const Candidate& a, const Candidate& b, std::size_t columnsA, std::size_t columnsB) {
+    auto rank = [](const Candidate& c, std::size_t columns) {
+        return std::make_tuple(c.ownerMatch, c.wholeCell, c.record.typed == columns,
+                               c.record.likeLive, !c.record.rebuilt, c.record.typed,
+                               c.record.end - c.record.begin);
+    };
+    return rank(a, columnsA) > rank(b, columnsB);
+}
+
+class Recoverer {
+  public:
+    Recoverer(const std::string& path, const DatabaseImage& image, const RecoveryOptions& options)
+        : source_(path, image),
+          pages_(source_.newest()),
+          options_(options),
+          encoding_(pages_.header().textEncoding),
+          usable_(pages_.usableSize()) {}
+
+    Recovery run() {
+        std::vector<std::pair<std::uint32_t, BtreeCell>> live;
+        const PageMap map(pages_, PageMap::EveryTable{},
+                          [&](const PageMap&, std::uint32_t page, std::span<const std::uint8_t>,
+                              const BtreeCell& cell) { live.emplace_back(page, cell); });
+        map_ = &map;
+        readSchemaTables();
+        findDroppedTables();
+        for (const TableShape& t : out_.tables)
+            carvers_.emplace_back(t, encoding_);
+        // sqlite_master's own deleted records compete for their bytes too, and are not rows.
+        if (schemaShape_) carvers_.emplace_back(*schemaShape_, encoding_);
+        for (const auto& [page, cell] : live)
+            readLiveCell(page, cell);
+        forEachRegion([&](const Region& r) { carveRegion(r, allTables()); });
+        return std::move(out_);
+    }
+
+  private:
+    // Bytes to look for deleted records in: a page of the newest state or an older image.
+    struct Region {
+        std::span<const std::uint8_t> bytes;  // the page
+        SourceFile source;
+        std::uint64_t fileOffset;
+        std::uint32_t headerOffset;        // 100 on page 1
+        std::optional<std::size_t> owner;  // the table whose leaf it is or was
+        std::vector<ByteRange> unused;     // from the page map; empty: the page's own word
+        bool knownStructure;               // the page map says what the page is now
+        bool btree;                        // it is a b-tree page now, or may have been one
+    };
+
+    std::vector<std::size_t> allTables() const {
+        std::vector<std::size_t> all(carvers_.size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        return all;
+    }
+
+    void readSchemaTables() {
+        for (const SchemaEntry& e : map_->schema()) {
+            if (e.type != "table" || e.rootPage < 2 || e.name.rfind("sqlite_", 0) == 0) continue;
+            auto shape = tableShape(e.sql);
+            if (!shape) continue;
+            shape->name = e.name;
+            rootTable_[e.rootPage] = out_.tables.size();
+            out_.tables.push_back(std::move(*shape));
+        }
+    }
+
+    // sqlite_master's deleted records that created a table no live entry names.
+    void findDroppedTables() {
+        schemaShape_ = tableShape(kSchemaTable);
+        if (!schemaShape_) return;
+        const TableCarver carver(*schemaShape_, encoding_);
+        std::set<std::string> names;
+        for (const TableShape& t : out_.tables)
+            names.insert(t.name);
+        forEachRegion([&](const Region& r) {
+            for (const Candidate& c : candidatesOf(r, carver, 0, false)) {
+                const auto* type = std::get_if<std::string>(&c.record.values[0]);
+                const auto* name = std::get_if<std::string>(&c.record.values[1]);
+                const auto* sql = std::get_if<std::string>(&c.record.values[4]);
+                if (!type || !name || !sql || *type != "table" || names.count(*name)) continue;
+                auto shape = tableShape(*sql);
+                if (!shape) continue;
+                shape->name = *name;
+                shape->dropped = true;
+                names.insert(*name);
+                if (const auto* root = std::get_if<std::int64_t>(&c.record.values[3]))
+                    claimFormerPages(*root, out_.tables.size());
+                out_.tables.push_back(std::move(*shape));
+            }
+        });
+    }
+
+    // A dropped table's pages went to the free list as they were: its root, and the children
+    // its root still names when it was an interior page, are known to have been its own.
+    void claimFormerPages(std::int64_t root, std::size_t table) {
+        if (root < 2 || root > pages_.pageCount()) return;
+        const auto page = static_cast<std::uint32_t>(root);
+        formerOwner_.emplace(page, table);
+        const auto bytes = pages_.page(page);
+        const auto header = parseBtreePage(bytes, 0, usable_);
+        if (!header || header->kind != BtreeKind::TableInterior) return;
+        for (std::uint32_t i = 0; i < header->cellCount; ++i)
+            if (const auto cell = readCell(bytes, *header, i, usable_))
+                formerOwner_.emplace(cell->leftChild, table);
+        formerOwner_.emplace(header->rightChild, table);
+    }
+
+    void readLiveCell(std::uint32_t page, const BtreeCell& cell) {
+        const auto it = rootTable_.find(map_->owner(page));
+        if (it == rootTable_.end()) return;
+        OverflowBudget budget(pages_);
+        const auto payload = readPayload(pages_, pages_.page(page), cell, scratch_, budget,
+                                         [&](std::uint32_t p, std::uint32_t) {
+                                             return map_->role(p) == PageRole::Overflow &&
+                                                    map_->chainHead(p) == cell.overflowPage;
+                                         });
+        auto record = carvers_[it->second].readRecord(payload, cell.rowid);
+        if (!record) return;
+        carvers_[it->second].learn(record->types);
+        RecoveredRow row{it->second,          RecordState::Normal,
+                         pages_.source(page), pages_.fileOffset(page) + cell.offset,
+                         cell.rowid,          std::move(record->values)};
+        liveKeys_.insert(keyOf(row.table, row.values));
+        out_.rows.push_back(std::move(row));
+    }
+
+    template <typename F>
+    void forEachRegion(F&& f) {
+        const std::uint32_t pageSize = pages_.pageSize();
+        std::vector<ByteRange> unused;
+        for (std::uint32_t p = 1; p <= pages_.pageCount(); ++p) {
+            const auto bytes = pages_.page(p);
+            if (bytes.empty()) continue;
+            const PageRole role = map_->role(p);
+            const bool known = role != PageRole::Unknown && role != PageRole::FreeLeaf;
+            if (known) map_->unusedRanges(p, unused);
+            const bool btree = !known || role == PageRole::TableLeaf ||
+                               role == PageRole::TableInterior || role == PageRole::IndexLeaf ||
+                               role == PageRole::IndexInterior;
+            f(Region{bytes, pages_.source(p), pages_.fileOffset(p), p == 1 ? 100u : 0u, ownerOf(p),
+                     known ? unused : std::vector<ByteRange>{}, known, btree});
+        }
+        for (const DatabaseSource::OldImage& image : source_.oldImages()) {
+            const auto file = source_.file(image.source);
+            if (image.offset + pageSize > file.size()) continue;
+            f(Region{file.subspan(image.offset, pageSize),
+                     image.source,
+                     image.offset,
+                     image.page == 1 ? 100u : 0u,
+                     ownerOf(image.page),
+                     {},
+                     false,
+                     true});
+        }
+    }
+
+    std::optional<std::size_t> ownerOf(std::uint32_t page) const {
+        if (const auto former = formerOwner_.find(page); former != formerOwner_.end())
+            return former->second;
+        if (map_->role(page) != PageRole::TableLeaf) return std::nullopt;
+        const auto it = rootTable_.find(map_->owner(page));
+        return it == rootTable_.end() ? std::nullopt : std::optional(it->second);
+    }
+
+    // Every record of table `table` the region may hold.
+    std::vector<Candidate> candidatesOf(const Region& r, const TableCarver& carver,
+                                        std::size_t table, bool ownerMatch) {
+        std::vector<Candidate> out;
+        const auto header =
+            r.btree ? parseBtreePage(r.bytes, r.headerOffset, usable_) : std::nullopt;
+        // A page whose structure the map does not vouch for but that reads as a table leaf was
+        // one: its cells are rows as they were.
+        if (!r.knownStructure && header && header->kind == BtreeKind::TableLeaf)
+            readFormerCells(r, *header, carver, table, ownerMatch, out);
+        std::vector<ByteRange> ranges = r.unused;
+        std::vector<ByteRange> freeblocks;
+        if (header) {
+            freeblocks = freeblocksOf(r.bytes, *header, usable_);
+            if (!r.knownStructure) {
+                std::vector<ByteRange> scratch;
+                btreeUnusedRanges(r.bytes, *header, usable_, ranges, nullptr, scratch);
+            }
+        } else if (!r.knownStructure) {
+            ranges = {{r.headerOffset, usable_}};
+        }
+        std::vector<FoundRecord> found;
+        for (const ByteRange& range : ranges)
+            carver.findRecords(r.bytes, range.begin, range.end, found);
+        std::vector<std::uint32_t> starts;
+        for (const FoundRecord& f : found)
+            starts.push_back(f.begin);
+        for (const ByteRange& fb : freeblocks) {
+            auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
+            std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found));
+        }
+        for (FoundRecord& f : found)
+            out.push_back({table, std::move(f), false, ownerMatch});
+        return out;
+    }
+
+    void readFormerCells(const Region& r, const BtreePage& header, const TableCarver& carver,
+                         std::size_t table, bool ownerMatch, std::vector<Candidate>& out) {
+        for (std::uint32_t i = 0; i < header.cellCount; ++i) {
+            const auto cell = readCell(r.bytes, header, i, usable_);
+            if (!cell) continue;
+            const auto local = r.bytes.subspan(cell->payloadStart, cell->localSize);
+            auto record = carver.readRecord(local, cell->rowid);
+            if (!record) continue;
+            record->begin = cell->offset;
+            record->header = cell->payloadStart;
+            record->end = cell->offset + cell->size;
+            out.push_back({table, std::move(*record), true, ownerMatch});
+        }
+    }
+
+    // The tables compete for the region's bytes: each stretch goes to the best record found there.
+    void carveRegion(const Region& r, const std::vector<std::size_t>& tables) {
+        std::vector<Candidate> all;
+        for (std::size_t t : tables) {
+            auto found = candidatesOf(r, carvers_[t], t, r.owner && *r.owner == t);
+            std::move(found.begin(), found.end(), std::back_inserter(all));
+        }
+        std::sort(all.begin(), all.end(), [&](const Candidate& a, const Candidate& b) {
+            return better(a, b, carvers_[a.table].shape().columns.size(),
+                          carvers_[b.table].shape().columns.size());
+        });
+        std::vector<ByteRange> taken;
+        std::vector<const Candidate*> kept;
+        for (const Candidate& c : all) {
+            const bool overlaps = std::any_of(taken.begin(), taken.end(), [&](const ByteRange& t) {
+                return c.record.begin < t.end && t.begin < c.record.end;
+            });
+            if (overlaps) continue;
+            taken.push_back({c.record.begin, c.record.end});
+            kept.push_back(&c);
+        }
+        std::sort(kept.begin(), kept.end(), [](const Candidate* a, const Candidate* b) {
+            return a->record.begin < b->record.begin;
+        });
+        for (const Candidate* c : kept)
+            keepDeleted(r, *c);
+    }
+
+    void keepDeleted(const Region& r, const Candidate& c) {
+        if (c.table >= out_.tables.size()) return;  // a schema entry
+        std::string key = keyOf(c.table, c.record.values);
+        if (!options_.allCopies && (liveKeys_.count(key) || !deletedKeys_.insert(key).second))
+            return;
+        out_.rows.push_back({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
+                             c.record.rowid, c.record.values});
+    }
+
+    DatabaseSource source_;
+    const DatabasePages& pages_;
+    RecoveryOptions options_;
+    std::uint32_t encoding_;
+    std::uint32_t usable_;
+    const PageMap* map_ = nullptr;
+    std::map<std::uint32_t, std::size_t> rootTable_;
+    std::map<std::uint32_t, std::size_t> formerOwner_;  // free pages a dropped table left
+    std::optional<TableShape> schemaShape_;
+    std::vector<TableCarver> carvers_;  // one per table, then sqlite_master's
+    std::unordered_set<std::string> liveKeys_, deletedKeys_;
+    std::vector<std::uint8_t> scratch_;
+    Recovery out_;
+};
+
+}  // namespace
+
+Recovery recoverTables(const std::string& path, const RecoveryOptions& options) {
+    const ImageLoad load = loadDatabaseImage(path);
+    if (!load.image) throw NotADatabase(path + ": not an SQLite 3 database");
+    return Recoverer(path, *load.image, options).run();
+}
+
+}  // namespace pc
