@@ -1,6 +1,8 @@
 #include "table_carver.h"
 
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 #include <utility>
 
 #include "MyFuns_.h"
@@ -36,11 +38,14 @@ unsigned typeBit(std::uint64_t t) {
     return t < 12 ? static_cast<unsigned>(t) : isText(t) ? 12 : 13;
 }
 
-// Control characters other than TAB, LF and CR do not belong in a text people wrote.
-bool plainText(std::span<const std::uint8_t> bytes) {
-    return std::none_of(bytes.begin(), bytes.end(), [](std::uint8_t b) {
-        return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
-    });
+// Control characters other than TAB, LF and CR, and the replacement character that broken
+// UTF-16 becomes, do not belong in a text people wrote.
+bool plainText(std::span<const std::uint8_t> utf8) {
+    const std::string_view s(reinterpret_cast<const char*>(utf8.data()), utf8.size());
+    return s.find("\xEF\xBF\xBD") == std::string_view::npos &&
+           std::none_of(utf8.begin(), utf8.end(), [](std::uint8_t b) {
+               return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+           });
 }
 
 }  // namespace
@@ -115,9 +120,10 @@ std::optional<FoundRecord> TableCarver::valuesOf(std::span<const std::uint8_t> p
         }
         r.values.push_back(fieldValue(types[c], bytes, encoding_));
         anyValue |= types[c] != 0;
-        r.typed += typedFor(c, types[c]) && (!isText(types[c]) || encoding_ > 1 || plainText(bytes))
-                       ? 1
-                       : 0;
+        const auto* text = std::get_if<std::string>(&r.values.back());
+        const bool plain =
+            !text || plainText({reinterpret_cast<const std::uint8_t*>(text->data()), text->size()});
+        r.typed += typedFor(c, types[c]) && plain ? 1 : 0;
         r.likeLive += seenLive(c, types[c]) ? 1 : 0;
         at += size;
     }
@@ -179,8 +185,9 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
                             std::uint32_t limit, std::vector<FoundRecord>& out) const {
     const std::size_t n = shape_->columns.size();
     const auto bytes = page.first(std::min<std::size_t>(limit, page.size()));
-    // The header began 3 bytes in (its length byte lost) or 2 (the first type lost too).
-    for (const std::uint32_t start : {at + 3, at + 2}) {
+    // The header began 2 bytes in (its length byte and first type lost: a cell whose payload
+    // length and row id were one byte each, the most common) or 3 (its length byte lost).
+    for (const std::uint32_t start : {at + 2, at + 3}) {
         const std::size_t lost = at + 4 - start - 1;
         if (lost >= n) continue;
         std::vector<std::uint64_t> types(n, 0);
@@ -208,6 +215,30 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
     }
 }
 
+void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin,
+                                std::uint32_t end, std::vector<FoundRecord>& out) const {
+    if (end <= begin || end > page.size()) return;
+    // Freed cells leave the content area from its start, so each one ends where the range ends
+    // or where another freed cell begins: walking back from the end finds them in one pass.
+    std::vector<bool> cellStart(end - begin + 1, false);
+    cellStart[end - begin] = true;
+    for (std::uint32_t at = end >= 5 ? end - 5 : 0; at >= begin && at + 5 <= end; --at) {
+        const auto next = readBe16(page, at);
+        const auto size = readBe16(page, at + 2);
+        // The header SQLite wrote into the freed cell: the next freeblock (none, or one beyond
+        // this one, never adjacent: it would have been merged) and its own size.
+        const bool header = next && size && *size >= 5 && at + *size <= end &&
+                            (*next == 0 || *next > at + *size) && cellStart[at + *size - begin];
+        if (header) {
+            cellStart[at - begin] = true;
+            // Cells freed next to it were merged in: the size may cover several.
+            auto chain = rebuildFreeblock(page, at, at + *size, {});
+            std::move(chain.begin(), chain.end(), std::back_inserter(out));
+        }
+        if (at == 0) break;
+    }
+}
+
 std::vector<FoundRecord> TableCarver::rebuildFreeblock(
     std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
     std::span<const std::uint32_t> starts) const {
@@ -219,14 +250,24 @@ std::vector<FoundRecord> TableCarver::rebuildFreeblock(
         std::optional<std::size_t> pick;
         for (std::size_t i = 0; i < here.size(); ++i) {
             const std::uint32_t e = here[i].end;
-            bool goesOn = e == end || std::find(starts.begin(), starts.end(), e) != starts.end();
+            // Between records that fit as well, one ending at a known boundary beats one after
+            // which another must be guessed: most freeblocks hold a single cell.
+            const bool boundary =
+                e == end || std::find(starts.begin(), starts.end(), e) != starts.end();
+            bool goesOn = boundary;
             if (!goesOn && e + 5 <= end) {
                 next.clear();
                 rebuiltAt(page, e, end, next);
                 goesOn = !next.empty();
             }
-            auto rank = [](const FoundRecord& f) { return std::make_pair(f.likeLive, f.typed); };
-            if (goesOn && (!pick || rank(here[i]) > rank(here[*pick]))) pick = i;
+            auto rank = [&](std::size_t k) {
+                const bool b = k == i
+                                   ? boundary
+                                   : here[k].end == end || std::find(starts.begin(), starts.end(),
+                                                                     here[k].end) != starts.end();
+                return std::make_tuple(here[k].likeLive, here[k].typed, b);
+            };
+            if (goesOn && (!pick || rank(i) > rank(*pick))) pick = i;
         }
         if (!pick) break;
         at = here[*pick].end;
@@ -239,7 +280,9 @@ std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t>
                                                    std::int64_t rowid) const {
     RecordLayout layout;
     const auto n = static_cast<std::uint32_t>(shape_->columns.size());
-    if (!decodeRecord(payload, layout, n) || layout.columns == 0) return std::nullopt;
+    // One column more than the table has is read to know a record of another table.
+    if (!decodeRecord(payload, layout, n + 1) || layout.columns == 0 || layout.columns > n)
+        return std::nullopt;
     FoundRecord r;
     r.rowid = rowid;
     for (std::uint32_t c = 0; c < n; ++c) {

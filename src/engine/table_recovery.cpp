@@ -233,8 +233,10 @@ class Recoverer {
             ranges = {{r.headerOffset, usable_}};
         }
         std::vector<FoundRecord> found;
-        for (const ByteRange& range : ranges)
+        for (const ByteRange& range : ranges) {
             carver.findRecords(r.bytes, range.begin, range.end, found);
+            carver.rebuildMarked(r.bytes, range.begin, range.end, found);
+        }
         std::vector<std::uint32_t> starts;
         for (const FoundRecord& f : found)
             starts.push_back(f.begin);
