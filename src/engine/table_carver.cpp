@@ -26,6 +26,14 @@ bool isNumber(std::uint64_t t) {
 // Longest header looked for: a few bytes a column beyond the first.
 constexpr std::uint32_t kMaxHeaderBytesPerColumn = 3;
 
+// Whether the freeblock header SQLite writes into a freed cell lies at `at`: the next freeblock
+// (none, or one further on, never adjacent: it would have been merged) and a size within `end`.
+bool freedCellAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint32_t end) {
+    const auto next = readBe16(page, at);
+    const auto size = readBe16(page, at + 2);
+    return next && size && *size >= 4 && at + *size <= end && (*next == 0 || *next > at + *size);
+}
+
 }  // namespace
 
 TableCarver::TableCarver(const TableShape& shape, std::uint32_t encoding)
@@ -216,24 +224,45 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
 }
 
 void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin,
-                                std::uint32_t end, std::vector<FoundRecord>& out) const {
+                                std::uint32_t end, std::span<const std::uint32_t> starts,
+                                std::vector<FoundRecord>& out) const {
     if (end <= begin || end > page.size()) return;
-    // Freed cells leave the content area from its start, so each one ends where the range ends
-    // or where another freed cell begins: walking back from the end finds them in one pass.
+    // Freed cells leave the content area from its start, so each one ends where the range ends,
+    // where another freed cell begins or where a cell merged into it (its bytes untouched) was
+    // found whole: walking back from the end finds them in one pass.
     std::vector<bool> cellStart(end - begin + 1, false);
     cellStart[end - begin] = true;
+    for (const std::uint32_t s : starts)
+        if (s >= begin && s <= end) cellStart[s - begin] = true;
+    const auto pageEnd = static_cast<std::uint32_t>(page.size());
+    std::vector<FoundRecord> here;
     for (std::uint32_t at = end >= 5 ? end - 5 : 0; at >= begin && at + 5 <= end; --at) {
-        const auto next = readBe16(page, at);
         const auto size = readBe16(page, at + 2);
-        // The header SQLite wrote into the freed cell: the next freeblock (none, or one beyond
-        // this one, never adjacent: it would have been merged) and its own size.
-        const bool header = next && size && *size >= 5 && at + *size <= end &&
-                            (*next == 0 || *next > at + *size) && cellStart[at + *size - begin];
-        if (header) {
+        if (freedCellAt(page, at, end) && *size >= 5 && cellStart[at + *size - begin]) {
             cellStart[at - begin] = true;
             // Cells freed next to it were merged in: the size may cover several.
-            auto chain = rebuildFreeblock(page, at, at + *size, {});
+            auto chain = rebuildFreeblock(page, at, at + *size, starts);
             std::move(chain.begin(), chain.end(), std::back_inserter(out));
+        } else if (freedCellAt(page, at, pageEnd) && *size >= 5) {
+            // Cells written since may cover the end of the freed run: only its first record,
+            // only when every value is what its column declares and it ends where something
+            // known begins.
+            here.clear();
+            rebuiltAt(page, at, std::min<std::uint32_t>(at + *size, end), here);
+            std::optional<std::size_t> pick;
+            for (std::size_t i = 0; i < here.size(); ++i) {
+                const std::uint32_t e = here[i].end;
+                const bool known = here[i].typed == shape_->columns.size() &&
+                                   (cellStart[e - begin] || freedCellAt(page, e, pageEnd));
+                auto rank = [&](std::size_t k) {
+                    return std::pair(here[k].likeLive, here[k].typed);
+                };
+                if (known && (!pick || rank(i) > rank(*pick))) pick = i;
+            }
+            if (pick) {
+                cellStart[at - begin] = true;
+                out.push_back(std::move(here[*pick]));
+            }
         }
         if (at == 0) break;
     }
@@ -251,21 +280,20 @@ std::vector<FoundRecord> TableCarver::rebuildFreeblock(
         for (std::size_t i = 0; i < here.size(); ++i) {
             const std::uint32_t e = here[i].end;
             // Between records that fit as well, one ending at a known boundary beats one after
-            // which another must be guessed: most freeblocks hold a single cell.
-            const bool boundary =
-                e == end || std::find(starts.begin(), starts.end(), e) != starts.end();
-            bool goesOn = boundary;
+            // which another must be guessed: the freeblock's end, a record found whole, or a
+            // cell freed before the merge (it carries its own freeblock header).
+            auto boundary = [&](std::uint32_t at) {
+                return at == end || std::find(starts.begin(), starts.end(), at) != starts.end() ||
+                       freedCellAt(page, at, end);
+            };
+            bool goesOn = e == end || std::find(starts.begin(), starts.end(), e) != starts.end();
             if (!goesOn && e + 5 <= end) {
                 next.clear();
                 rebuiltAt(page, e, end, next);
                 goesOn = !next.empty();
             }
             auto rank = [&](std::size_t k) {
-                const bool b = k == i
-                                   ? boundary
-                                   : here[k].end == end || std::find(starts.begin(), starts.end(),
-                                                                     here[k].end) != starts.end();
-                return std::make_tuple(here[k].likeLive, here[k].typed, b);
+                return std::make_tuple(here[k].likeLive, here[k].typed, boundary(here[k].end));
             };
             if (goesOn && (!pick || rank(i) > rank(*pick))) pick = i;
         }

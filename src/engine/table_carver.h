@@ -58,8 +58,9 @@ class TableCarver {
     // Appends the records of cells freed in [begin, end) that still carry the freeblock header
     // SQLite gave them (a freed cell's bytes at the start of the cell area go to the unallocated
     // space, header and all), each run of them ending where its header's size says.
+    // `starts` are where records found whole begin.
     void rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
-                       std::vector<FoundRecord>& out) const;
+                       std::span<const std::uint32_t> starts, std::vector<FoundRecord>& out) const;
 
     // A table leaf cell's record (its payload, the local part of it when the rest is gone).
     std::optional<FoundRecord> readRecord(std::span<const std::uint8_t> payload,

@@ -233,13 +233,13 @@ class Recoverer {
             ranges = {{r.headerOffset, usable_}};
         }
         std::vector<FoundRecord> found;
-        for (const ByteRange& range : ranges) {
+        for (const ByteRange& range : ranges)
             carver.findRecords(r.bytes, range.begin, range.end, found);
-            carver.rebuildMarked(r.bytes, range.begin, range.end, found);
-        }
         std::vector<std::uint32_t> starts;
         for (const FoundRecord& f : found)
             starts.push_back(f.begin);
+        for (const ByteRange& range : ranges)
+            carver.rebuildMarked(r.bytes, range.begin, range.end, starts, found);
         for (const ByteRange& fb : freeblocks) {
             auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
             std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found));
