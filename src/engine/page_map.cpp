@@ -42,6 +42,7 @@ PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
 
 PageMap::PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell)
     : db_(&pages), pages_(pages.pageCount() + 1) {
+    indexCells_ = true;
     walk([](std::uint32_t) { return true; }, onCell);
 }
 
@@ -101,7 +102,10 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
             if (cell->overflowPage != 0)
                 claimOverflow(root, cell->payloadSize - cell->localSize, cell->overflowPage);
             if (!header->leaf()) children.push_back(cell->leftChild);
-            if (header->kind != BtreeKind::TableLeaf) continue;
+            if (header->kind != BtreeKind::TableLeaf) {
+                if (onCell && indexCells_ && !header->table()) (*onCell)(*this, p, bytes, *cell);
+                continue;
+            }
             if (readSchema) readSchemaCell(bytes, *cell);
             if (onCell) (*onCell)(*this, p, bytes, *cell);
         }

@@ -53,7 +53,8 @@ class PageMap {
     // cells of the table `watchedTable` as they are met.
     explicit PageMap(const DatabasePages& pages, std::string_view watchedTable = {},
                      const LeafCellVisitor& onCell = {});
-    // The same, showing `onCell` the leaf cells of every table (owner() of the page tells which).
+    // The same, showing `onCell` the leaf cells of every table (owner() of the page tells which)
+    // and every cell of every index b-tree (WITHOUT ROWID tables keep their rows there).
     struct EveryTable {};
     PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell);
 
@@ -93,6 +94,7 @@ class PageMap {
     void markFixedPages();
     void prefetchChildren(const std::vector<std::uint32_t>& children) const;
     void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell);
+    bool indexCells_ = false;  // onCell sees index cells too
     // The walk of every structure; `watched(root)` says whose leaf cells `onCell` sees.
     template <typename Watched>
     void walk(Watched watched, const LeafCellVisitor& onCell);

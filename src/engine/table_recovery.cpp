@@ -1,7 +1,9 @@
 #include "table_recovery.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
+#include <regex>
 #include <set>
 #include <tuple>
 #include <unordered_set>
@@ -33,6 +35,21 @@ std::string keyOf(std::size_t table, const std::vector<FieldValue>& values) {
         if (const auto* b = std::get_if<Blob>(&v)) key.append(b->bytes.begin(), b->bytes.end());
     }
     return key;
+}
+
+bool isFullTextTable(const std::string& sql) {
+    static const std::regex kFts(R"(^\s*CREATE\s+VIRTUAL\s+TABLE\b[\s\S]*\bUSING\s+FTS[34]\b)",
+                                 std::regex::icase);
+    return std::regex_search(sql, kFts);
+}
+
+// "c0name" is column "name"; docid and other names stay as they are.
+std::string fullTextColumnName(const std::string& stored) {
+    std::size_t digits = 1;
+    while (digits < stored.size() && std::isdigit(static_cast<unsigned char>(stored[digits])))
+        ++digits;
+    return stored.size() > digits && stored[0] == 'c' && digits > 1 ? stored.substr(digits)
+                                                                    : stored;
 }
 
 // A record found for one table in one page or image, before the tables compete for its bytes.
@@ -72,7 +89,11 @@ class Recoverer {
         map_ = &map;
         readSchemaTables();
         findDroppedTables();
+        // Carvers read records as stored; rows leave in the declared order.
+        storedShapes_.reserve(out_.tables.size());
         for (const TableShape& t : out_.tables)
+            storedShapes_.push_back(storedShape(t));
+        for (const TableShape& t : storedShapes_)
             carvers_.emplace_back(t, encoding_);
         // sqlite_master's own deleted records compete for their bytes too, and are not rows.
         if (schemaShape_) carvers_.emplace_back(*schemaShape_, encoding_);
@@ -103,11 +124,25 @@ class Recoverer {
     }
 
     void readSchemaTables() {
+        std::set<std::string> fullText;
+        for (const SchemaEntry& e : map_->schema())
+            if (e.type == "table" && isFullTextTable(e.sql)) fullText.insert(e.name);
         for (const SchemaEntry& e : map_->schema()) {
             if (e.type != "table" || e.rootPage < 2 || e.name.rfind("sqlite_", 0) == 0) continue;
             auto shape = tableShape(e.sql);
             if (!shape) continue;
             shape->name = e.name;
+            // An FTS3/FTS4 table's rows are its "_content" table's, column i named "c<i>name":
+            // shown under the table's own name and columns.
+            constexpr std::string_view kContent = "_content";
+            if (e.name.ends_with(kContent)) {
+                const std::string owner = e.name.substr(0, e.name.size() - kContent.size());
+                if (fullText.count(owner)) {
+                    shape->name = owner;
+                    for (ColumnShape& c : shape->columns)
+                        c.name = fullTextColumnName(c.name);
+                }
+            }
             rootTable_[e.rootPage] = out_.tables.size();
             out_.tables.push_back(std::move(*shape));
         }
@@ -166,9 +201,15 @@ class Recoverer {
         auto record = carvers_[it->second].readRecord(payload, cell.rowid);
         if (!record) return;
         carvers_[it->second].learn(record->types);
-        RecoveredRow row{it->second,          RecordState::Normal,
-                         pages_.source(page), pages_.fileOffset(page) + cell.offset,
-                         cell.rowid,          std::move(record->values)};
+        // Index b-tree cells (WITHOUT ROWID tables) have no row id.
+        const bool tableCell = map_->role(page) == PageRole::TableLeaf;
+        toDeclaredOrder(out_.tables[it->second], record->values);
+        RecoveredRow row{it->second,
+                         RecordState::Normal,
+                         pages_.source(page),
+                         pages_.fileOffset(page) + cell.offset,
+                         tableCell ? std::optional(cell.rowid) : std::nullopt,
+                         std::move(record->values)};
         liveKeys_.insert(keyOf(row.table, row.values));
         out_.rows.push_back(std::move(row));
     }
@@ -206,7 +247,10 @@ class Recoverer {
     std::optional<std::size_t> ownerOf(std::uint32_t page) const {
         if (const auto former = formerOwner_.find(page); former != formerOwner_.end())
             return former->second;
-        if (map_->role(page) != PageRole::TableLeaf) return std::nullopt;
+        const PageRole role = map_->role(page);
+        if (role != PageRole::TableLeaf && role != PageRole::IndexLeaf &&
+            role != PageRole::IndexInterior)
+            return std::nullopt;
         const auto it = rootTable_.find(map_->owner(page));
         return it == rootTable_.end() ? std::nullopt : std::optional(it->second);
     }
@@ -294,11 +338,13 @@ class Recoverer {
 
     void keepDeleted(const Region& r, const Candidate& c) {
         if (c.table >= out_.tables.size()) return;  // a schema entry
-        std::string key = keyOf(c.table, c.record.values);
+        std::vector<FieldValue> values = c.record.values;
+        toDeclaredOrder(out_.tables[c.table], values);
+        std::string key = keyOf(c.table, values);
         if (!options_.allCopies && (liveKeys_.count(key) || !deletedKeys_.insert(key).second))
             return;
         out_.rows.push_back({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
-                             c.record.rowid, c.record.values});
+                             c.record.rowid, std::move(values)});
     }
 
     DatabaseSource source_;
@@ -310,7 +356,8 @@ class Recoverer {
     std::map<std::uint32_t, std::size_t> rootTable_;
     std::map<std::uint32_t, std::size_t> formerOwner_;  // free pages a dropped table left
     std::optional<TableShape> schemaShape_;
-    std::vector<TableCarver> carvers_;  // one per table, then sqlite_master's
+    std::vector<TableShape> storedShapes_;  // the tables' columns as records store them
+    std::vector<TableCarver> carvers_;      // one per table, then sqlite_master's
     std::unordered_set<std::string> liveKeys_, deletedKeys_;
     std::vector<std::uint8_t> scratch_;
     Recovery out_;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "field_value.h"
+
 namespace pc {
 
 // SQLite's type affinity of a declared type (the five rules of its datatype document).
@@ -27,11 +29,20 @@ struct TableShape {
     std::vector<ColumnShape> columns;
     int rowidColumn = -1;  // the INTEGER PRIMARY KEY column, whose value is the row id
     bool dropped = false;  // its schema entry was found only among deleted records
+    // WITHOUT ROWID: the column each value of a stored record belongs to (the key's columns
+    // first); empty when records hold the columns in their declared order.
+    std::vector<std::size_t> stored;
 };
 
+// The shape with its columns in the order records store them.
+TableShape storedShape(const TableShape& shape);
+
+// Puts a record's values, in stored order, into the declared order.
+void toDeclaredOrder(const TableShape& shape, std::vector<FieldValue>& values);
+
 // The shape of the table `createSql` creates, read by SQLite from the text alone (in a database
-// of its own, in memory); nullopt when SQLite cannot read it or the table is not an ordinary
-// table with row ids (a virtual table, WITHOUT ROWID).
+// of its own, in memory); nullopt when SQLite cannot read it or the table keeps no records of
+// its own (a virtual table).
 std::optional<TableShape> tableShape(std::string_view createSql);
 
 }  // namespace pc

@@ -135,5 +135,51 @@ TEST(TableRecoveryErrors, AFileThatIsNoDatabaseSaysSo) {
     EXPECT_THROW(recoverTables(dir.file("x.db")), NotADatabase);
 }
 
+// A WITHOUT ROWID table keeps its rows in an index b-tree, the key's columns first, in interior
+// cells as well as leaves; an INTEGER PRIMARY KEY DESC column is an ordinary column.
+TEST(TableRecoveryKeys, RowsOfWithoutRowidTablesComeInTheirDeclaredOrder) {
+    testing::TempDir dir;
+    const std::string path = dir.file("t.db");
+    {
+        SqliteDb db(path);
+        db.exec(
+            "PRAGMA page_size=512;"
+            "CREATE TABLE w(a INT, b TEXT, c REAL, PRIMARY KEY(b, a)) WITHOUT ROWID;"
+            "CREATE TABLE d(id INTEGER PRIMARY KEY DESC, x TEXT);"
+            "INSERT INTO d VALUES(20001, 'one');");
+        for (int i = 0; i < 200; ++i)  // enough for interior pages
+            db.query("INSERT INTO w VALUES(?, ?, 1.5)",
+                     {std::int64_t{i}, "key " + std::to_string(1000 + i)});
+    }
+    const Recovery r = recoverTables(path);
+    std::vector<std::string> rows = rowsOf(r, RecordState::Normal);
+    ASSERT_EQ(rows.size(), 201u);
+    EXPECT_EQ(rows.front(), "d:20001|one");
+    for (const char* row : {"w:0|key 1000|1.500000", "w:199|key 1199|1.500000"})
+        EXPECT_TRUE(std::binary_search(rows.begin(), rows.end(), row)) << row;
+    for (const RecoveredRow& row : r.rows)
+        if (r.tables[row.table].name == "w") EXPECT_FALSE(row.rowid);
+}
+
+// An FTS4 table's rows are kept in its content table: listed once, under the table's name.
+TEST(TableRecoveryKeys, FullTextTablesShowTheirRowsUnderTheirOwnName) {
+    testing::TempDir dir;
+    const std::string path = dir.file("t.db");
+    {
+        SqliteDb db(path);
+        db.exec(
+            "CREATE VIRTUAL TABLE notes\n USING fts4(title, body);"
+            "INSERT INTO notes VALUES('first', 'some words'), ('second', 'more words');");
+    }
+    const Recovery r = recoverTables(path);
+    std::vector<std::string> rows = rowsOf(r, RecordState::Normal);
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [](const std::string& s) { return !s.starts_with("notes:"); }),
+               rows.end());
+    EXPECT_EQ(rows, sorted({"notes:1|first|some words", "notes:2|second|more words"}));
+    for (const TableShape& t : r.tables)
+        if (t.name == "notes") EXPECT_EQ(t.columns[1].name, "title");
+}
+
 }  // namespace
 }  // namespace pc
