@@ -1,5 +1,6 @@
-// The carver on arbitrary pages with each scanner's real table, three ways: the widest vectors,
-// SSE2, and one position at a time. They must find the same records, with the same fields.
+// The carver on arbitrary pages with the tables and rules the scanners really carve with, at every
+// page size, three ways: the widest vectors, SSE2, and one position at a time. They must find the
+// same records, with the same fields, each inside the page.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 #include "android_schemas.h"
 #include "column_signature.h"
 #include "record_carver.h"
+#include "scanner_for.h"
 
 namespace {
 
@@ -20,30 +22,35 @@ struct Table {
 std::string tableSql(std::string_view script, std::string_view table) {
     const std::string start = "CREATE TABLE " + std::string(table) + " (";
     const auto at = script.find(start);
+    if (at == std::string_view::npos) return {};
     return std::string(script.substr(at, script.find(";", at) - at));
 }
 
+// Each category's table in the old and the current schema, with the category's own rules.
 std::vector<Table> tables() {
     namespace fx = pc::fixtures;
-    auto rule = [](std::string_view item, std::string_view name) {
-        return item.find("default") != std::string_view::npos || name == "type" || name == "date";
+    using S = fx::AndroidSchema;
+    const std::pair<pc::CategoryCode, S> cases[] = {
+        {pc::CategoryCode::Sms, S::mmssms_old},
+        {pc::CategoryCode::Sms, S::mmssms_new},
+        {pc::CategoryCode::Contacts, S::contacts2_old},
+        {pc::CategoryCode::Contacts, S::contacts2_new},
+        {pc::CategoryCode::CallLog, S::calllog_new},
     };
-    const pc::SignatureParams params{"t", pc::SignatureParams::Tail::AppendBlank, rule, {}};
-    return {
-        {pc::buildSignature(tableSql(fx::androidSchema(fx::AndroidSchema::mmssms_new), "sms"),
-                            params),
-         pc::serialTypeSet({0, 6, 7})},
-        {pc::buildSignature(tableSql(fx::androidSchema(fx::AndroidSchema::contacts2_new), "data"),
-                            params),
-         pc::serialTypeSet({0, 7})},
-        {pc::buildSignature(tableSql(fx::androidSchema(fx::AndroidSchema::calllog_new), "calls"),
-                            params),
-         pc::serialTypeSet({0, 6, 7})},
-    };
+    std::vector<Table> out;
+    for (const auto& [code, schema] : cases) {
+        const auto scanner = pc::scannerFor(code);
+        const pc::SignatureParams& params = scanner->signatureParams();
+        const std::string sql = tableSql(fx::androidSchema(schema), params.table);
+        if (sql.empty()) __builtin_trap();  // the fixture lost the table
+        out.push_back({pc::buildSignature(sql, params), scanner->refusedTypes()});
+    }
+    return out;
 }
 
 struct Collect : pc::CarveVisitor {
     pc::CarveStep onRecord(const pc::CarvedRecord& r, const pc::CarvedOverflow& o) override {
+        if (r.position() < pageStart || r.position() >= pageStart + pageSize) __builtin_trap();
         found.push_back(r.position());
         found.push_back(r.headerLength());
         found.push_back(o.payloadSize);
@@ -53,6 +60,7 @@ struct Collect : pc::CarveVisitor {
         return pc::CarveStep::NextByte;
     }
     std::uint32_t columns = 0;
+    std::uint64_t pageStart = 0, pageSize = 0;
     std::vector<std::uint64_t> found;
     std::string texts;
 };
@@ -61,21 +69,25 @@ struct Collect : pc::CarveVisitor {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::vector<Table> all = tables();
-    if (size < 3) return 0;
-    // The input after two bytes as pages of 512 bytes, each carved whole; the second byte leaves
-    // some of the last page's end to the reserved bytes.
-    const std::vector<std::uint8_t> bytes(data + 2, data + size);
-    const std::uint32_t pageSize = 512;
-    const std::uint32_t usable = pageSize - data[1] % 32;
+    if (size < 4) return 0;
+    // Byte 0 picks the table, byte 1 the page size (512 to 65536), byte 2 the reserved bytes at
+    // each page's end; the rest are the pages, the last one completed with zeros.
     const Table& table = all[data[0] % all.size()];
+    const std::uint32_t pageSize = 512u << (data[1] % 8);
+    const std::uint32_t usable = pageSize - data[2] % 64;
+    std::vector<std::uint8_t> bytes(data + 3, data + size);
+    bytes.resize((bytes.size() + pageSize - 1) / pageSize * pageSize);
     using V = pc::RecordCarver::Vectors;
     Collect results[3];
     for (V vectors : {V::None, V::Sse2, V::Widest}) {
         Collect& c = results[static_cast<int>(vectors)];
         c.columns = table.signature.columnCount;
+        c.pageSize = pageSize;
         pc::RecordCarver carver(table.signature, table.refused, vectors);
-        for (std::uint64_t start = 0; start + pageSize <= bytes.size(); start += pageSize)
+        for (std::uint64_t start = 0; start + pageSize <= bytes.size(); start += pageSize) {
+            c.pageStart = start;
             carver.carveRange({bytes, start, pageSize, usable}, 0, pageSize, c);
+        }
     }
     for (int i = 1; i < 3; ++i)
         if (results[i].found != results[0].found || results[i].texts != results[0].texts)

@@ -52,6 +52,17 @@ std::string fullTextColumnName(const std::string& stored) {
                                                                     : stored;
 }
 
+// What a record holds beyond NULLs: text and blob bytes, one for each number.
+std::size_t contentBytes(const std::vector<FieldValue>& values) {
+    std::size_t n = 0;
+    for (const FieldValue& v : values) {
+        if (const auto* t = std::get_if<std::string>(&v)) n += t->size();
+        if (const auto* b = std::get_if<Blob>(&v)) n += b->bytes.size();
+        if (std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v)) ++n;
+    }
+    return n;
+}
+
 // A record found for one table in one page or image, before the tables compete for its bytes.
 struct Candidate {
     std::size_t table;
@@ -99,7 +110,17 @@ class Recoverer {
         if (schemaShape_) carvers_.emplace_back(*schemaShape_, encoding_);
         for (const auto& [page, cell] : live)
             readLiveCell(page, cell);
-        forEachRegion([&](const Region& r) { carveRegion(r, allTables()); });
+        const std::vector<std::size_t> everyTable = allTables();
+        std::vector<std::size_t> owners;
+        forEachRegion([&](const Region& r) {
+            // A live table's page holds that table's records (or, reused, a dropped table's):
+            // only they compete there. Free pages and older images may hold anyone's.
+            if (r.indexOnly) return;
+            owners.clear();
+            if (r.knownStructure && r.liveOwner) owners.push_back(*r.liveOwner);
+            if (!owners.empty() && r.owner && *r.owner != owners[0]) owners.push_back(*r.owner);
+            carveRegion(r, owners.empty() ? everyTable : owners);
+        });
         return std::move(out_);
     }
 
@@ -109,11 +130,13 @@ class Recoverer {
         std::span<const std::uint8_t> bytes;  // the page
         SourceFile source;
         std::uint64_t fileOffset;
-        std::uint32_t headerOffset;        // 100 on page 1
-        std::optional<std::size_t> owner;  // the table whose leaf it is or was
-        std::vector<ByteRange> unused;     // from the page map; empty: the page's own word
-        bool knownStructure;               // the page map says what the page is now
-        bool btree;                        // it is a b-tree page now, or may have been one
+        std::uint32_t headerOffset;            // 100 on page 1
+        std::optional<std::size_t> owner;      // the table whose leaf it is or was
+        std::optional<std::size_t> liveOwner;  // the live table whose b-tree holds it now
+        std::vector<ByteRange> unused;         // from the page map; empty: the page's own word
+        bool knownStructure;                   // the page map says what the page is now
+        bool btree;                            // it is a b-tree page now, or may have been one
+        bool indexOnly = false;  // a page of an index now: its bytes are keys, not rows
     };
 
     std::vector<std::size_t> allTables() const {
@@ -227,8 +250,11 @@ class Recoverer {
             const bool btree = !known || role == PageRole::TableLeaf ||
                                role == PageRole::TableInterior || role == PageRole::IndexLeaf ||
                                role == PageRole::IndexInterior;
+            const auto liveOwner = liveOwnerOf(p);
+            const bool index = role == PageRole::IndexLeaf || role == PageRole::IndexInterior;
             f(Region{bytes, pages_.source(p), pages_.fileOffset(p), p == 1 ? 100u : 0u, ownerOf(p),
-                     known ? unused : std::vector<ByteRange>{}, known, btree});
+                     liveOwner, known ? unused : std::vector<ByteRange>{}, known, btree,
+                     index && !liveOwner});
         }
         for (const DatabaseSource::OldImage& image : source_.oldImages()) {
             const auto file = source_.file(image.source);
@@ -238,6 +264,7 @@ class Recoverer {
                      image.offset,
                      image.page == 1 ? 100u : 0u,
                      ownerOf(image.page),
+                     std::nullopt,
                      {},
                      false,
                      true});
@@ -247,6 +274,10 @@ class Recoverer {
     std::optional<std::size_t> ownerOf(std::uint32_t page) const {
         if (const auto former = formerOwner_.find(page); former != formerOwner_.end())
             return former->second;
+        return liveOwnerOf(page);
+    }
+
+    std::optional<std::size_t> liveOwnerOf(std::uint32_t page) const {
         const PageRole role = map_->role(page);
         if (role != PageRole::TableLeaf && role != PageRole::IndexLeaf &&
             role != PageRole::IndexInterior)
@@ -313,8 +344,16 @@ class Recoverer {
         std::vector<Candidate> all;
         for (std::size_t t : tables) {
             auto found = candidatesOf(r, carvers_[t], t, r.owner && *r.owner == t);
+            // Where no page says whose records lie here, a short record fits some table almost
+            // anywhere: only records with every value of its column's class and some content.
+            if (!r.owner)
+                std::erase_if(found, [&](const Candidate& c) {
+                    return c.record.typed < carvers_[t].shape().columns.size() ||
+                           contentBytes(c.record.values) < 2;
+                });
             std::move(found.begin(), found.end(), std::back_inserter(all));
         }
+        if (!r.owner) keepLikelyOwner(all);
         std::sort(all.begin(), all.end(), [&](const Candidate& a, const Candidate& b) {
             return better(a, b, carvers_[a.table].shape().columns.size(),
                           carvers_[b.table].shape().columns.size());
@@ -334,6 +373,26 @@ class Recoverer {
         });
         for (const Candidate* c : kept)
             keepDeleted(r, *c);
+    }
+
+    // A page no structure vouches for was most likely a leaf of the one table whose cells it
+    // still holds whole: the other tables' records there are chance fits. Two tables that fit
+    // the same cells leave it undecided.
+    void keepLikelyOwner(std::vector<Candidate>& all) const {
+        std::map<std::size_t, int> whole;
+        for (const Candidate& c : all)
+            if (c.wholeCell && c.table < out_.tables.size()) ++whole[c.table];
+        if (whole.empty()) return;
+        const auto best = std::max_element(whole.begin(), whole.end(),
+                                           [](auto& a, auto& b) { return a.second < b.second; });
+        const int most = best->second;
+        if (std::count_if(whole.begin(), whole.end(), [&](auto& w) { return w.second == most; }) >
+            1)
+            return;
+        const std::size_t owner = best->first;
+        std::erase_if(all, [&](const Candidate& c) {
+            return c.table != owner && c.table < out_.tables.size();
+        });
     }
 
     void keepDeleted(const Region& r, const Candidate& c) {

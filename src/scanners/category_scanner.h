@@ -29,6 +29,9 @@ class CategoryScanner : private CarveVisitor {
     ~CategoryScanner() override;
     ScanOutcome run(ScanEvents& events, ResultStore& store, ScanState& state,
                     const RunGlobals& run);
+    // The rules this category's carve runs with, for whatever carves as the scan does.
+    const SignatureParams& signatureParams() const { return params(); }
+    SerialTypeSet refusedTypes() const { return refusedRequiredInt(); }
 
   protected:
     virtual CategoryCode code() const = 0;

@@ -1,6 +1,7 @@
 // Files other tools choke on: each must give its message or its result, never a crash or a hang.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "scan_runner.h"
 #include "scanner_for.h"
 #include "sms_fixture.h"
+#include "table_recovery.h"
 #include "temp_dir.h"
 
 namespace pc {
@@ -191,6 +193,26 @@ TEST_P(HostileFile, GivesItsMessageOrItsResult) {
         EXPECT_EQ(run.store.count(h.category), *h.exactlyFound);
     }
     EXPECT_EQ(run.state.ScanHalted, 1);
+}
+
+// The carve of every table meets the same files: it reads them or says they are no database,
+// and finds rows of the category's table wherever the scan finds some.
+TEST_P(HostileFile, TheCarveOfEveryTableReadsItOrSaysItIsNoDatabase) {
+    const Hostile& h = GetParam();
+    testing::TempDir dir;
+    const std::string path = dir.file("hostile.db");
+    h.make(dir.path().string(), path);
+    try {
+        const Recovery r = recoverTables(path);
+        if (h.outcome != ScanOutcome::Completed || h.minimumFound == 0) return;
+        const std::string table = scannerFor(h.category)->signatureParams().table;
+        const auto rows = std::count_if(r.rows.begin(), r.rows.end(), [&](const RecoveredRow& row) {
+            return r.tables[row.table].name == table;
+        });
+        EXPECT_GT(rows, 0);
+    } catch (const NotADatabase&) {
+        EXPECT_EQ(h.outcome, ScanOutcome::EndedEarly);
+    }
 }
 
 const auto C = ScanOutcome::Completed;
