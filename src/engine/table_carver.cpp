@@ -25,6 +25,9 @@ bool isNumber(std::uint64_t t) {
 
 // Longest header looked for: a few bytes a column beyond the first.
 constexpr std::uint32_t kMaxHeaderBytesPerColumn = 3;
+// First values whose serial type was overwritten are tried up to this length, and at the one
+// length that ends their freeblock.
+constexpr std::uint64_t kGuessedLengths = 1024;
 
 // Whether the freeblock header SQLite writes into a freed cell lies at `at`: the next freeblock
 // (none, or one further on, never adjacent: it would have been merged) and a size within `end`.
@@ -205,9 +208,12 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
         for (std::size_t c = lost; c < n; ++c)
             known += serialBodySize(types[c]).value_or(0);
         if (headerEnd + known > limit) continue;
-        // Without the first type, the first body may be any length that leaves the rest.
+        // Without the first type, the first body may be any length that leaves the rest: the
+        // one that ends the freeblock, and the shorter ones up to a bound that keeps crafted
+        // pages from costing the square of their size.
         const std::uint64_t most = lost ? limit - headerEnd - known : 0;
-        for (std::uint64_t length = 0; length <= most; ++length) {
+        for (std::uint64_t length = 0; length <= most;
+             length = length < kGuessedLengths || length == most ? length + 1 : most) {
             if (lost) {
                 const auto t = typeOfLength(0, length);
                 if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) continue;
@@ -271,32 +277,22 @@ void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_
 std::vector<FoundRecord> TableCarver::rebuildFreeblock(
     std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
     std::span<const std::uint32_t> starts) const {
-    std::vector<FoundRecord> chain, here, next;
+    std::vector<FoundRecord> chain, here;
+    // Every cell freed into the run carries a freeblock header, or was merged into the one before
+    // it untouched and was found whole: a record must end where the run does or at one of those.
+    // A header's size may reach past the run, cut short by a cell written since.
+    const auto pageEnd = static_cast<std::uint32_t>(page.size());
+    auto boundary = [&](std::uint32_t at) {
+        return at == end || std::find(starts.begin(), starts.end(), at) != starts.end() ||
+               (at + 4 <= end && freedCellAt(page, at, pageEnd));
+    };
+    auto rank = [](const FoundRecord& f) { return std::make_pair(f.likeLive, f.typed); };
     for (std::uint32_t at = begin; at + 5 <= end;) {
         here.clear();
         rebuiltAt(page, at, end, here);
-        // The one that ends the freeblock, or after which the next record can be read.
         std::optional<std::size_t> pick;
-        for (std::size_t i = 0; i < here.size(); ++i) {
-            const std::uint32_t e = here[i].end;
-            // Between records that fit as well, one ending at a known boundary beats one after
-            // which another must be guessed: the freeblock's end, a record found whole, or a
-            // cell freed before the merge (it carries its own freeblock header).
-            auto boundary = [&](std::uint32_t at) {
-                return at == end || std::find(starts.begin(), starts.end(), at) != starts.end() ||
-                       freedCellAt(page, at, end);
-            };
-            bool goesOn = e == end || std::find(starts.begin(), starts.end(), e) != starts.end();
-            if (!goesOn && e + 5 <= end) {
-                next.clear();
-                rebuiltAt(page, e, end, next);
-                goesOn = !next.empty();
-            }
-            auto rank = [&](std::size_t k) {
-                return std::make_tuple(here[k].likeLive, here[k].typed, boundary(here[k].end));
-            };
-            if (goesOn && (!pick || rank(i) > rank(*pick))) pick = i;
-        }
+        for (std::size_t i = 0; i < here.size(); ++i)
+            if (boundary(here[i].end) && (!pick || rank(here[i]) > rank(here[*pick]))) pick = i;
         if (!pick) break;
         at = here[*pick].end;
         chain.push_back(std::move(here[*pick]));
