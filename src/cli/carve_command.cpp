@@ -79,8 +79,11 @@ int runCarveCommand(const CarveOptions& o) {
     const auto deleted = std::count_if(r.rows.begin(), r.rows.end(), [](const RecoveredRow& row) {
         return row.state == RecordState::Deleted;
     });
-    note(o, o.file + ": " + std::to_string(r.tables.size()) + " tables, " +
-                std::to_string(r.rows.size()) + " rows, " + std::to_string(deleted) + " deleted");
+    auto count = [](std::size_t n, const char* what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    note(o, o.file + ": " + count(r.tables.size(), "table") + ", " + count(r.rows.size(), "row") +
+                ", " + std::to_string(deleted) + " deleted");
     try {
         switch (o.format) {
             case CarveFormat::Jsonl: return writeJsonLines(o, r);
