@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "SQLiteTable3.h"
+#include "category_profile.h"
 #include "phone_acquisition.h"
 
 namespace pc {
@@ -33,7 +34,6 @@ bool blank(const QString& text) {
 
 constexpr CategoryCode kBoxCategory[3] = {CategoryCode::Contacts, CategoryCode::Sms,
                                           CategoryCode::CallLog};
-constexpr const char* kBoxNames[3] = {"通讯录", "短信", "通话记录"};
 
 }  // namespace
 
@@ -90,7 +90,7 @@ void TForm2::buildLayout() {
     auto* fileBoxes = new QHBoxLayout;
     auto* phoneBoxes = new QHBoxLayout;
     for (int i = 0; i < 6; ++i) {
-        boxes_[i] = new QCheckBox(u(kBoxNames[i % 3]));
+        boxes_[i] = new QCheckBox(u(profileOf(kBoxCategory[i % 3]).branch));
         boxes_[i]->setObjectName(QString("CheckBox%1").arg(i + 1));
         (i < 3 ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
     }
@@ -199,7 +199,7 @@ bool TForm2::takeFound(FoundDatabases found, const QString& shown) {
     for (int i = 0; i < 3; ++i) {
         box(i + 1)->setChecked(found.found(kBoxCategory[i]));
         if (found.found(kBoxCategory[i]))
-            target_.log(std::string("找到") + kBoxNames[i] +
+            target_.log(std::string("找到") + profileOf(kBoxCategory[i]).branch +
                         "数据库: " + found.paths[static_cast<std::size_t>(kBoxCategory[i])]);
     }
     picked_ = std::move(found);

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "SQLiteTable3.h"
+#include "category_profile.h"
 
 namespace pc {
 
@@ -18,9 +19,8 @@ bool FoundDatabases::any() const {
 std::vector<CategoryCode> categoriesIn(const std::string& path) {
     TSQLiteDatabase db(path);
     std::vector<CategoryCode> out;
-    if (db.HasTable("data")) out.push_back(CategoryCode::Contacts);
-    if (db.HasTable("sms")) out.push_back(CategoryCode::Sms);
-    if (db.HasTable("calls")) out.push_back(CategoryCode::CallLog);
+    for (CategoryCode code : kAllCategories)
+        if (db.HasTable(profileOf(code).signature.table)) out.push_back(code);
     return out;
 }
 

@@ -7,9 +7,17 @@
 #include <iostream>
 
 #include "carve_command.h"
+#include "category_profile.h"
 #include "scan_command.h"
 
 namespace {
+
+std::vector<std::string> categoryKeys() {
+    std::vector<std::string> keys;
+    for (pc::CategoryCode code : pc::kAllCategories)
+        keys.emplace_back(pc::profileOf(code).key);
+    return keys;
+}
 
 constexpr const char* kVersion = "4.0";
 
@@ -50,7 +58,7 @@ int main(int argc, char** argv) {
     scan->add_option("--categories", categories,
                      "with --phone: what to scan of the copies (default: contacts,sms,calls)")
         ->delimiter(',')
-        ->check(CLI::IsMember({"contacts", "sms", "calls"}))
+        ->check(CLI::IsMember(categoryKeys()))
         ->needs(phone);
     scan->add_option("--adb-timeout", o.adbTimeoutSeconds,
                      "with --phone: seconds an adb command may run (default 300)")
@@ -132,10 +140,10 @@ int main(int argc, char** argv) {
         return pc::cli::kUsageError;
     }
     if (!categories.empty()) {
-        const char* names[3] = {"contacts", "sms", "calls"};
-        for (int i = 0; i < 3; ++i)
-            o.phoneCategories[i] =
-                std::find(categories.begin(), categories.end(), names[i]) != categories.end();
+        for (pc::CategoryCode code : pc::kAllCategories)
+            o.phoneCategories[static_cast<std::size_t>(code)] =
+                std::find(categories.begin(), categories.end(), pc::profileOf(code).key) !=
+                categories.end();
     }
     return pc::cli::runScanCommand(o);
 }

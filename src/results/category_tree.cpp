@@ -1,26 +1,13 @@
 #include "category_tree.h"
 
+#include "category_profile.h"
+
 namespace pc {
 
 namespace {
 
 constexpr int kTagRole = Qt::UserRole;
 constexpr int kTextRole = Qt::UserRole + 1;  // the text without its count
-
-struct BranchTexts {
-    const char* root;
-    const char* normal;
-    const char* deleted;
-};
-
-BranchTexts textsOf(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: return {"通讯录", "正常通讯录", "删除通讯录"};
-        case CategoryCode::Sms: return {"短信", "正常短信", "删除短信"};
-        case CategoryCode::CallLog: break;
-    }
-    return {"通话记录", "正常通话记录", "删除通话记录"};
-}
 
 QTreeWidgetItem* node(const char* text, CategoryTag tag) {
     auto* item = new QTreeWidgetItem(QStringList{QString::fromUtf8(text)});
@@ -40,11 +27,11 @@ void CategoryTree::clearTree() {
 }
 
 void CategoryTree::addCategoryBranch(CategoryCode code) {
-    const BranchTexts t = textsOf(code);
+    const CategoryProfile& p = profileOf(code);
     // The tree takes ownership of the items.
-    QTreeWidgetItem* root = node(t.root, {code, RowFilter::All});
-    root->addChild(node(t.normal, {code, RowFilter::Normal}));
-    root->addChild(node(t.deleted, {code, RowFilter::Deleted}));
+    QTreeWidgetItem* root = node(p.branch, {code, RowFilter::All});
+    root->addChild(node(p.normalNode, {code, RowFilter::Normal}));
+    root->addChild(node(p.deletedNode, {code, RowFilter::Deleted}));
     view_.insertTopLevelItem(0, root);
 }
 

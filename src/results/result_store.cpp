@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "category_profile.h"
+
 namespace pc {
 
 namespace {
@@ -80,16 +82,7 @@ PCallValue callOf(const char* r) {
 }  // namespace
 
 const std::vector<const char*>& rowFieldNames(CategoryCode code) {
-    static const std::vector<const char*> contacts{"name", "phone", "state"};
-    static const std::vector<const char*> sms{"address", "date", "type", "state", "body"};
-    static const std::vector<const char*> calls{"number",   "name", "date",
-                                                "duration", "type", "state"};
-    switch (code) {
-        case CategoryCode::Contacts: return contacts;
-        case CategoryCode::Sms: return sms;
-        case CategoryCode::CallLog: return calls;
-    }
-    throw std::out_of_range("category");
+    return profileOf(code).fields;
 }
 
 void ResultStore::beginCategory(CategoryCode code) {
@@ -167,14 +160,12 @@ Provenance ResultStore::foundAt(CategoryCode code, std::uint32_t i) const {
 
 RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
     const Unpacked u = unpack(row(code, i), textCount(code));
-    const std::string_view state = stateText(u.state);
-    switch (code) {
-        case CategoryCode::Contacts: return {{u.texts[0], u.texts[1], state}, 3, u.nulls};
-        case CategoryCode::Sms:
-            return {{u.texts[0], u.texts[1], u.texts[2], state, u.texts[3]}, 5, u.nulls};
-        case CategoryCode::CallLog: break;
-    }
-    return {{u.texts[0], u.texts[1], u.texts[4], u.texts[3], u.texts[2], state}, 6, u.nulls};
+    const std::vector<int>& texts = profileOf(code).cellText;
+    RowCells out{{}, texts.size(), u.nulls};
+    for (std::size_t c = 0; c < texts.size(); ++c)
+        out.cells[c] =
+            texts[c] < 0 ? stateText(u.state) : u.texts[static_cast<std::size_t>(texts[c])];
+    return out;
 }
 
 RecordRange<PtelValue> ResultStore::ContactRecords() const {

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "category_profile.h"
 #include "text_export.h"
 
 namespace pc {
@@ -134,12 +135,7 @@ const char* sourceKey(SourceFile source) {
 }
 
 const char* categoryKey(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: return "contacts";
-        case CategoryCode::Sms: return "sms";
-        case CategoryCode::CallLog: return "calls";
-    }
-    return "";
+    return profileOf(code).key;
 }
 
 void appendRow(std::string& out, OutputFormat format, const ResultStore& store, CategoryCode code,

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "category_profile.h"
+
 namespace pc {
 
 namespace {
@@ -21,12 +23,8 @@ struct Cells {
 };
 
 Cells cellsOf(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: return {{0, 1}, -1, -1};
-        case CategoryCode::Sms: return {{0, 4}, 1, 0};
-        case CategoryCode::CallLog: break;
-    }
-    return {{0, 1}, 2, 0};
+    const CategoryProfile& p = profileOf(code);
+    return {{p.searchCells[0], p.searchCells[1]}, p.searchDateCell, p.searchNumberCell};
 }
 
 }  // namespace

@@ -8,18 +8,14 @@
 #include <cstring>
 #include <utility>
 
+#include "category_profile.h"
 #include "text_codec.h"
 #include "unique_fd.h"
 
 namespace pc {
 
 const char* exportFileName(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: return "电话本.txt";
-        case CategoryCode::Sms: return "短信.txt";
-        case CategoryCode::CallLog: return "通话记录.txt";
-    }
-    return "";
+    return profileOf(code).exportFile;
 }
 
 void appendExportLine(std::string& out, const ResultStore& store, CategoryCode code,

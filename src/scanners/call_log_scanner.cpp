@@ -23,20 +23,6 @@ const char* callTypeText(std::int64_t type) {
     }
 }
 
-const SignatureParams& CallLogScanner::params() const {
-    static const SignatureParams p{"calls",
-                                   SignatureParams::Tail::Keep,
-                                   [](std::string_view item, std::string_view name) {
-                                       bool required =
-                                           item.find("default") != std::string_view::npos;
-                                       if (item.find("default null") != std::string_view::npos)
-                                           required = false;
-                                       return required || name == "date" || name == "type";
-                                   },
-                                   {"number", "name", "date", "duration", "type"}};
-    return p;
-}
-
 CarveStep CallLogScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
     const bool live = record.state() == RecordState::Normal;

@@ -8,7 +8,6 @@ namespace pc {
 class CallLogScanner final : public CategoryScanner {
   protected:
     CategoryCode code() const override { return CategoryCode::CallLog; }
-    const SignatureParams& params() const override;
     CarveStep examine(const CarvedRecord& record, Wanted wanted) override;
     // Number, date to the millisecond and type: a call's own, whatever became of its name.
     std::vector<std::size_t> identity() const override { return {0, 2, 4}; }

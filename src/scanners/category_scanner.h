@@ -8,6 +8,7 @@
 #include <string>
 
 #include "btree_page.h"
+#include "category_profile.h"
 #include "column_signature.h"
 #include "database_source.h"
 #include "record_carver.h"
@@ -32,11 +33,11 @@ class CategoryScanner : private CarveVisitor {
     // The rules this category's carve runs with, for whatever carves as the scan does.
     const SignatureParams& signatureParams() const { return params(); }
     SerialTypeSet refusedTypes() const { return refusedRequiredInt(); }
+    virtual CategoryCode code() const = 0;
 
   protected:
-    virtual CategoryCode code() const = 0;
-    virtual const SignatureParams& params() const = 0;
-    virtual SerialTypeSet refusedRequiredInt() const { return serialTypeSet({0, 6, 7}); }
+    const SignatureParams& params() const { return profileOf(code()).signature; }
+    SerialTypeSet refusedRequiredInt() const { return profileOf(code()).refused; }
     // Extra reads on the open database, between the table check and its definition.
     virtual void readExtras(TSQLiteDatabase&) {}
     // Whether what was read allows a scan; false ends it as if the definition were empty.

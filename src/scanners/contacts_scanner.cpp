@@ -28,16 +28,6 @@ std::optional<std::int32_t> int32Of(const FieldNumber& n) {
 
 }  // namespace
 
-const SignatureParams& ContactsScanner::params() const {
-    static const SignatureParams p{"data",
-                                   SignatureParams::Tail::DropOneMore,
-                                   [](std::string_view item, std::string_view) {
-                                       return item.find("default") != std::string_view::npos;
-                                   },
-                                   {"raw_contact_id", "mimetype_id", "data1"}};
-    return p;
-}
-
 void ContactsScanner::beginScan() {
     rows_.clear();
     nameMimeId_ = phoneMimeId_ = 0;

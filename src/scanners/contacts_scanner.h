@@ -38,8 +38,6 @@ class ContactsScanner final : public CategoryScanner {
 
   protected:
     CategoryCode code() const override { return CategoryCode::Contacts; }
-    const SignatureParams& params() const override;
-    SerialTypeSet refusedRequiredInt() const override { return serialTypeSet({0, 7}); }
     void readExtras(TSQLiteDatabase& db) override;
     bool extrasUsable() const override { return nameMimeId_ != 0 && phoneMimeId_ != 0; }
     void beginScan() override;

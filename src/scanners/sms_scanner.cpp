@@ -23,17 +23,6 @@ const char* smsTypeText(std::int64_t type) {
     }
 }
 
-const SignatureParams& SmsScanner::params() const {
-    static const SignatureParams p{"sms",
-                                   SignatureParams::Tail::AppendBlank,
-                                   [](std::string_view item, std::string_view name) {
-                                       return item.find("default") != std::string_view::npos ||
-                                              name == "type" || name == "date";
-                                   },
-                                   {"address", "date", "type", "body"}};
-    return p;
-}
-
 CarveStep SmsScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
     const bool live = record.state() == RecordState::Normal;

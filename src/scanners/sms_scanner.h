@@ -8,7 +8,6 @@ namespace pc {
 class SmsScanner final : public CategoryScanner {
   protected:
     CategoryCode code() const override { return CategoryCode::Sms; }
-    const SignatureParams& params() const override;
     CarveStep examine(const CarvedRecord& record, Wanted wanted) override;
     // Address, date to the millisecond and type: a message's own, whatever became of its body.
     std::vector<std::size_t> identity() const override { return {0, 1, 2}; }

@@ -1,5 +1,7 @@
 #include "window_words.h"
 
+#include "category_profile.h"
+
 namespace pc {
 
 namespace {
@@ -11,12 +13,7 @@ constexpr const char* kReadDeviceError = "Read then device error......";
 }  // namespace
 
 const char* categoryNoun(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: return "联系人";
-        case CategoryCode::Sms: return "短信";
-        case CategoryCode::CallLog: break;
-    }
-    return "通话记录";
+    return profileOf(code).noun;
 }
 
 std::string totalsText(CategoryCode code, std::int32_t found, std::int32_t deleted) {
@@ -32,14 +29,8 @@ std::string failureText(CategoryCode code, const ScanFailure& failure) {
         case Reason::MissingTable:
         case Reason::EmptyDefinition: break;
     }
-    switch (code) {
-        case CategoryCode::Contacts: return "没有找到通讯录，扫描结束！";
-        case CategoryCode::Sms:
-            return failure.reason == Reason::MissingTable ? "没有找短信记录，扫描结束！"
-                                                          : "没有找到短信记录，扫描结束！";
-        case CategoryCode::CallLog: break;
-    }
-    return "没有找到通话记录，扫描结束！";
+    const CategoryProfile& p = profileOf(code);
+    return failure.reason == Reason::MissingTable ? p.missingTable : p.emptyDefinition;
 }
 
 std::string noteText(const SourceNote& n) {

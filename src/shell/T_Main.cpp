@@ -37,6 +37,7 @@
 #include "RunCommand.h"
 #include "T_Option.h"
 #include "Unit8.h"
+#include "category_profile.h"
 #include "profile_file.h"
 #include "result_columns.h"
 #include "row_details.h"
@@ -714,15 +715,10 @@ namespace {
 
 // The cells the copy commands take: the number, and the text (a message's body, else a name).
 int numberCellOf(CategoryCode code) {
-    return code == CategoryCode::Contacts ? 1 : 0;
+    return profileOf(code).numberCell;
 }
 int textCellOf(CategoryCode code) {
-    switch (code) {
-        case CategoryCode::Contacts: return 0;
-        case CategoryCode::Sms: return 4;
-        case CategoryCode::CallLog: break;
-    }
-    return 1;
+    return profileOf(code).textCell;
 }
 
 }  // namespace
