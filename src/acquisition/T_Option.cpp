@@ -94,6 +94,10 @@ void TForm2::buildLayout() {
         boxes_[i]->setObjectName(QString("CheckBox%1").arg(i + 1));
         (i < 3 ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
     }
+    otherTables_ = new QCheckBox(u("其它表"));
+    otherTables_->setObjectName("CheckBoxOther");
+    otherTables_->setToolTip(u("恢复所选数据库文件中所有的表 (任何 SQLite 数据库)"));
+    fileBoxes->addWidget(otherTables_);
     fileLayout->addLayout(fileBoxes);
     phoneLayout->addLayout(phoneBoxes);
 
@@ -133,6 +137,7 @@ void TForm2::RadioButton3Click() {
     path_->setEnabled(true);
     for (int n = 1; n <= 3; ++n)
         box(n)->setEnabled(true);
+    otherTables_->setEnabled(true);
     for (int n = 4; n <= 6; ++n) {
         box(n)->setChecked(false);
         box(n)->setEnabled(false);
@@ -152,6 +157,8 @@ void TForm2::RadioButton4Click() {
         box(n)->setChecked(false);
         box(n)->setEnabled(false);
     }
+    otherTables_->setChecked(false);
+    otherTables_->setEnabled(false);
 }
 
 void TForm2::BitBtn1Click() {
@@ -161,6 +168,7 @@ void TForm2::BitBtn1Click() {
     target_.rememberFolder(std::filesystem::path(picked.front()).parent_path().string());
     picked_ = {};
     pickedText_.clear();
+    otherTables_->setChecked(false);
     if (picked.size() > 1) {
         if (!takeFound(sortDatabases(picked), u("%1 个文件").arg(picked.size())))
             target_.prompter().message("无效的数据库，请重新选择！", "提示", MessageIcon::Error);
@@ -182,6 +190,7 @@ void TForm2::BitBtn12Click() {
     target_.rememberFolder(*folder);
     picked_ = {};
     pickedText_.clear();
+    otherTables_->setChecked(false);
     if (!takeFound(findDatabasesIn(*folder), QString::fromStdString(*folder)))
         target_.prompter().message("在该文件夹中没有找到 mmssms.db、contacts2.db 或 calllog.db！",
                                    "提示", MessageIcon::Error);
@@ -221,6 +230,12 @@ bool TForm2::checkPickedDatabase(const std::string& path) {
             box(3)->setChecked(false);
             box(2)->setChecked(true);
         }
+        // A database of none of the three: its own tables are what it holds.
+        const bool none = !db.HasTable("data") && !db.HasTable("sms") && !db.HasTable("calls");
+        if (none)
+            for (int n = 1; n <= 3; ++n)
+                box(n)->setChecked(false);
+        otherTables_->setChecked(none);
         return true;
     } catch (const ESQLiteException&) {
         return false;  // the file is not a database SQLite can read; the user is told so
@@ -234,6 +249,7 @@ void TForm2::BitBtn2Click() {
     const bool phone = radioPhone_->isChecked();
     run.source = phone ? ScanSource::Phone : ScanSource::DatabaseFile;
     int firstBox = 1;
+    bool tables = false;  // the picked file's own tables too
     if (!phone) {
         if (blank(path_->text())) {
             target_.prompter().message("请先选择要扫描的文件，再进行扫描 !", "info",
@@ -245,6 +261,7 @@ void TForm2::BitBtn2Click() {
         // Several files or a folder: each category reads its own file; a category ticked that
         // none holds reads the first, as a single file's would.
         const bool several = !pickedText_.isEmpty() && path_->text() == pickedText_;
+        tables = otherTables_->isChecked() && !several;
         std::string path = path_->text().toStdString();
         if (several)
             for (const std::string& p : picked_.paths)
@@ -273,7 +290,7 @@ void TForm2::BitBtn2Click() {
         }
     }
     if (!box(firstBox)->isChecked() && !box(firstBox + 1)->isChecked() &&
-        !box(firstBox + 2)->isChecked()) {
+        !box(firstBox + 2)->isChecked() && !tables) {
         target_.prompter().message("请选择要恢复的数据类型！", "提示", MessageIcon::Error);
         return;
     }
@@ -283,6 +300,7 @@ void TForm2::BitBtn2Click() {
         target_.setColumns(code);
         target_.runScanner(code);
     }
+    if (tables) target_.carveTables(path_->text().toStdString());
     target_.prompter().message("扫描完成！", "提示", MessageIcon::Information);
     target_.setRecoverEnabled(target_.runHasRows());
 }

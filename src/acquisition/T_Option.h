@@ -41,6 +41,7 @@ class TForm2 : public QWidget {
     QPushButton* pickFolder_;
     QLineEdit* path_;
     QCheckBox* boxes_[6];
+    QCheckBox* otherTables_ = nullptr;  // every table of the picked file, into "其它表"
     // Several files or a folder: the file of each category, while the path box shows `pickedText_`.
     FoundDatabases picked_;
     QString pickedText_;

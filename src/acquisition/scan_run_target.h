@@ -18,6 +18,8 @@ class ScanRunTarget {
     virtual void setColumns(CategoryCode code) = 0;
     // Runs the category's scanner to its end (the hidden menu item Scan11, scan21 or Scan31).
     virtual void runScanner(CategoryCode code) = 0;
+    // Carves every table of the database at `path` into the "其它表" branch.
+    virtual void carveTables(const std::string& path) = 0;
     // Whether the run's categories found rows: what the recover command would write.
     virtual bool runHasRows() const = 0;
     virtual void setRecoverEnabled(bool enabled) = 0;

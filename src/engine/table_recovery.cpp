@@ -63,6 +63,12 @@ std::size_t contentBytes(const std::vector<FieldValue>& values) {
     return n;
 }
 
+std::uint32_t valuesGiven(const std::vector<FieldValue>& values) {
+    return static_cast<std::uint32_t>(std::count_if(values.begin(), values.end(), [](auto& v) {
+        return !std::holds_alternative<std::monostate>(v);
+    }));
+}
+
 // A record found for one table in one page or image, before the tables compete for its bytes.
 struct Candidate {
     std::size_t table;
@@ -136,7 +142,7 @@ class Recoverer {
         std::vector<ByteRange> unused;         // from the page map; empty: the page's own word
         bool knownStructure;                   // the page map says what the page is now
         bool btree;                            // it is a b-tree page now, or may have been one
-        bool indexOnly = false;  // a page of an index now: its bytes are keys, not rows
+        bool indexOnly = false;  // a page of an index, now or once: its bytes are keys, not rows
     };
 
     std::vector<std::size_t> allTables() const {
@@ -251,24 +257,39 @@ class Recoverer {
                                role == PageRole::TableInterior || role == PageRole::IndexLeaf ||
                                role == PageRole::IndexInterior;
             const auto liveOwner = liveOwnerOf(p);
-            const bool index = role == PageRole::IndexLeaf || role == PageRole::IndexInterior;
-            f(Region{bytes, pages_.source(p), pages_.fileOffset(p), p == 1 ? 100u : 0u, ownerOf(p),
-                     liveOwner, known ? unused : std::vector<ByteRange>{}, known, btree,
-                     index && !liveOwner});
+            const std::uint32_t header = p == 1 ? 100u : 0u;
+            const bool keys =
+                known
+                    ? (role == PageRole::IndexLeaf || role == PageRole::IndexInterior) && !liveOwner
+                    : keysOnly(bytes, header, ownerOf(p));
+            f(Region{bytes, pages_.source(p), pages_.fileOffset(p), header, ownerOf(p), liveOwner,
+                     known ? unused : std::vector<ByteRange>{}, known, btree, keys});
         }
         for (const DatabaseSource::OldImage& image : source_.oldImages()) {
             const auto file = source_.file(image.source);
             if (image.offset + pageSize > file.size()) continue;
-            f(Region{file.subspan(image.offset, pageSize),
+            const auto bytes = file.subspan(image.offset, pageSize);
+            const std::uint32_t header = image.page == 1 ? 100u : 0u;
+            f(Region{bytes,
                      image.source,
                      image.offset,
-                     image.page == 1 ? 100u : 0u,
+                     header,
                      ownerOf(image.page),
                      std::nullopt,
                      {},
                      false,
-                     true});
+                     true,
+                     keysOnly(bytes, header, ownerOf(image.page))});
         }
+    }
+
+    // A page whose header says it was an index's holds keys, not rows, unless it was a page of
+    // a WITHOUT ROWID table (whose index b-tree holds its rows).
+    bool keysOnly(std::span<const std::uint8_t> bytes, std::uint32_t header,
+                  std::optional<std::size_t> owner) const {
+        if (header >= bytes.size() || (bytes[header] != 0x02 && bytes[header] != 0x0A))
+            return false;
+        return !owner || out_.tables[*owner].stored.empty();
     }
 
     std::optional<std::size_t> ownerOf(std::uint32_t page) const {
@@ -278,9 +299,10 @@ class Recoverer {
     }
 
     std::optional<std::size_t> liveOwnerOf(std::uint32_t page) const {
+        // Interior pages too: a root that grew into one keeps the cells it had as a leaf.
         const PageRole role = map_->role(page);
-        if (role != PageRole::TableLeaf && role != PageRole::IndexLeaf &&
-            role != PageRole::IndexInterior)
+        if (role != PageRole::TableLeaf && role != PageRole::TableInterior &&
+            role != PageRole::IndexLeaf && role != PageRole::IndexInterior)
             return std::nullopt;
         const auto it = rootTable_.find(map_->owner(page));
         return it == rootTable_.end() ? std::nullopt : std::optional(it->second);
@@ -345,12 +367,14 @@ class Recoverer {
         for (std::size_t t : tables) {
             auto found = candidatesOf(r, carvers_[t], t, r.owner && *r.owner == t);
             // Where no page says whose records lie here, a short record fits some table almost
-            // anywhere: only records with every value of its column's class and some content.
-            if (!r.owner)
-                std::erase_if(found, [&](const Candidate& c) {
-                    return c.record.typed < carvers_[t].shape().columns.size() ||
-                           contentBytes(c.record.values) < 2;
-                });
+            // anywhere: only records with every value of its column's class and most values of
+            // the serial types the table's live rows use there.
+            // Anywhere, a record of a single byte or number is more likely chance than a row.
+            std::erase_if(found, [&](const Candidate& c) {
+                if (contentBytes(c.record.values) < 2) return true;
+                return !r.owner && (c.record.typed < carvers_[t].shape().columns.size() ||
+                                    c.record.likeLive * 2 < valuesGiven(c.record.values));
+            });
             std::move(found.begin(), found.end(), std::back_inserter(all));
         }
         if (!r.owner) keepLikelyOwner(all);

@@ -1,5 +1,8 @@
 #include "category_tree.h"
 
+#include <array>
+#include <vector>
+
 #include "category_profile.h"
 
 namespace pc {
@@ -7,7 +10,8 @@ namespace pc {
 namespace {
 
 constexpr int kTagRole = Qt::UserRole;
-constexpr int kTextRole = Qt::UserRole + 1;  // the text without its count
+constexpr int kTextRole = Qt::UserRole + 1;   // the text without its count
+constexpr int kTableRole = Qt::UserRole + 2;  // a carved table's index and the rows shown
 
 QTreeWidgetItem* node(const char* text, CategoryTag tag) {
     auto* item = new QTreeWidgetItem(QStringList{QString::fromUtf8(text)});
@@ -42,6 +46,39 @@ void CategoryTree::setBranchCounts(std::int32_t found, std::int32_t deleted) {
         appendCount(root->child(1), deleted);
     }
     view_.expandAll();
+}
+
+void CategoryTree::addTablesBranch(const Recovery& recovery) {
+    auto* root = new QTreeWidgetItem(QStringList{QString::fromUtf8("其它表")});
+    std::vector<std::array<std::int32_t, 2>> counts(recovery.tables.size());
+    for (const RecoveredRow& row : recovery.rows)
+        ++counts[row.table][row.state == RecordState::Deleted ? 1 : 0];
+    auto tableNode = [](const QString& text, std::size_t table, RowFilter filter,
+                        std::int32_t count) {
+        auto* item = new QTreeWidgetItem(QStringList{text + "(" + QString::number(count) + ")"});
+        item->setData(0, kTableRole,
+                      QVariant::fromValue<qulonglong>(table << 8 | static_cast<unsigned>(filter)));
+        return item;
+    };
+    for (std::size_t t = 0; t < recovery.tables.size(); ++t) {
+        const auto [normal, deleted] = counts[t];
+        QString name = QString::fromStdString(recovery.tables[t].name);
+        if (recovery.tables[t].dropped) name += QString::fromUtf8(" (已删除的表)");
+        QTreeWidgetItem* node = tableNode(name, t, RowFilter::All, normal + deleted);
+        node->addChild(tableNode(QString::fromUtf8("正常"), t, RowFilter::Normal, normal));
+        node->addChild(tableNode(QString::fromUtf8("删除"), t, RowFilter::Deleted, deleted));
+        root->addChild(node);
+    }
+    view_.addTopLevelItem(root);
+    root->setExpanded(true);
+}
+
+std::optional<CategoryTree::TableTag> CategoryTree::tableTagOf(const QTreeWidgetItem* item) {
+    if (!item) return std::nullopt;
+    const QVariant v = item->data(0, kTableRole);
+    if (!v.isValid()) return std::nullopt;
+    const qulonglong packed = v.toULongLong();
+    return TableTag{static_cast<std::size_t>(packed >> 8), static_cast<RowFilter>(packed & 0xFF)};
 }
 
 std::optional<CategoryTag> CategoryTree::tagOf(const QTreeWidgetItem* item) {

@@ -1,5 +1,6 @@
 // The category tree: per scanned category a root for all its rows and two children for its
-// normal and its deleted rows. The newest branch is at the top.
+// normal and its deleted rows. The newest branch is at the top; the other tables of a carved
+// file have a branch of their own at the bottom.
 #pragma once
 
 #include <QTreeWidget>
@@ -8,6 +9,7 @@
 #include <optional>
 
 #include "result_types.h"
+#include "table_recovery.h"
 
 namespace pc {
 
@@ -20,7 +22,17 @@ class CategoryTree {
     // Appends the counts to the three texts of the topmost branch and expands every node.
     void setBranchCounts(std::int32_t found, std::int32_t deleted);
 
+    // The "其它表" branch, last: a node per table of `recovery` with its normal and deleted
+    // children, each with its count.
+    void addTablesBranch(const Recovery& recovery);
+
     static std::optional<CategoryTag> tagOf(const QTreeWidgetItem* item);
+    // The table and the rows of it a node of the "其它表" branch shows.
+    struct TableTag {
+        std::size_t table;
+        RowFilter filter;
+    };
+    static std::optional<TableTag> tableTagOf(const QTreeWidgetItem* item);
 
   private:
     QTreeWidget& view_;

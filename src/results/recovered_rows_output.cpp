@@ -53,6 +53,18 @@ void appendCsvValue(std::string& out, const FieldValue& v) {
         appendHex(out, b->bytes);
 }
 
+}  // namespace
+
+std::string valueText(const FieldValue& value) {
+    if (std::holds_alternative<std::monostate>(value)) return "NULL";
+    if (const auto* s = std::get_if<std::string>(&value)) return *s;
+    std::string out;
+    appendCsvValue(out, value);
+    return out;
+}
+
+namespace {
+
 const char* stateKey(RecordState s) {
     return s == RecordState::Deleted ? "deleted" : "normal";
 }

@@ -14,6 +14,10 @@ namespace pc {
 // numbers (a real that is no number, null), texts strings, blobs {"hex": "…"}.
 void appendRecoveredJson(std::string& out, const Recovery& recovery, const RecoveredRow& row);
 
+// A value as a cell shows it: numbers as written in CSV, texts as they are, blobs in hex,
+// "NULL" for NULL.
+std::string valueText(const FieldValue& value);
+
 // A CSV file per table in `folder`, named after the table, with a header line; `_state`,
 // `_source`, `_offset`, `_rowid` first. Throws ExportError. Returns the files written.
 std::vector<std::string> writeRecoveredCsv(const Recovery& recovery, const std::string& folder);

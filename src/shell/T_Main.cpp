@@ -38,11 +38,13 @@
 #include "T_Option.h"
 #include "Unit8.h"
 #include "category_profile.h"
+#include "file_error.h"
 #include "profile_file.h"
 #include "result_columns.h"
 #include "row_details.h"
 #include "scan_run.h"
 #include "scanner_for.h"
+#include "table_recovery.h"
 #include "text_export.h"
 #include "update_check.h"
 
@@ -265,9 +267,21 @@ void TMain::buildCentre() {
     connect(conversationView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { showThread(); });
 
+    tablesModel_ = new RecoveredTablesModel(this);
+    tablesView_ = new QTableView;
+    tablesView_->setObjectName("TablesView");
+    tablesView_->setModel(tablesModel_);
+    tablesView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tablesView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tablesView_->setWordWrap(false);
+    tablesView_->verticalHeader()->setVisible(false);
+    tablesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tablesView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 6);
+
     listStack_ = new QStackedWidget;
     listStack_->addWidget(listView_);
     listStack_->addWidget(conversationView_);
+    listStack_->addWidget(tablesView_);
     detail_ = new QTextBrowser;
     detail_->setObjectName("DetailPane");
     detail_->setOpenLinks(false);
@@ -773,9 +787,15 @@ void TMain::SpeedButton1Click() {
 
 void TMain::TreeView1Click(QTreeWidgetItem* item) {
     if (treeView_->topLevelItemCount() == 0) return;
-    const auto tag = CategoryTree::tagOf(item ? item : treeView_->currentItem());
+    const QTreeWidgetItem* node = item ? item : treeView_->currentItem();
+    if (const auto table = CategoryTree::tableTagOf(node)) {
+        showTableRows(table->table, table->filter);
+        return;
+    }
+    const auto tag = CategoryTree::tagOf(node);
     if (!tag) return;
     conversationsButton_->setChecked(false);  // a node's rows, not the conversations
+    if (listStack_->currentWidget() == tablesView_) listStack_->setCurrentWidget(listView_);
     setColumns(tag->code);
     model_->showNode(*tag);
     sortColumn_ = -1;
@@ -817,6 +837,42 @@ void TMain::applyColumnWidths(CategoryCode code) {
 void TMain::runScanner(CategoryCode code) {
     const char* names[] = {"Scan11", "scan21", "Scan31"};
     if (auto* a = findChild<QAction*>(names[static_cast<int>(code)])) a->trigger();
+}
+
+void TMain::carveTables(const std::string& path) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::shared_ptr<const Recovery> recovery;
+    std::string failure;
+    try {
+        recovery = std::make_shared<const Recovery>(recoverTables(path));
+    } catch (const NotADatabase&) {
+        failure = "无效的数据文件！";
+    } catch (const FileError& e) {
+        failure = e.what();
+    }
+    QApplication::restoreOverrideCursor();
+    if (!recovery) {
+        log(path + ": " + failure);
+        prompter_.message(failure, "提示", MessageIcon::Information);
+        return;
+    }
+    const auto deleted =
+        std::count_if(recovery->rows.begin(), recovery->rows.end(),
+                      [](const RecoveredRow& row) { return row.state == RecordState::Deleted; });
+    log("其它表: " + std::to_string(recovery->tables.size()) + " 张表, 共找到 " +
+        std::to_string(recovery->rows.size()) + " 条记录, 其中有" + std::to_string(deleted) +
+        "条删除");
+    tablesModel_->setRecovery(recovery);
+    tree_->addTablesBranch(*recovery);
+}
+
+void TMain::showTableRows(std::size_t table, RowFilter filter) {
+    conversationsButton_->setChecked(false);
+    tablesModel_->showTable(table, filter);
+    // The search bar narrows the categories' list only; a carved table's rows are shown whole.
+    listStack_->setCurrentWidget(tablesView_);
+    matchCount_->setText(u("%1 条").arg(tablesModel_->rowCount()));
+    detail_->clear();
 }
 
 void TMain::scanCategory(CategoryCode code) {

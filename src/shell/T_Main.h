@@ -20,6 +20,7 @@
 #include "contact_names.h"
 #include "conversation_list_model.h"
 #include "prompter.h"
+#include "recovered_tables_model.h"
 #include "report_list_model.h"
 #include "result_store.h"
 #include "run_globals.h"
@@ -110,6 +111,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void clearTree() override { tree_->clearTree(); }
     void setColumns(CategoryCode code) override;
     void runScanner(CategoryCode code) override;
+    void carveTables(const std::string& path) override;
     // Whether the run's categories found rows: what the recover command would write.
     bool runHasRows() const override;
     void setRecoverEnabled(bool enabled) override;
@@ -133,6 +135,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void closeEvent(QCloseEvent* event) override;  // FormClose
 
   private:
+    void showTableRows(std::size_t table, RowFilter filter);
     void FormCreate();
     void placeOnScreen();
     void buildToolbar();
@@ -208,6 +211,8 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     QLabel* matchCount_ = nullptr;
     QTimer* searchDelay_ = nullptr;
     QStackedWidget* listStack_ = nullptr;
+    QTableView* tablesView_ = nullptr;  // the rows of a table of the "其它表" branch
+    RecoveredTablesModel* tablesModel_ = nullptr;
     QTableView* conversationView_ = nullptr;
     ConversationListModel* conversations_ = nullptr;
     QTextBrowser* detail_ = nullptr;

@@ -1,7 +1,8 @@
 // Renders the window after a scan of the sample databases and saves the pictures the README shows:
 //   phonecarve-screenshot SAMPLES_DIR OUT_DIR
 // window.png: a search with a row's details; conversations.png: the conversations view with one
-// conversation open; dialog.png: the scan-source dialog.
+// conversation open; tables.png: a table of the "其它表" branch; dialog.png: the scan-source
+// dialog.
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLineEdit>
@@ -62,7 +63,17 @@ int main(int argc, char** argv) {
             conversations->setCurrentIndex(conversations->model()->index(0, 0));
             QTimer::singleShot(300, [&] {
                 saved &= window.grab().save(QString::fromStdString(out + "/conversations.png"));
-                app.exit(saved ? 0 : 1);
+                // The SMS database's other tables, carved: the threads table's rows.
+                window.carveTables(std::string(argv[1]) + "/mmssms.db");
+                auto* tree = window.findChild<QTreeWidget*>("TreeView1");
+                QTreeWidgetItem* tables = tree->topLevelItem(tree->topLevelItemCount() - 1);
+                for (int i = 0; i < tables->childCount(); ++i)
+                    if (tables->child(i)->text(0).startsWith("threads"))
+                        tree->setCurrentItem(tables->child(i));
+                QTimer::singleShot(300, [&] {
+                    saved &= window.grab().save(QString::fromStdString(out + "/tables.png"));
+                    app.exit(saved ? 0 : 1);
+                });
             });
         });
     });

@@ -2,6 +2,7 @@
 // conversations, copying, recovering some rows or in another format, several files or a folder at
 // once, progress, and a window that remembers how it was left.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
@@ -317,6 +318,44 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(f.window->runGlobals().SourcePaths[1], l.sms);
         QCOMPARE(f.window->runGlobals().SourcePaths[2], l.contacts);
         QCOMPARE(f.treeTexts().size(), 9);
+    }
+
+    // A database of none of the three: its own tables, each with its normal and deleted rows,
+    // under "其它表", shown with the table's own columns; the categories' branches stay apart.
+    void aFileOfNoneOfTheThreeShowsItsOwnTables() {
+        Fixture f;
+        const std::string path = f.dir.file("notes.db");
+        {
+            fixtures::SqliteDb db(path);
+            db.exec(
+                "PRAGMA secure_delete=0; CREATE TABLE notes(title TEXT, n INT);"
+                "INSERT INTO notes VALUES('kept one', 1), ('gone one', 2), ('kept two', 3);"
+                "DELETE FROM notes WHERE n = 2;");
+        }
+        f.prompter.files.push_back(path);
+        f.window->scanDialog().BitBtn1Click();
+        QVERIFY(f.child<QCheckBox>("CheckBoxOther")->isChecked());
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(!f.box(n)->isChecked());
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.treeTexts(), QStringList({QString::fromUtf8("其它表"), "notes(3)"}));
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        QTreeWidgetItem* notes = tree->topLevelItem(0)->child(0);
+        QCOMPARE(notes->child(0)->text(0), QString::fromUtf8("正常(2)"));
+        QCOMPARE(notes->child(1)->text(0), QString::fromUtf8("删除(1)"));
+
+        tree->setCurrentItem(notes->child(1));
+        auto* view = f.child<QTableView>("TablesView");
+        QVERIFY(view->isVisible() || !f.window->isVisible());
+        QAbstractItemModel* model = view->model();
+        QCOMPARE(model->columnCount(), 3);
+        QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QString("title"));
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->index(0, 0).data().toString(), QString("gone one"));
+        QCOMPARE(model->index(0, 1).data().toString(), QString("2"));
+        QCOMPARE(model->index(0, 2).data().toString(), QString::fromUtf8("删除"));
+        tree->setCurrentItem(notes);
+        QCOMPARE(model->rowCount(), 3);
     }
 
     void longScansShowPercentMegabytesAndTimeLeft() {
