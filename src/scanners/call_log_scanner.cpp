@@ -26,14 +26,8 @@ const char* callTypeText(std::int64_t type) {
 CarveStep CallLogScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
     const bool live = record.state() == RecordState::Normal;
-    const FieldNumber type = record.number(wanted[kType]);
-    const FieldNumber date = record.number(wanted[kDate]);
-    bool dateInRange = false;
-    JavaDateTime when{};
-    if (date.kind == Kind::Number) {
-        when = javaDateTime(date.value);
-        dateInRange = when.year >= kFirstYear && when.year <= kLastYear;
-    }
+    const auto [type, date, when, dateInRange] =
+        typeAndDate(record, wanted[kType], wanted[kDate], kFirstYear, kLastYear);
     if (!live) {
         if (type.kind == Kind::Missing) return CarveStep::NextByte;
         // Values that are not numbers mean the header was not a call's: go on after it.

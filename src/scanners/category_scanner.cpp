@@ -458,4 +458,17 @@ ScanOutcome CategoryScanner::endEarly(ScanFailure::Reason reason, std::string de
     return ScanOutcome::EndedEarly;
 }
 
+CategoryScanner::TypeAndDate CategoryScanner::typeAndDate(const CarvedRecord& record,
+                                                          std::uint32_t typeColumn,
+                                                          std::uint32_t dateColumn,
+                                                          std::int64_t firstYear,
+                                                          std::int64_t lastYear) {
+    TypeAndDate t{record.number(typeColumn), record.number(dateColumn)};
+    if (t.date.kind == FieldNumber::Kind::Number) {
+        t.when = javaDateTime(t.date.value);
+        t.dateInRange = t.when.year >= firstYear && t.when.year <= lastYear;
+    }
+    return t;
+}
+
 }  // namespace pc

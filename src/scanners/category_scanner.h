@@ -81,6 +81,16 @@ class CategoryScanner : private CarveVisitor {
     std::string_view displayTime(std::int64_t ms, const JavaDateTime& utc8,
                                  FieldBuffer& buffer) const;
     static Provenance provenance(const CarvedRecord& r) { return {r.position(), r.source()}; }
+    // A record's type and date columns, the date taken apart in UTC+8 and whether its year lies
+    // in [firstYear, lastYear].
+    struct TypeAndDate {
+        FieldNumber type, date;
+        JavaDateTime when{};
+        bool dateInRange = false;
+    };
+    static TypeAndDate typeAndDate(const CarvedRecord& record, std::uint32_t typeColumn,
+                                   std::uint32_t dateColumn, std::int64_t firstYear,
+                                   std::int64_t lastYear);
 
   private:
     struct PageScan;
