@@ -284,8 +284,9 @@ class WindowFeaturesTest : public QObject {
         f.child<QPushButton>("BitBtn12")->click();
         for (int n = 1; n <= 3; ++n)
             QVERIFY(f.box(n)->isChecked());
-        QVERIFY(logMessages(f).contains(QString::fromUtf8("未扫描重复的数据库: ") +
-                                        QString::fromStdString(dump + "/sdcard/backup/mmssms.db")));
+        QVERIFY(
+            f.logMessages().contains(QString::fromUtf8("未扫描重复的数据库: ") +
+                                     QString::fromStdString(dump + "/sdcard/backup/mmssms.db")));
         f.window->scanDialog().BitBtn2Click();
         QCOMPARE(f.child<QTreeWidget>("TreeView1")->topLevelItemCount(), 3);
         for (CategoryCode code : kAllCategories)
@@ -311,8 +312,8 @@ class WindowFeaturesTest : public QObject {
         f.window->scanDialog().BitBtn1Click();
         for (int n = 1; n <= 3; ++n)
             QVERIFY(f.box(n)->isChecked());
-        QVERIFY(logMessages(f).contains(QString::fromUtf8("无效的数据库: ") +
-                                        QString::fromStdString(notADb)));
+        QVERIFY(f.logMessages().contains(QString::fromUtf8("无效的数据库: ") +
+                                         QString::fromStdString(notADb)));
         f.window->scanDialog().BitBtn2Click();
         QCOMPARE(f.window->runGlobals().SourcePaths[0], l.contacts);
         QCOMPARE(f.window->runGlobals().SourcePaths[1], l.sms);
@@ -414,13 +415,6 @@ class WindowFeaturesTest : public QObject {
     }
     static int listRows(Fixture& f) {
         return f.child<QTableView>("ListView1")->model()->rowCount();
-    }
-    static QStringList logMessages(Fixture& f) {
-        QStringList out;
-        auto* log = f.child<QTreeWidget>("ListView2");
-        for (int i = 0; i < log->topLevelItemCount(); ++i)
-            out << log->topLevelItem(i)->text(3);
-        return out;
     }
 };
 

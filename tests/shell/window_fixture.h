@@ -63,6 +63,14 @@ struct WindowFixture {
         }
         return out;
     }
+    // The messages of the window's log, oldest first.
+    QStringList logMessages() {
+        QStringList out;
+        auto* log = child<QTreeWidget>("ListView2");
+        for (int i = 0; i < log->topLevelItemCount(); ++i)
+            out << log->topLevelItem(i)->text(3);
+        return out;
+    }
     QStringList headings() {
         QStringList out;
         auto* model = child<QTableView>("ListView1")->model();

@@ -65,7 +65,7 @@ class WindowUseTest : public QObject {
             bytes[28 + i] = static_cast<std::uint8_t>(pages >> (24 - 8 * i));
         testing::writeBytes(path, bytes);
         f.run(path);
-        QVERIFY(logMessages(f).contains(QString::fromUtf8("文件不完整: 缺少 5 页 (20480 字节)")));
+        QVERIFY(f.logMessages().contains(QString::fromUtf8("文件不完整: 缺少 5 页 (20480 字节)")));
     }
 
     void theListFollowsTheNodeTheKeysMoveTo() {
@@ -106,15 +106,6 @@ class WindowUseTest : public QObject {
             for (const char* panel : {"StatusPanel0", "StatusPanel2"})
                 QVERIFY2(!f.child<QLabel>(panel)->geometry().intersects(bar), panel);
         }
-    }
-
-  private:
-    static QStringList logMessages(Fixture& f) {
-        QStringList out;
-        auto* log = f.child<QTreeWidget>("ListView2");
-        for (int i = 0; i < log->topLevelItemCount(); ++i)
-            out << log->topLevelItem(i)->text(3);
-        return out;
     }
 };
 
