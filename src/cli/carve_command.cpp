@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "ascii_case.h"
 #include "file_error.h"
@@ -23,14 +24,29 @@ void note(const CarveOptions& o, const std::string& text, bool always = false) {
 
 // Only the tables asked for, by name (ASCII letters in either case); the rest of the file still
 // competed for the bytes when the rows were found.
-void keepTables(Recovery& r, const std::vector<std::string>& names) {
-    if (names.empty()) return;
-    auto wanted = [&](const TableShape& t) {
-        return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-            return asciiLower(n) == asciiLower(t.name);
-        });
-    };
-    std::erase_if(r.rows, [&](const RecoveredRow& row) { return !wanted(r.tables[row.table]); });
+// Keeps the tables named (ASCII letters compared without regard to case) and their rows; returns
+// the names no table has.
+std::vector<std::string> keepTables(Recovery& r, const std::vector<std::string>& names) {
+    if (names.empty()) return {};
+    std::vector<std::string> unknown;
+    for (const std::string& n : names)
+        if (std::none_of(r.tables.begin(), r.tables.end(),
+                         [&](const TableShape& t) { return asciiLower(n) == asciiLower(t.name); }))
+            unknown.push_back(n);
+    std::vector<std::optional<std::size_t>> moved(r.tables.size());
+    std::vector<TableShape> kept;
+    for (std::size_t t = 0; t < r.tables.size(); ++t)
+        if (std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+                return asciiLower(n) == asciiLower(r.tables[t].name);
+            })) {
+            moved[t] = kept.size();
+            kept.push_back(std::move(r.tables[t]));
+        }
+    std::erase_if(r.rows, [&](const RecoveredRow& row) { return !moved[row.table]; });
+    for (RecoveredRow& row : r.rows)
+        row.table = *moved[row.table];
+    r.tables = std::move(kept);
+    return unknown;
 }
 
 int writeJsonLines(const CarveOptions& o, const Recovery& r) {
@@ -60,30 +76,7 @@ int writeJsonLines(const CarveOptions& o, const Recovery& r) {
     return kAllScanned;
 }
 
-}  // namespace
-
-int runCarveCommand(const CarveOptions& o) {
-    Recovery r;
-    try {
-        RecoveryOptions options;
-        options.allCopies = o.allCopies;
-        r = recoverTables(o.file, options);
-    } catch (const NotADatabase& e) {
-        note(o, e.what(), true);
-        return kSomethingFailed;
-    } catch (const FileError& e) {
-        note(o, e.what(), true);
-        return kSomethingFailed;
-    }
-    keepTables(r, o.tables);
-    const auto deleted = std::count_if(r.rows.begin(), r.rows.end(), [](const RecoveredRow& row) {
-        return row.state == RecordState::Deleted;
-    });
-    auto count = [](std::size_t n, const char* what) {
-        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-    };
-    note(o, o.file + ": " + count(r.tables.size(), "table") + ", " + count(r.rows.size(), "row") +
-                ", " + std::to_string(deleted) + " deleted");
+int writeRows(const CarveOptions& o, const Recovery& r) {
     try {
         switch (o.format) {
             case CarveFormat::Jsonl: return writeJsonLines(o, r);
@@ -103,6 +96,37 @@ int runCarveCommand(const CarveOptions& o) {
         note(o, e.what(), true);
     }
     return kSomethingFailed;
+}
+
+}  // namespace
+
+int runCarveCommand(const CarveOptions& o) {
+    Recovery r;
+    try {
+        RecoveryOptions options;
+        options.allCopies = o.allCopies;
+        r = recoverTables(o.file, options);
+    } catch (const NotADatabase& e) {
+        note(o, e.what(), true);
+        return kSomethingFailed;
+    } catch (const FileError& e) {
+        note(o, e.what(), true);
+        return kSomethingFailed;
+    }
+    const std::vector<std::string> unknown = keepTables(r, o.tables);
+    for (const std::string& name : unknown)
+        note(o, o.file + ": no table named \"" + name + "\"", true);
+    const auto deleted = std::count_if(r.rows.begin(), r.rows.end(), [](const RecoveredRow& row) {
+        return row.state == RecordState::Deleted;
+    });
+    auto count = [](std::size_t n, const char* what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    note(o, o.file + ": " + count(r.tables.size(), "table") + ", " + count(r.rows.size(), "row") +
+                ", " + std::to_string(deleted) + " deleted");
+    const int status = writeRows(o, r);
+    // A table asked for that the file does not have is a failure, after the others are written.
+    return unknown.empty() ? status : kSomethingFailed;
 }
 
 }  // namespace pc::cli

@@ -12,6 +12,7 @@
 #include "scan_runner.h"
 #include "sms_fixture.h"
 #include "sms_scanner.h"
+#include "sqlite_db.h"
 #include "temp_dir.h"
 #include "text_codec.h"
 #include "text_export.h"
@@ -261,6 +262,55 @@ TEST_F(Cli, GoesOnWithTheOtherCategoriesWhenOneFileIsNotADatabase) {
     EXPECT_NE(r.err.find("broken.db: 无效的数据文件！"), std::string::npos) << r.err;
     EXPECT_TRUE(std::filesystem::exists(dir_.file("out/短信.txt")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("out/电话本.txt")));
+}
+
+// Any SQLite file: every table's rows as JSON lines, only the tables asked for, a table asked
+// for that is not there named on standard error with status 1, output files never overwritten.
+TEST(CliCarve, WritesTheTablesAskedForAndNeverOverAFile) {
+    TempDir dir;
+    const std::string db = dir.file("history.db");
+    {
+        fx::SqliteDb s(db);
+        s.exec(
+            "PRAGMA secure_delete=0;"
+            "CREATE TABLE urls(id INTEGER PRIMARY KEY, url TEXT, visits INT);"
+            "CREATE TABLE other(x TEXT);"
+            "INSERT INTO urls VALUES(1, 'https://example.org/', 3), (2, 'https://gone.example/', "
+            "1);"
+            "INSERT INTO other VALUES('not asked for');"
+            "DELETE FROM urls WHERE id = 2;");
+    }
+    const Result all = phonecarve(dir, "carve " + quote(db) + " -q");
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(lines(all.out),
+              (std::vector<std::string>{
+                  R"({"table":"urls","state":"normal","source":"main","offset":8165,"rowid":1,)"
+                  R"("values":{"id":1,"url":"https://example.org/","visits":3}})",
+                  R"({"table":"other","state":"normal","source":"main","offset":12271,"rowid":1,)"
+                  R"("values":{"x":"not asked for"}})",
+                  R"({"table":"urls","state":"deleted","source":"main","offset":8138,"rowid":null,)"
+                  R"("values":{"id":null,"url":"https://gone.example/","visits":1}})"}));
+
+    const std::string out = dir.file("out");
+    const Result some =
+        phonecarve(dir, "carve " + quote(db) + " --table URLS --table nosuch --format csv --out " +
+                            quote(out));
+    EXPECT_EQ(some.status, 1);
+    EXPECT_NE(some.err.find("no table named \"nosuch\""), std::string::npos) << some.err;
+    EXPECT_NE(some.err.find("1 table, 2 rows, 1 deleted"), std::string::npos) << some.err;
+    EXPECT_TRUE(std::filesystem::exists(out + "/urls.csv"));
+    EXPECT_FALSE(std::filesystem::exists(out + "/other.csv"));
+
+    const std::string recovered = dir.file("recovered.db");
+    EXPECT_EQ(
+        phonecarve(dir, "carve " + quote(db) + " --format sqlite --out " + quote(recovered)).status,
+        0);
+    const auto before = testing::readBytes(recovered);
+    EXPECT_EQ(
+        phonecarve(dir, "carve " + quote(db) + " --format sqlite --out " + quote(recovered)).status,
+        1);
+    EXPECT_EQ(testing::readBytes(recovered), before);
+    EXPECT_EQ(phonecarve(dir, "carve " + quote(dir.file("none.db"))).status, 2);
 }
 
 }  // namespace
