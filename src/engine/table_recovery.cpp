@@ -340,6 +340,8 @@ class Recoverer {
         for (const ByteRange& fb : freeblocks) {
             auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
             std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found));
+            // From its end too: a chain broken by one cell still gives the cells after it.
+            carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found);
         }
         for (FoundRecord& f : found)
             out.push_back({table, std::move(f), false, ownerMatch});
