@@ -52,12 +52,16 @@ std::string fullTextColumnName(const std::string& stored) {
                                                                     : stored;
 }
 
-// What a record holds beyond NULLs: text and blob bytes, one for each number.
+// What a record holds beyond NULLs: text and blob bytes other than zeros (what secure_delete
+// leaves), one for each number.
 std::size_t contentBytes(const std::vector<FieldValue>& values) {
     std::size_t n = 0;
     for (const FieldValue& v : values) {
-        if (const auto* t = std::get_if<std::string>(&v)) n += t->size();
-        if (const auto* b = std::get_if<Blob>(&v)) n += b->bytes.size();
+        if (const auto* t = std::get_if<std::string>(&v))
+            n += t->size() - static_cast<std::size_t>(std::count(t->begin(), t->end(), '\0'));
+        if (const auto* b = std::get_if<Blob>(&v))
+            n += b->bytes.size() -
+                 static_cast<std::size_t>(std::count(b->bytes.begin(), b->bytes.end(), 0));
         if (std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v)) ++n;
     }
     return n;
