@@ -1,12 +1,13 @@
 #include "table_recovery.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <map>
 #include <regex>
 #include <set>
 #include <tuple>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "btree_page.h"
 #include "cell_payload.h"
@@ -23,18 +24,20 @@ namespace {
 constexpr const char* kSchemaTable =
     "CREATE TABLE schema_entry(type text, name text, tbl_name text, rootpage integer, sql text)";
 
-// A row's values as one string, to know a row met twice.
-std::string keyOf(std::size_t table, const std::vector<FieldValue>& values) {
-    std::string key = std::to_string(table);
+// A row's values hashed, to find a row met twice; equal hashes are then compared value by value.
+std::uint64_t rowHash(std::size_t table, const std::vector<FieldValue>& values) {
+    std::uint64_t h = table;
+    auto mix = [&h](std::uint64_t x) { h ^= x + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
     for (const FieldValue& v : values) {
-        key += '\x1f';
-        key += static_cast<char>('0' + v.index());
-        if (const auto* i = std::get_if<std::int64_t>(&v)) key += std::to_string(*i);
-        if (const auto* d = std::get_if<double>(&v)) key += std::to_string(*d);
-        if (const auto* s = std::get_if<std::string>(&v)) key += *s;
-        if (const auto* b = std::get_if<Blob>(&v)) key.append(b->bytes.begin(), b->bytes.end());
+        mix(v.index());
+        if (const auto* i = std::get_if<std::int64_t>(&v)) mix(static_cast<std::uint64_t>(*i));
+        if (const auto* d = std::get_if<double>(&v)) mix(std::bit_cast<std::uint64_t>(*d));
+        if (const auto* t = std::get_if<std::string>(&v)) mix(std::hash<std::string>{}(*t));
+        if (const auto* b = std::get_if<Blob>(&v))
+            mix(std::hash<std::string_view>{}(
+                {reinterpret_cast<const char*>(b->bytes.data()), b->bytes.size()}));
     }
-    return key;
+    return h;
 }
 
 bool isFullTextTable(const std::string& sql) {
@@ -118,6 +121,7 @@ class Recoverer {
             carvers_.emplace_back(t, encoding_);
         // sqlite_master's own deleted records compete for their bytes too, and are not rows.
         if (schemaShape_) carvers_.emplace_back(*schemaShape_, encoding_);
+        liveRows_.reserve(live.size());
         for (const auto& [page, cell] : live)
             readLiveCell(page, cell);
         const std::vector<std::size_t> everyTable = allTables();
@@ -243,7 +247,7 @@ class Recoverer {
                          pages_.fileOffset(page) + cell.offset,
                          tableCell ? std::optional(cell.rowid) : std::nullopt,
                          std::move(record->values)};
-        liveKeys_.insert(keyOf(row.table, row.values));
+        liveRows_.emplace(rowHash(row.table, row.values), out_.rows.size());
         out_.rows.push_back(std::move(row));
     }
 
@@ -429,11 +433,25 @@ class Recoverer {
         if (c.table >= out_.tables.size()) return;  // a schema entry
         std::vector<FieldValue> values = c.record.values;
         toDeclaredOrder(out_.tables[c.table], values);
-        std::string key = keyOf(c.table, values);
-        if (!options_.allCopies && (liveKeys_.count(key) || !deletedKeys_.insert(key).second))
-            return;
+        const std::uint64_t hash = rowHash(c.table, values);
+        if (!options_.allCopies) {
+            if (listed(liveRows_, hash, c.table, values) ||
+                listed(deletedRows_, hash, c.table, values))
+                return;
+            deletedRows_.emplace(hash, out_.rows.size());
+        }
         out_.rows.push_back({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
                              c.record.rowid, std::move(values)});
+    }
+
+    // Whether a row of `table` with these values is among `rows` (listed rows by hash).
+    bool listed(const std::unordered_multimap<std::uint64_t, std::size_t>& rows, std::uint64_t hash,
+                std::size_t table, const std::vector<FieldValue>& values) const {
+        const auto [from, to] = rows.equal_range(hash);
+        return std::any_of(from, to, [&](const auto& entry) {
+            const RecoveredRow& row = out_.rows[entry.second];
+            return row.table == table && row.values == values;
+        });
     }
 
     DatabaseSource source_;
@@ -447,7 +465,7 @@ class Recoverer {
     std::optional<TableShape> schemaShape_;
     std::vector<TableShape> storedShapes_;  // the tables' columns as records store them
     std::vector<TableCarver> carvers_;      // one per table, then sqlite_master's
-    std::unordered_set<std::string> liveKeys_, deletedKeys_;
+    std::unordered_multimap<std::uint64_t, std::size_t> liveRows_, deletedRows_;  // into out_.rows
     std::vector<std::uint8_t> scratch_;
     Recovery out_;
 };
