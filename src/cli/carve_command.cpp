@@ -13,6 +13,7 @@
 #include "recovered_rows_output.h"
 #include "scan_command.h"
 #include "table_recovery.h"
+#include "terminal_progress.h"
 
 namespace pc::cli {
 
@@ -105,7 +106,12 @@ int runCarveCommand(const CarveOptions& o) {
     try {
         RecoveryOptions options;
         options.allCopies = o.allCopies;
+        TerminalProgress progress(o.quiet);
+        options.progress = [&](std::uint64_t done, std::uint64_t total) {
+            progress.show(o.file, done, total);
+        };
         r = recoverTables(o.file, options);
+        progress.clear();
     } catch (const NotADatabase& e) {
         note(o, e.what(), true);
         return kSomethingFailed;

@@ -1,7 +1,5 @@
 #include "cli_host.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "window_words.h"
@@ -26,7 +24,7 @@ CliHost::CliHost(const ResultStore& store, Output rows, bool quiet)
       rows_(std::move(rows)),
       encoder_(rows_.format, rows_.encoding, rows_.folder.has_value()),
       quiet_(quiet),
-      terminal_(::isatty(STDERR_FILENO) != 0) {
+      progress_(quiet) {
     out_.reserve(2 * kRowChunk);
 }
 
@@ -111,27 +109,12 @@ void CliHost::failed(CategoryCode code, const ScanFailure& failure) {
 }
 
 void CliHost::pageReached(std::uint32_t page) {
-    if (quiet_ || !terminal_ || progressMax_ == 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (page != progressMax_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-    lastDraw_ = now;
-    const unsigned percent = static_cast<unsigned>(100.0 * page / progressMax_);
-    const int filled = static_cast<int>(percent / 4);
-    std::fprintf(stderr, "\r%s [%-25.*s] %3u%%", path_.c_str(), filled, "#########################",
-                 percent);
-    std::fflush(stderr);
-    progressShown_ = true;
-}
-
-void CliHost::clearProgress() {
-    if (!progressShown_) return;
-    std::fputs("\r\033[K", stderr);
-    progressShown_ = false;
+    progress_.show(path_, page, progressMax_);
 }
 
 void CliHost::note(const std::string& text, bool always) {
     if (quiet_ && !always) return;
-    clearProgress();
+    progress_.clear();
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 

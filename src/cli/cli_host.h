@@ -4,7 +4,6 @@
 // never kept.
 #pragma once
 
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "row_format.h"
 #include "scan_events.h"
+#include "terminal_progress.h"
 #include "text_export.h"
 
 namespace pc::cli {
@@ -46,7 +46,6 @@ class CliHost : public ScanEvents {
     bool fileFailed() const { return fileFailed_; }
 
   private:
-    void clearProgress();
     void openFile(CategoryCode code);
     // Writes the rows made so far; `all` at the end of a category, else only a full chunk.
     void flushRows(bool all);
@@ -61,11 +60,9 @@ class CliHost : public ScanEvents {
     std::vector<std::string> written_;
     bool fileFailed_ = false;
     bool quiet_;
-    bool progressShown_ = false;
-    bool terminal_;
+    TerminalProgress progress_;
     std::string path_;
     std::uint32_t progressMax_ = 0;
-    std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 }  // namespace pc::cli

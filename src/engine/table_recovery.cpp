@@ -135,6 +135,7 @@ class Recoverer {
             if (!owners.empty() && r.owner && *r.owner != owners[0]) owners.push_back(*r.owner);
             carveRegion(r, owners.empty() ? everyTable : owners);
         });
+        if (options_.progress) options_.progress(regionsDone_, regionsDone_);
         return std::move(out_);
     }
 
@@ -252,8 +253,16 @@ class Recoverer {
     }
 
     template <typename F>
-    void forEachRegion(F&& f) {
+    void forEachRegion(F&& visit) {
         const std::uint32_t pageSize = pages_.pageSize();
+        // Two passes over every region: sqlite_master's deleted records, then every table's.
+        const std::uint64_t total =
+            2 * (std::uint64_t{pages_.pageCount()} + source_.oldImages().size());
+        auto f = [&](const Region& r) {
+            visit(r);
+            if (options_.progress && ++regionsDone_ % 256 == 0)
+                options_.progress(regionsDone_, total);
+        };
         std::vector<ByteRange> unused;
         for (std::uint32_t p = 1; p <= pages_.pageCount(); ++p) {
             const auto bytes = pages_.page(p);
@@ -467,6 +476,7 @@ class Recoverer {
     std::vector<TableCarver> carvers_;      // one per table, then sqlite_master's
     std::unordered_multimap<std::uint64_t, std::size_t> liveRows_, deletedRows_;  // into out_.rows
     std::vector<std::uint8_t> scratch_;
+    std::uint64_t regionsDone_ = 0;
     Recovery out_;
 };
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -36,6 +37,8 @@ struct Recovery {
 struct RecoveryOptions {
     // List every copy of a row (a live row's stale copies, a deleted row's repeats).
     bool allCopies = false;
+    // Told now and then how many of the pages and page images to read are read.
+    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };
 
 class NotADatabase : public std::runtime_error {

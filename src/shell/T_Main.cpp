@@ -843,8 +843,15 @@ void TMain::carveTables(const std::string& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::shared_ptr<const Recovery> recovery;
     std::string failure;
+    RecoveryOptions options;
+    // The bar moves and the window paints; it takes no input until the carve ends.
+    options.progress = [this](std::uint64_t done, std::uint64_t total) {
+        progressBar_->setRange(0, 1000);
+        progressBar_->setValue(static_cast<int>(1000 * done / std::max<std::uint64_t>(total, 1)));
+        if (pumpDue()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
     try {
-        recovery = std::make_shared<const Recovery>(recoverTables(path));
+        recovery = std::make_shared<const Recovery>(recoverTables(path, options));
     } catch (const NotADatabase&) {
         failure = "无效的数据文件！";
     } catch (const FileError& e) {

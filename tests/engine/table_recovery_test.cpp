@@ -181,5 +181,28 @@ TEST(TableRecoveryKeys, FullTextTablesShowTheirRowsUnderTheirOwnName) {
         if (t.name == "notes") EXPECT_EQ(t.columns[1].name, "title");
 }
 
+// Progress goes forward and ends at its total, on a file of several pages and an older image.
+TEST(TableRecoveryProgress, GoesForwardToTheEnd) {
+    testing::TempDir dir;
+    const std::string path = dir.file("t.db");
+    {
+        SqliteDb db(path);
+        db.exec("PRAGMA page_size=512; CREATE TABLE t(a TEXT);");
+        for (int i = 0; i < 3000; ++i)
+            db.query("INSERT INTO t VALUES(?)", {"row " + std::to_string(i)});
+    }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
+    RecoveryOptions options;
+    options.progress = [&](std::uint64_t done, std::uint64_t total) {
+        seen.emplace_back(done, total);
+    };
+    const Recovery r = recoverTables(path, options);
+    EXPECT_EQ(r.rows.size(), 3000u);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.back().first, seen.back().second);
+    for (std::size_t i = 1; i < seen.size(); ++i)
+        EXPECT_GE(seen[i].first, seen[i - 1].first);
+}
+
 }  // namespace
 }  // namespace pc
