@@ -1,8 +1,10 @@
 // Any table of any database: live rows exactly, deleted rows from freeblocks (their first bytes
 // overwritten), from pages of dropped tables, each record given to one table only.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -204,6 +206,28 @@ TEST(TableRecoveryProgress, GoesForwardToTheEnd) {
     EXPECT_EQ(seen.back().first, seen.back().second);
     for (std::size_t i = 1; i < seen.size(); ++i)
         EXPECT_GE(seen[i].first, seen[i - 1].first);
+}
+
+// A modern phone's file: write-ahead log never checkpointed, secure_delete on. The live rows
+// exist only in the log, and the deleted one only in an older frame of its page.
+TEST(TableRecoverySideFiles, LiveRowsFromTheLogAndADeletedOneFromAnOlderFrame) {
+    testing::TempDir dir;
+    const std::string path = dir.file("t.db");
+    {
+        SqliteDb db(path);
+        db.exec("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; PRAGMA secure_delete=1;");
+        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        db.exec(
+            "CREATE TABLE notes(body TEXT, n INT);"
+            "INSERT INTO notes VALUES('first note', 1), ('second note', 2), ('third note', 3);");
+        db.exec("DELETE FROM notes WHERE n = 2;");
+    }
+    ASSERT_TRUE(std::filesystem::exists(path + "-wal"));
+    const Recovery r = recoverTables(path);
+    EXPECT_EQ(rowsOf(r, RecordState::Normal), sorted({"notes:first note|1", "notes:third note|3"}));
+    EXPECT_EQ(rowsOf(r, RecordState::Deleted), sorted({"notes:second note|2"}));
+    for (const RecoveredRow& row : r.rows)
+        EXPECT_EQ(row.source, SourceFile::Wal);
 }
 
 }  // namespace
