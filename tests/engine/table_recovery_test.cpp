@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "android_db.h"
 #include "sqlite_db.h"
 #include "table_recovery.h"
 #include "temp_dir.h"
@@ -228,6 +230,35 @@ TEST(TableRecoverySideFiles, LiveRowsFromTheLogAndADeletedOneFromAnOlderFrame) {
     EXPECT_EQ(rowsOf(r, RecordState::Deleted), sorted({"notes:second note|2"}));
     for (const RecoveredRow& row : r.rows)
         EXPECT_EQ(row.source, SourceFile::Wal);
+}
+
+// A hot rollback journal: the newest state is the one before the interrupted transaction, its
+// pages put back from the journal; the transaction's half-written pages are older images.
+TEST(TableRecoverySideFiles, AHotJournalsPagesGiveTheLiveRows) {
+    testing::TempDir dir;
+    const std::string plain = dir.file("plain.db"), hot = dir.file("hot.db");
+    {
+        SqliteDb db(plain);
+        db.exec(
+            "PRAGMA page_size=1024; CREATE TABLE notes(_id INTEGER PRIMARY KEY, body TEXT);"
+            "BEGIN;");
+        for (int i = 1; i <= 400; ++i)
+            db.query("INSERT INTO notes VALUES(?, ?)",
+                     {std::int64_t{i}, "note " + std::to_string(i)});
+        db.exec("COMMIT;");
+    }
+    fixtures::copyWithHotJournal(plain, hot, "notes");
+    const Recovery r = recoverTables(hot);
+    std::set<std::int64_t> live;
+    bool fromJournal = false;
+    for (const RecoveredRow& row : r.rows)
+        if (row.state == RecordState::Normal) {
+            live.insert(*row.rowid);
+            fromJournal |= row.source == SourceFile::Journal;
+        }
+    EXPECT_EQ(live.size(), 400u);
+    EXPECT_EQ(*live.rbegin(), 400);
+    EXPECT_TRUE(fromJournal);
 }
 
 }  // namespace
