@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <tuple>
 #include <utility>
 
 #include "MyFuns_.h"
@@ -50,13 +49,31 @@ unsigned typeBit(std::uint64_t t) {
 }
 
 // Control characters other than TAB, LF and CR, and the replacement character that broken
-// UTF-16 becomes, do not belong in a text people wrote.
-bool plainText(std::span<const std::uint8_t> utf8) {
-    const std::string_view s(reinterpret_cast<const char*>(utf8.data()), utf8.size());
-    return s.find("\xEF\xBF\xBD") == std::string_view::npos &&
-           std::none_of(utf8.begin(), utf8.end(), [](std::uint8_t b) {
-               return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
-           });
+// UTF-16 becomes, do not belong in a text people wrote. Read from the stored bytes, so that
+// candidates are judged before any value is made of them.
+bool plainText(std::span<const std::uint8_t> bytes, std::uint32_t encoding) {
+    auto control = [](std::uint32_t c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; };
+    if (encoding != 2 && encoding != 3) {
+        const std::string_view s(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return s.find("\xEF\xBF\xBD") == std::string_view::npos &&
+               std::none_of(bytes.begin(), bytes.end(), control);
+    }
+    const bool big = encoding == 3;
+    auto unit = [&](std::size_t i) -> std::uint32_t {
+        return big ? (bytes[i] << 8) | bytes[i + 1] : (bytes[i + 1] << 8) | bytes[i];
+    };
+    if (bytes.size() % 2 != 0) return false;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const std::uint32_t u = unit(i);
+        if (control(u) || u == 0xFFFD || (u >= 0xDC00 && u <= 0xDFFF)) return false;
+        if (u >= 0xD800 && u <= 0xDBFF) {  // a high surrogate needs its low one
+            if (i + 3 >= bytes.size()) return false;
+            const std::uint32_t low = unit(i + 2);
+            if (low < 0xDC00 || low > 0xDFFF) return false;
+            i += 2;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -115,6 +132,7 @@ std::uint32_t TableCarver::readTypes(std::span<const std::uint8_t> page, std::ui
 std::optional<FoundRecord> TableCarver::valuesOf(std::span<const std::uint8_t> page,
                                                  const std::vector<std::uint64_t>& types,
                                                  std::uint32_t body) const {
+    // Judged on the stored bytes first: most candidates fail here, before a value is made.
     FoundRecord r;
     std::uint64_t at = body;
     bool anyValue = false;
@@ -122,26 +140,31 @@ std::optional<FoundRecord> TableCarver::valuesOf(std::span<const std::uint8_t> p
         const std::uint64_t size = serialBodySize(types[c]).value_or(0);
         if (at + size > page.size()) return std::nullopt;
         const auto bytes = page.subspan(at, size);
+        bool plain = true;
         if (isText(types[c])) {
             // A text that is not one is no record of this table.
             if (encoding_ <= 1 &&
                 !isValidUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
                 return std::nullopt;
             if (encoding_ > 1 && size % 2 != 0) return std::nullopt;
+            plain = plainText(bytes, encoding_);
         }
-        r.values.push_back(fieldValue(types[c], bytes, encoding_));
         anyValue |= types[c] != 0;
-        const auto* text = std::get_if<std::string>(&r.values.back());
-        const bool plain =
-            !text || plainText({reinterpret_cast<const std::uint8_t*>(text->data()), text->size()});
         r.typed += typedFor(c, types[c]) && plain ? 1 : 0;
         r.likeLive += seenLive(c, types[c]) ? 1 : 0;
         at += size;
     }
-    r.types = types;
     // A header of zeros is what empty bytes look like, not a row.
     if (!anyValue) return std::nullopt;
     r.end = static_cast<std::uint32_t>(at);
+    r.types = types;
+    r.values.reserve(types.size());
+    at = body;
+    for (const std::uint64_t t : types) {
+        const std::uint64_t size = serialBodySize(t).value_or(0);
+        r.values.push_back(fieldValue(t, page.subspan(at, size), encoding_));
+        at += size;
+    }
     return r;
 }
 
@@ -201,7 +224,8 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
     for (const std::uint32_t start : {at + 2, at + 3}) {
         const std::size_t lost = at + 4 - start - 1;
         if (lost >= n) continue;
-        std::vector<std::uint64_t> types(n, 0);
+        std::vector<std::uint64_t>& types = rebuiltTypes_;
+        types.assign(n, 0);
         const std::uint32_t headerEnd = readTypes(bytes, at + 4, limit, lost, types);
         if (headerEnd == 0) continue;
         std::uint64_t known = 0;

@@ -91,7 +91,7 @@ class TableCarver {
     std::uint32_t encoding_;
     std::vector<std::uint16_t>
         liveTypes_;  // per column: bits 0..11 the small types, 12 text, 13 blob
-    mutable std::vector<std::uint64_t> types_;
+    mutable std::vector<std::uint64_t> types_, rebuiltTypes_;  // reused by the searches
 };
 
 // The freeblocks of a b-tree page, in chain order: [offset, offset + size). The walk ends at a
