@@ -725,34 +725,23 @@ void TMain::copyRows() {
     QApplication::clipboard()->setText(QString::fromStdString(rowsAsTabText(store_, *code, rows)));
 }
 
-namespace {
-
-// The cells the copy commands take: the number, and the text (a message's body, else a name).
-int numberCellOf(CategoryCode code) {
-    return profileOf(code).numberCell;
-}
-int textCellOf(CategoryCode code) {
-    return profileOf(code).textCell;
-}
-
-}  // namespace
-
+// The copy commands take the number, or the text (a message's body, else a name), as the
+// category's profile says.
 void TMain::copyNumber() {
-    const auto code = model_->code();
-    const QModelIndex current = listView_->currentIndex();
-    if (!code || !current.isValid()) return;
-    const RowCells row = store_.rowCells(*code, model_->storeIndex(current.row()));
-    QApplication::clipboard()->setText(QString::fromStdString(
-        std::string(row.cells[static_cast<std::size_t>(numberCellOf(*code))])));
+    copyCell(&CategoryProfile::numberCell);
 }
 
 void TMain::copyText() {
+    copyCell(&CategoryProfile::textCell);
+}
+
+void TMain::copyCell(int CategoryProfile::*cell) {
     const auto code = model_->code();
     const QModelIndex current = listView_->currentIndex();
     if (!code || !current.isValid()) return;
     const RowCells row = store_.rowCells(*code, model_->storeIndex(current.row()));
-    QApplication::clipboard()->setText(QString::fromStdString(
-        std::string(row.cells[static_cast<std::size_t>(textCellOf(*code))])));
+    const auto at = static_cast<std::size_t>(profileOf(*code).*cell);
+    QApplication::clipboard()->setText(QString::fromStdString(std::string(row.cells[at])));
 }
 
 void TMain::ToolButton8Click() {

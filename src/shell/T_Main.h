@@ -47,6 +47,8 @@ class QTreeWidgetItem;
 
 namespace pc {
 
+struct CategoryProfile;
+
 class TForm2;
 class TForm8;
 
@@ -135,6 +137,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void closeEvent(QCloseEvent* event) override;  // FormClose
 
   private:
+    void copyCell(int CategoryProfile::*cell);  // a cell of the current row, to the clipboard
     void showTableRows(std::size_t table, RowFilter filter);
     void FormCreate();
     void placeOnScreen();
