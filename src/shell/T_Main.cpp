@@ -872,7 +872,9 @@ void TMain::showTableRows(std::size_t table, RowFilter filter) {
 }
 
 void TMain::scanCategory(CategoryCode code) {
-    pumpClock_.restart();
+    // Events run at the scan's first chance, then every interval: a short scan still lets the
+    // window paint its start and take a click on its stop.
+    pumpNow_ = true;
     runQueuedScan(globals_, code, words_, store_, state_);
     model_->flushQueuedRows();
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
@@ -975,7 +977,7 @@ void TMain::pageReached(std::uint32_t page) {
 }
 
 bool TMain::pumpDue() {
-    if (pumpClock_.elapsed() < kPumpIntervalMs) return false;
+    if (!std::exchange(pumpNow_, false) && pumpClock_.elapsed() < kPumpIntervalMs) return false;
     pumpClock_.restart();
     return true;
 }

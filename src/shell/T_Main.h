@@ -187,6 +187,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     ScanState state_;
     WindowWords words_{*this};  // a scan's events as this window shows them
     QElapsedTimer pumpClock_;
+    bool pumpNow_ = false;  // the next pumpDue() is true whatever the clock says
     std::uint32_t progress_ = 0;
     QElapsedTimer scanClock_;  // since the current scan's pages began
     std::uint32_t progressMax_ = 0;
