@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "RunCommand.h"
 #include "T_Option.h"
