@@ -32,6 +32,10 @@ class DatabaseImage {
     void prefetch(std::uint64_t offset, std::uint64_t length) const {
         map_.prefetch(offset, length);
     }
+    // Copies image bytes into `out` without touching the mapping; false when the read failed.
+    bool readInto(std::uint64_t offset, std::span<std::uint8_t> out) const {
+        return map_.readInto(offset, out);
+    }
 
   private:
     MappedFile map_;

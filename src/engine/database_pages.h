@@ -79,6 +79,7 @@ class DatabasePages {
         image_->prefetch(std::uint64_t{std::max(first, 1u) - 1} * pageSize(),
                          std::uint64_t{count} * pageSize());
     }
+    const DatabaseImage& image() const { return *image_; }
     void releaseBefore(std::uint32_t number = ~0u) const {
         const std::uint64_t at = std::uint64_t{std::max(number, 1u) - 1} * pageSize();
         image_->releaseBefore(std::min<std::uint64_t>(at, image_->bytes().size()));

@@ -26,15 +26,20 @@ MappedFile::MappedFile(const std::string& path, Access access, std::uint64_t len
         throw FileError(path, errno);
     }
     data_ = static_cast<std::uint8_t*>(p);
+    fd_ = std::move(fd);
 }
 
 MappedFile::MappedFile(MappedFile&& o) noexcept
-    : data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)), access_(o.access_) {
+    : fd_(std::move(o.fd_)),
+      data_(std::exchange(o.data_, nullptr)),
+      size_(std::exchange(o.size_, 0)),
+      access_(o.access_) {
 }
 
 MappedFile& MappedFile::operator=(MappedFile&& o) noexcept {
     if (this != &o) {
         unmap();
+        fd_ = std::move(o.fd_);
         data_ = std::exchange(o.data_, nullptr);
         size_ = std::exchange(o.size_, 0);
         access_ = o.access_;
@@ -50,6 +55,7 @@ void MappedFile::unmap() {
     if (data_) ::munmap(data_, size_);
     data_ = nullptr;
     size_ = 0;
+    fd_.reset();
 }
 
 void MappedFile::releaseBefore(std::uint64_t offset) const {
@@ -72,6 +78,23 @@ void MappedFile::prefetch(std::uint64_t offset, std::uint64_t length) const {
     (void)offset;
     (void)length;
 #endif
+}
+
+}  // namespace pc
+
+namespace pc {
+
+bool MappedFile::readInto(std::uint64_t offset, std::span<std::uint8_t> out) const {
+    if (!fd_ || offset > size_ || size_ - offset < out.size()) return false;
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace pc

@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "unique_fd.h"
+
 namespace pc {
 
 class MappedFile {
@@ -32,11 +34,16 @@ class MappedFile {
     // Maps the pages of [offset, offset + length) in one call ahead of their reads: one request
     // to the system instead of a fault every few pages. Only a hint; nothing fails.
     void prefetch(std::uint64_t offset, std::uint64_t length) const;
+    // Copies the mapped bytes [offset, offset + out.size()) into `out` by reading the file, so
+    // that the mapping's pages are not touched; false (and `out` undefined) when the system could
+    // not read them all.
+    bool readInto(std::uint64_t offset, std::span<std::uint8_t> out) const;
 
     static constexpr std::uint64_t npos = ~std::uint64_t{0};
 
   private:
     void unmap();
+    UniqueFd fd_;  // kept for readInto
     std::uint8_t* data_ = nullptr;
     std::uint64_t size_ = 0;
     Access access_ = Access::ReadOnly;

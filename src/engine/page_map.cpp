@@ -49,10 +49,13 @@ PageMap::PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& 
 template <typename Watched>
 void PageMap::walk(Watched watched, const LeafCellVisitor& onCell) {
     markFixedPages();
-    walkTree(1, true, nullptr);
+    // The children of an interior page usually lie side by side: each run of them is read in
+    // one request rather than touched a page at a time.
+    PageWindow window(*db_, false);
+    walkTree(1, true, nullptr, window);
     for (const SchemaEntry& e : schema_)
         if (e.rootPage > 1)
-            walkTree(e.rootPage, false, onCell && watched(e.rootPage) ? &onCell : nullptr);
+            walkTree(e.rootPage, false, onCell && watched(e.rootPage) ? &onCell : nullptr, window);
     walkFreeList();
 }
 
@@ -79,7 +82,8 @@ void PageMap::claimOverflow(std::uint32_t root, std::uint64_t wanted, std::uint3
         });
 }
 
-void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell) {
+void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell,
+                       PageWindow& window) {
     const std::uint32_t usable = db_->usableSize();
     std::optional<bool> tableTree;
     std::vector<std::uint32_t> stack{root};
@@ -88,7 +92,7 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
         const std::uint32_t p = stack.back();
         stack.pop_back();
         if (!db_->contains(p) || pages_[p].role != PageRole::Unknown) continue;
-        const auto bytes = db_->page(p);
+        const auto bytes = window.page(p).page;
         const auto header = parseBtreePage(bytes, p == 1 ? 100 : 0, usable);
         if (!header) continue;
         // A b-tree holds pages of one kind: a page of the other kind ends the branch.
@@ -110,21 +114,10 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
             if (onCell) (*onCell)(*this, p, bytes, *cell);
         }
         if (header->leaf()) continue;
-        prefetchChildren(children);
+        children.push_back(header->rightChild);
+        window.expect(children);
         // Pushed in reverse so that the left-most child is walked first.
-        stack.push_back(header->rightChild);
         stack.insert(stack.end(), children.rbegin(), children.rend());
-    }
-}
-
-// The children of an interior page usually lie side by side: each run of them is mapped in one
-// request rather than faulted in a page at a time.
-void PageMap::prefetchChildren(const std::vector<std::uint32_t>& children) const {
-    std::size_t begin = 0;
-    for (std::size_t i = 1; i <= children.size(); ++i) {
-        if (i < children.size() && children[i] == children[i - 1] + 1) continue;
-        if (i - begin > 1) db_->prefetch(children[begin], static_cast<std::uint32_t>(i - begin));
-        begin = i;
     }
 }
 
@@ -179,6 +172,11 @@ std::uint32_t PageMap::tableRoot(std::string_view name) const {
 
 void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out,
                            std::vector<BtreeCell>* cells) const {
+    unusedRanges(page, db_->page(page), out, cells);
+}
+
+void PageMap::unusedRanges(std::uint32_t page, std::span<const std::uint8_t> bytes,
+                           std::vector<ByteRange>& out, std::vector<BtreeCell>* cells) const {
     out.clear();
     if (cells) cells->clear();
     const std::uint32_t size = db_->pageSize();
@@ -195,7 +193,6 @@ void PageMap::unusedRanges(std::uint32_t page, std::vector<ByteRange>& out,
         default: break;
     }
     const std::uint32_t usable = db_->usableSize();
-    const auto bytes = db_->page(page);
     const auto header = parseBtreePage(bytes, page == 1 ? 100 : 0, usable);
     if (header) btreeUnusedRanges(bytes, *header, usable, out, cells, used_);
 }

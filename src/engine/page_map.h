@@ -15,6 +15,7 @@
 
 #include "btree_page.h"
 #include "database_pages.h"
+#include "page_window.h"
 
 namespace pc {
 
@@ -79,6 +80,9 @@ class PageMap {
     // `cells`, when given, receives the cells of a b-tree page by their offsets.
     void unusedRanges(std::uint32_t page, std::vector<ByteRange>& out,
                       std::vector<BtreeCell>* cells = nullptr) const;
+    // The same, of `bytes`, page `page`'s bytes as the caller has them.
+    void unusedRanges(std::uint32_t page, std::span<const std::uint8_t> bytes,
+                      std::vector<ByteRange>& out, std::vector<BtreeCell>* cells = nullptr) const;
 
   private:
     struct PageInfo {
@@ -92,8 +96,8 @@ class PageMap {
         return page < pages_.size() ? pages_[page] : kNone;
     }
     void markFixedPages();
-    void prefetchChildren(const std::vector<std::uint32_t>& children) const;
-    void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell);
+    void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell,
+                  PageWindow& window);
     bool indexCells_ = false;  // onCell sees index cells too
     // The walk of every structure; `watched(root)` says whose leaf cells `onCell` sees.
     template <typename Watched>

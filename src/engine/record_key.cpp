@@ -78,11 +78,15 @@ bool RecordKeySet::contains(const RecordKey& key) const {
     }
 }
 
-void RecordKeySet::insertAll(std::span<const RecordKey> keys) {
+void RecordKeySet::reserve(std::size_t count) {
     std::size_t slots = 64;
-    while (slots < 2 * (size_ + keys.size()))
+    while (slots < 2 * count)
         slots *= 2;
     if (slots > slots_.size()) rehash(slots);
+}
+
+void RecordKeySet::insertAll(std::span<const RecordKey> keys) {
+    reserve(size_ + keys.size());
     constexpr std::size_t kAhead = 16;
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -96,7 +100,7 @@ void RecordKeySet::grow() {
 }
 
 void RecordKeySet::rehash(std::size_t slots) {
-    std::vector<RecordKey> old(slots);
+    decltype(slots_) old(slots);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const RecordKey& key : old) {

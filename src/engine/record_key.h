@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "carved_record.h"
+#include "large_array_allocator.h"
 
 namespace pc {
 
@@ -31,13 +32,15 @@ class RecordKeySet {
     // Adds many keys at once: sized once, and the slots of keys ahead fetched while one goes in,
     // so that a million keys do not wait on a million cache misses one after another.
     void insertAll(std::span<const RecordKey> keys);
+    // Makes room for `count` keys in all, so that they go in without the table growing.
+    void reserve(std::size_t count);
     std::size_t size() const { return size_; }
 
   private:
     void grow();
     void rehash(std::size_t slots);
-    std::vector<RecordKey> slots_;  // {0, 0} marks an empty slot
-    bool hasZero_ = false;          // the key {0, 0} itself, kept apart
+    std::vector<RecordKey, LargeArrayAllocator<RecordKey>> slots_;  // {0, 0} marks an empty slot
+    bool hasZero_ = false;  // the key {0, 0} itself, kept apart
     std::size_t size_ = 0;
 };
 

@@ -1,9 +1,8 @@
 #include "text_pool.h"
 
-#include <sys/mman.h>
-
 #include <cstring>
-#include <new>
+
+#include "large_array_allocator.h"
 
 namespace pc {
 
@@ -17,15 +16,16 @@ std::string_view TextPool::keep(std::string_view text) {
 char* TextPool::allocate(std::size_t size) {
     if (size > kChunk / 4) return big_.emplace_back(std::make_unique<char[]>(size)).get();
     if (kChunk - used_ < size) {
-        auto* chunk = static_cast<char*>(std::aligned_alloc(kChunk, kChunk));
-        if (!chunk) throw std::bad_alloc();
-        ::madvise(chunk, kChunk, MADV_HUGEPAGE);
-        chunks_.emplace_back(chunk);
+        chunks_.emplace_back(static_cast<char*>(large_array::allocate(kChunk)));
         used_ = 0;
     }
     char* at = chunks_.back().get() + used_;
     used_ += size;
     return at;
+}
+
+void TextPool::FreeChunk::operator()(char* p) const {
+    large_array::deallocate(p, kChunk);
 }
 
 void TextPool::clear() {

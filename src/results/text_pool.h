@@ -2,7 +2,6 @@
 // per field, and views that stay valid until the pool is cleared.
 #pragma once
 
-#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -21,7 +20,7 @@ class TextPool {
     // five hundred small ones, each a fault to take.
     static constexpr std::size_t kChunk = 2 << 20;
     struct FreeChunk {
-        void operator()(char* p) const { std::free(p); }
+        void operator()(char* p) const;
     };
     std::vector<std::unique_ptr<char, FreeChunk>> chunks_;  // the last one is being filled
     std::vector<std::unique_ptr<char[]>> big_;              // texts of more than a quarter chunk

@@ -12,6 +12,7 @@
 #include "database_source.h"
 #include "file_error.h"
 #include "page_map.h"
+#include "page_window.h"
 #include "record_key.h"
 #include "text_codec.h"
 
@@ -22,8 +23,6 @@ namespace {
 // Pages the scan has passed are handed back to the system every so often, so that a file of many
 // gigabytes is scanned in little resident memory.
 constexpr std::uint64_t kReleaseStride = 64u << 20;
-// The carve maps the pages ahead of it this many bytes at a time.
-constexpr std::uint64_t kPrefetchBytes = 4u << 20;
 // Pages between two event pumps where a loop has no page of its own to report.
 constexpr std::uint32_t kPumpPages = 1024;
 
@@ -212,7 +211,7 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
         s.wantedColumns = std::max(s.wantedColumns, c + 1);
     // Stale copies of a live row may lie anywhere before or after it, so every live row's key is
     // known before the first page is carved; the walk that maps the pages meets them all.
-    std::vector<RecordKey> liveKeys;
+    std::vector<RecordKey, LargeArrayAllocator<RecordKey>> liveKeys;
     LeafCellVisitor collect;
     if (!s.allCopies)
         collect = [&](const PageMap& map, std::uint32_t page, std::span<const std::uint8_t> bytes,
@@ -221,28 +220,23 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
             liveKeys.push_back(
                 recordKey(liveRecord(map, page, bytes, cell, s.identityColumns), liveIdentity_));
         };
-    // The walk reads pages in tree order, and the system maps each page read with its
-    // neighbours: a smaller stride keeps what it holds bounded.
+    // The walk and the carve read the main file's pages through a buffer; what they touch of its
+    // mapping (overflow chains, pages a read could not copy) is given back every so often.
     s.pages.releaseEvery(kReleaseStride / 8);
     s.map.emplace(s.pages, params().table, collect);
-    s.pages.releaseEvery(0);
+    s.pages.releaseEvery(kReleaseStride);
     s.liveKeys.insertAll(liveKeys);
     liveKeys = {};
     s.root = s.map->tableRoot(params().table);
 
-    std::uint64_t released = 0;
     // The first page holds the file header and the schema, never the table's rows.
-    const std::uint32_t ahead = static_cast<std::uint32_t>(kPrefetchBytes / s.pages.pageSize());
+    PageWindow window(s.pages, true);
     for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
         if (!onPage(page - 1)) return;
-        const std::uint64_t at = std::uint64_t{page} * s.pages.pageSize();
-        if (at - released >= kReleaseStride) {
-            s.pages.releaseBefore(page);
-            released = at;
-        }
-        if ((page - 2) % ahead == 0) s.pages.prefetch(page, ahead);
-        scanPage(page);
+        const PageWindow::View view = window.page(page);
+        scanPage(page, view.page, view.buffer);
     }
+    s.pages.releaseEvery(0);
     // Then every older image of a page, whole: what it held is deleted unless it is still live.
     s.pages.releaseBefore();
     std::uint32_t index = std::max(s.pages.pageCount(), 1u) - 1;
@@ -280,16 +274,16 @@ void CategoryScanner::scanOldImage(const DatabaseSource& source,
     s.historic = false;
 }
 
-void CategoryScanner::scanPage(std::uint32_t page) {
+void CategoryScanner::scanPage(std::uint32_t page, std::span<const std::uint8_t> bytes,
+                               std::span<const std::uint8_t> buffer) {
     PageScan& s = *scan_;
     s.page = page;
-    s.bytes = s.pages.page(page);
+    s.bytes = bytes;
     if (s.bytes.empty()) return;  // a page past the end of every file
     s.source = s.pages.source(page);
     s.fileOffset = s.pages.fileOffset(page);
-    s.map->unusedRanges(page, s.ranges, &s.cells);
+    s.map->unusedRanges(page, s.bytes, s.ranges, &s.cells);
     s.nextLive = s.map->isLeafOf(page, s.root) ? 0 : s.cells.size();
-    const auto buffer = s.pages.buffer(page);
     const CarvePage carvePage{buffer, static_cast<std::uint64_t>(s.bytes.data() - buffer.data()),
                               s.pages.pageSize(), s.pages.usableSize()};
     for (const ByteRange& r : s.ranges)

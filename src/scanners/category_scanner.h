@@ -102,7 +102,9 @@ class CategoryScanner : private CarveVisitor {
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,
                    const ColumnSignature& signature, const RunGlobals& run);
     void scanOldImage(const DatabaseSource& source, const DatabaseSource::OldImage& image);
-    void scanPage(std::uint32_t page);
+    // Page `page` of the newest state, `bytes`, which lie in `buffer`.
+    void scanPage(std::uint32_t page, std::span<const std::uint8_t> bytes,
+                  std::span<const std::uint8_t> buffer);
     // Hands over the cells of the page before `offsetInPage`: live rows on a leaf of the table,
     // rows as they once were on an older image of one.
     void emitCellsBefore(std::uint64_t offsetInPage);

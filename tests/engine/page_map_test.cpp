@@ -8,6 +8,7 @@
 #include "database_image.h"
 #include "database_pages.h"
 #include "page_map.h"
+#include "page_window.h"
 #include "sqlite_db.h"
 #include "temp_dir.h"
 
@@ -122,6 +123,33 @@ TEST_P(PageMapOfSqliteFile, AgreesWithSqlitesOwnAccount) {
     } else {
         EXPECT_GT(free, 0u);
     }
+}
+
+// The buffer a scan reads pages through holds each page's own bytes, whether pages are asked for in
+// rising order or in the order a walk meets them, runs it announced or not.
+TEST_P(PageMapOfSqliteFile, PageWindowHoldsEachPagesBytes) {
+    testing::TempDir dir;
+    const std::string path = dir.file("db");
+    build(path, GetParam());
+    const ImageLoad load = loadDatabaseImage(path);
+    ASSERT_TRUE(load.image);
+    const DatabasePages pages(*load.image);
+    const std::uint32_t count = pages.pageCount();
+    auto same = [&](const PageWindow::View& view, std::uint32_t p) {
+        return std::ranges::equal(view.page, pages.page(p)) &&
+               view.page.data() >= view.buffer.data() &&
+               view.page.data() + view.page.size() <= view.buffer.data() + view.buffer.size();
+    };
+    PageWindow rising(pages, true, 3);
+    for (std::uint32_t p = 1; p <= count; ++p)
+        EXPECT_TRUE(same(rising.page(p), p)) << "page " << p;
+
+    PageWindow walk(pages, false, 4);
+    const std::vector<std::uint32_t> announced{count, 2, 3, 4, 5, 6, 9};
+    walk.expect(announced);
+    for (std::uint32_t p : {count, 3u, 2u, 4u, 5u, 6u, 9u, 1u, count - 1, 7u, 3u})
+        EXPECT_TRUE(same(walk.page(p), p)) << "page " << p;
+    EXPECT_TRUE(walk.page(count + 1).page.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, PageMapOfSqliteFile,
