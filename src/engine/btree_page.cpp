@@ -99,10 +99,19 @@ void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& head
     for (std::uint32_t i = 0; i < header.cellCount; ++i) {
         const auto cell = readCell(page, header, i, usable);
         if (!cell) continue;
-        used.push_back({cell->offset, cell->offset + cell->size});
-        if (cells) cells->push_back(*cell);
+        if (cells)
+            cells->push_back(*cell);
+        else
+            used.push_back({cell->offset, cell->offset + cell->size});
     }
-    sortBy(used, [](const ByteRange& r) { return r.begin; });
+    // The cells, when asked for, are sorted once and give the used ranges in the same order.
+    if (cells) {
+        sortBy(*cells, [](const BtreeCell& c) { return c.offset; });
+        for (const BtreeCell& c : *cells)
+            used.push_back({c.offset, c.offset + c.size});
+    } else {
+        sortBy(used, [](const ByteRange& r) { return r.begin; });
+    }
     std::uint32_t at = header.pointersEnd();
     for (const ByteRange& r : used) {
         if (r.begin > at) out.push_back({at, std::min(r.begin, usable)});
@@ -110,7 +119,6 @@ void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& head
         if (at >= usable) break;
     }
     if (at < usable) out.push_back({at, usable});
-    if (cells) sortBy(*cells, [](const BtreeCell& c) { return c.offset; });
 }
 
 }  // namespace pc

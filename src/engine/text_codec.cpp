@@ -212,6 +212,20 @@ void appendGb18030(std::string& out, std::string_view utf8) {
                 continue;
             }
         }
+        // Runs of Chinese text: three-byte characters with two-byte GBK codes, the common case
+        // taken whole before the general decoding below.
+        if ((p[0] & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+            (p[2] & 0xC0) == 0x80) {
+            const std::uint32_t c = ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+            const std::uint32_t code = kGb18030Bmp[c];
+            if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF) && code > 0xFF && code <= 0xFFFF) {
+                w[0] = static_cast<char>(code >> 8);
+                w[1] = static_cast<char>(code);
+                w += 2;
+                p += 3;
+                continue;
+            }
+        }
         const std::uint8_t b = *p++;
         std::uint32_t cp;
         if (b < 0x80) {

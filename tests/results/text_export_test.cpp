@@ -6,6 +6,7 @@
 
 #include <csignal>
 
+#include "row_format.h"
 #include "temp_dir.h"
 #include "text_codec.h"
 #include "text_export.h"
@@ -170,6 +171,60 @@ TEST(TextExport, ReportsAWriteThatFailsPartWayAndKeepsTheOlderFile) {
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_EQ(e.path().string().find(".partial"), std::string::npos) << e.path();
 }
+
+}  // namespace
+}  // namespace pc
+
+namespace pc {
+namespace {
+
+// Fields are escaped eight bytes at a time where a word needs nothing: each byte that needs it
+// is escaped wherever it falls in a field, between plain and Chinese text, in every format.
+struct Escape {
+    const char* name;
+    char byte;
+    const char* json;  // as JSON writes it
+    const char* tsv;   // as the TAB rows write it
+    bool csvQuoted;    // whether CSV puts the field in quotes
+};
+
+class FieldEscape : public ::testing::TestWithParam<Escape> {};
+
+TEST_P(FieldEscape, EscapesTheByteAtEveryPlaceOfALongField) {
+    const Escape& e = GetParam();
+    const std::string filler = "abcdefgh中文字符ijklmnop";
+    for (std::size_t at = 0; at <= filler.size(); ++at) {
+        const std::string before = filler.substr(0, at), after = filler.substr(at);
+        const std::string field = before + e.byte + after;
+
+        std::string json;
+        appendJsonString(json, field);
+        EXPECT_EQ(json, "\"" + before + e.json + after + "\"") << "at " << at;
+
+        std::string csv;
+        appendCsvField(csv, field);
+        const std::string csvByte = e.byte == '"' ? "\"\"" : std::string(1, e.byte);
+        EXPECT_EQ(csv, e.csvQuoted ? "\"" + before + csvByte + after + "\"" : field) << "at " << at;
+
+        ResultStore store;
+        store.append(PSMSvalue{"1", "2", "3", field, RecordState::Normal, {0}, 0});
+        const std::string tsv = formatRow(OutputFormat::Tsv, store, CategoryCode::Sms, 0);
+        EXPECT_NE(tsv.find("\t" + before + e.tsv + after + "\n"), std::string::npos)
+            << "at " << at << ": " << tsv;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, FieldEscape,
+    ::testing::Values(Escape{"quote", '"', "\\\"", "\"", true},
+                      Escape{"backslash", '\\', "\\\\", "\\\\", false},
+                      Escape{"tab", '\t', "\\t", "\\t", false},
+                      Escape{"line_feed", '\n', "\\n", "\\n", true},
+                      Escape{"carriage_return", '\r', "\\r", "\\r", true},
+                      Escape{"unit_separator", '\x1f', "\\u001f", "\x1f", false},
+                      Escape{"comma", ',', ",", ",", true}, Escape{"space", ' ', " ", " ", false},
+                      Escape{"delete", '\x7f', "\x7f", "\x7f", false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pc
