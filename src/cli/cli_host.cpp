@@ -1,6 +1,7 @@
 #include "cli_host.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "window_words.h"
 
@@ -24,12 +25,21 @@ CliHost::CliHost(const ResultStore& store, Output rows, bool quiet)
       rows_(std::move(rows)),
       encoder_(rows_.format, rows_.encoding, rows_.folder.has_value()),
       quiet_(quiet),
-      progress_(quiet) {
+      progress_(quiet),
+      pipe_([this](const ResultStore& rows, std::span<const RowPipe::Item> items) {
+          writeRows(rows, items);
+      }) {
     out_.reserve(2 * kRowChunk);
 }
 
 CliHost::~CliHost() {
+    try {
+        drainRows();
+    } catch (const std::exception& e) {
+        note(e.what(), true);
+    }
     flushRows(true);
+    sayFileError();
 }
 
 void CliHost::startCategory(CategoryCode, const std::string& path) {
@@ -38,8 +48,9 @@ void CliHost::startCategory(CategoryCode, const std::string& path) {
 
 void CliHost::started(CategoryCode code) {
     note(path_ + ": 扫描... ");
+    drainRows();
     if (rows_.folder) openFile(code);
-    encoder_.header(out_, code);
+    pipe_.header(code);
 }
 
 void CliHost::openFile(CategoryCode code) {
@@ -47,13 +58,33 @@ void CliHost::openFile(CategoryCode code) {
         file_.emplace(joinPath(*rows_.folder, outputFileName(rows_.format, code)));
     } catch (const ExportError& e) {
         fileError(e.what());
+        sayFileError();
     }
 }
 
 void CliHost::fileError(const std::string& text) {
-    if (!fileFailed_) note(text, true);
+    if (!fileFailed_) fileErrorText_ = text;
     fileFailed_ = true;
     file_.reset();  // the temporary file goes; an older file stays as it was
+}
+
+void CliHost::sayFileError() {
+    if (!fileErrorText_.empty()) note(std::exchange(fileErrorText_, {}), true);
+}
+
+void CliHost::drainRows() {
+    pipe_.drain();
+    sayFileError();
+}
+
+void CliHost::writeRows(const ResultStore& rows, std::span<const RowPipe::Item> items) {
+    for (const RowPipe::Item& item : items) {
+        if (item.header)
+            encoder_.header(out_, item.code);
+        else
+            encoder_.row(out_, rows, item.code, item.index);
+        flushRows(false);
+    }
 }
 
 void CliHost::flushRows(bool all) {
@@ -72,6 +103,7 @@ void CliHost::flushRows(bool all) {
 
 // A category with rows puts its file in place; one without leaves an older file as it was.
 void CliHost::closeFile(std::int32_t rows) {
+    drainRows();
     flushRows(true);
     if (!file_) return;
     try {
@@ -83,6 +115,7 @@ void CliHost::closeFile(std::int32_t rows) {
         fileError(e.what());
     }
     file_.reset();
+    sayFileError();
 }
 
 void CliHost::noted(const SourceNote& n) {
@@ -94,8 +127,7 @@ void CliHost::noted(const SourceNote& n) {
 }
 
 void CliHost::rowKept(CategoryCode code, std::uint32_t index, RecordState) {
-    encoder_.row(out_, store_, code, index);
-    flushRows(false);
+    pipe_.row(store_, code, index);
 }
 
 void CliHost::finished(CategoryCode code, std::int32_t found, std::int32_t deleted) {

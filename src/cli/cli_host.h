@@ -1,7 +1,7 @@
 // The command line's words for a scan: rows as they are found, to standard output or into the
 // export files of a folder; each file's start, notes, totals and early end to standard error,
-// after its name; a progress bar there when it is a terminal. Rows are written in chunks and
-// never kept.
+// after its name; a progress bar there when it is a terminal. Rows are encoded and written in
+// chunks on a thread of their own (RowPipe) and never kept.
 #pragma once
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "row_format.h"
+#include "row_pipe.h"
 #include "scan_events.h"
 #include "terminal_progress.h"
 #include "text_export.h"
@@ -47,10 +48,16 @@ class CliHost : public ScanEvents {
 
   private:
     void openFile(CategoryCode code);
+    // On the pipe's thread: encodes a batch and writes it a chunk at a time.
+    void writeRows(const ResultStore& rows, std::span<const RowPipe::Item> items);
     // Writes the rows made so far; `all` at the end of a category, else only a full chunk.
     void flushRows(bool all);
+    // Waits for the pipe, then says what went wrong with the file meanwhile.
+    void drainRows();
     void closeFile(std::int32_t rows);
+    // Drops the file (an older one stays as it was); the error is said by the scan's thread.
     void fileError(const std::string& text);
+    void sayFileError();
 
     const ResultStore& store_;
     Output rows_;
@@ -59,10 +66,12 @@ class CliHost : public ScanEvents {
     std::optional<StreamedFile> file_;
     std::vector<std::string> written_;
     bool fileFailed_ = false;
+    std::string fileErrorText_;  // not said yet
     bool quiet_;
     TerminalProgress progress_;
     std::string path_;
     std::uint32_t progressMax_ = 0;
+    RowPipe pipe_;  // last: its thread ends before what it writes with goes
 };
 
 }  // namespace pc::cli

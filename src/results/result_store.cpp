@@ -91,18 +91,10 @@ void ResultStore::beginCategory(CategoryCode code) {
 
 std::uint32_t ResultStore::keep(CategoryCode code, RecordState state, Provenance found,
                                 NullCells nulls, std::initializer_list<std::string_view> texts) {
-    Category& c = categories_[static_cast<std::size_t>(code)];
     std::size_t size = 3 + varintSize(found.offset);
     for (std::string_view t : texts)
         size += varintSize(t.size()) + t.size();
-    char* w;
-    if (passThrough_) {
-        c.last.resize(size);
-        w = c.last.data();
-    } else {
-        w = c.texts.allocate(size);
-        c.rows.push_back(w);
-    }
+    auto [w, index] = place(code, size);
     *w++ = static_cast<char>(state);
     *w++ = static_cast<char>(found.source);
     *w++ = static_cast<char>(nulls);
@@ -114,7 +106,32 @@ std::uint32_t ResultStore::keep(CategoryCode code, RecordState state, Provenance
         std::memcpy(w, t.data(), t.size());
         w += t.size();
     }
-    return passThrough_ ? c.passed++ : static_cast<std::uint32_t>(c.rows.size() - 1);
+    return index;
+}
+
+std::pair<char*, std::uint32_t> ResultStore::place(CategoryCode code, std::size_t size) {
+    Category& c = categories_[static_cast<std::size_t>(code)];
+    if (passThrough_) {
+        c.last.resize(size);
+        return {c.last.data(), c.passed++};
+    }
+    char* w = c.texts.allocate(size);
+    c.rows.push_back(w);
+    return {w, static_cast<std::uint32_t>(c.rows.size() - 1)};
+}
+
+std::string_view ResultStore::packedRow(CategoryCode code, std::uint32_t index) const {
+    const char* r = row(code, index);
+    const Unpacked u = unpack(r, textCount(code));
+    const std::size_t texts = textCount(code);
+    const char* end = texts ? u.texts[texts - 1].data() + u.texts[texts - 1].size() : r;
+    return {r, static_cast<std::size_t>(end - r)};
+}
+
+std::uint32_t ResultStore::appendPacked(CategoryCode code, std::string_view packed) {
+    auto [w, index] = place(code, packed.size());
+    std::memcpy(w, packed.data(), packed.size());
+    return index;
 }
 
 std::uint32_t ResultStore::append(PtelValue r) {

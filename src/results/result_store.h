@@ -89,6 +89,10 @@ class ResultStore {
     std::uint32_t append(PtelValue record);
     std::uint32_t append(PSMSvalue record);
     std::uint32_t append(PCallValue record);
+    // A row as it is kept, packed, and the same bytes kept as a row of this store: rows handed
+    // from one store to another without being taken apart.
+    std::string_view packedRow(CategoryCode code, std::uint32_t index) const;
+    std::uint32_t appendPacked(CategoryCode code, std::string_view packed);
 
     std::int32_t count(CategoryCode code) const;
     bool anyRows() const;
@@ -117,6 +121,8 @@ class ResultStore {
 
     std::uint32_t keep(CategoryCode code, RecordState state, Provenance found, NullCells nulls,
                        std::initializer_list<std::string_view> texts);
+    // Room for a row of `size` bytes in the category, and its index.
+    std::pair<char*, std::uint32_t> place(CategoryCode code, std::size_t size);
     const char* row(CategoryCode code, std::uint32_t index) const;
     const Category& category(CategoryCode code) const {
         return categories_[static_cast<std::size_t>(code)];

@@ -28,10 +28,12 @@ void TextPool::FreeChunk::operator()(char* p) const {
     large_array::deallocate(p, kChunk);
 }
 
+// The first chunk is kept for the texts to come: a pool filled and cleared over and over (a batch
+// of rows on its way out) takes no new memory each time.
 void TextPool::clear() {
-    chunks_.clear();
+    if (chunks_.size() > 1) chunks_.erase(chunks_.begin() + 1, chunks_.end());
     big_.clear();
-    used_ = kChunk;
+    used_ = chunks_.empty() ? kChunk : 0;
 }
 
 }  // namespace pc

@@ -113,6 +113,48 @@ TEST_F(Cli, WritesTheSameFileAsTheRecoverCommand) {
               gb18030ToUtf8(testing::readText(dir_.file("window/短信.txt"))));
 }
 
+// Rows are written on a thread of their own: a file the system stops taking part way, in the
+// first chunks or at the end, is said once, fails the command and leaves the older file whole.
+TEST(CliFileError, SaysAFileThatCannotBeWrittenOnceAndKeepsTheOlderFile) {
+    TempDir dir;
+    fx::SmsDbOptions o;
+    o.messages = 3000;
+    o.bodyBytes = 300;
+    o.wordIndex = false;
+    fx::buildSmsDatabase(dir.file("mmssms.db"), o);
+    std::filesystem::create_directory(dir.file("out"));
+    ASSERT_EQ(phonecarve(dir, "scan --sms " + quote(dir.file("mmssms.db")) + " --out " +
+                                  quote(dir.file("whole")))
+                  .status,
+              0);
+    const auto whole = std::filesystem::file_size(dir.file("whole/短信.txt"));
+    ASSERT_GT(whole, 600u << 10);  // more than the chunks the thread writes before the end
+    const std::string older = "an older export\r\n";
+    // The limit in blocks of 512 bytes: the first chunk fails, or the last one.
+    for (const std::string& limitBlocks : {std::string("64"), std::to_string(whole / 512 - 1)}) {
+        testing::writeBytes(dir.file("out/短信.txt"), {older.begin(), older.end()});
+        const std::string script =
+            "trap '' XFSZ\nulimit -f " + limitBlocks + "\nexec " + quote(PHONECARVE_BIN) +
+            " scan --sms " + quote(dir.file("mmssms.db")) + " --out " + quote(dir.file("out")) +
+            " 2>" + quote(dir.file("stderr")) + "\n";
+        testing::writeBytes(dir.file("limited.sh"), {script.begin(), script.end()});
+        const int raw = std::system(("sh " + quote(dir.file("limited.sh"))).c_str());
+        const std::string err = testing::readText(dir.file("stderr"));
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << limitBlocks << ": " << err;
+        const auto said = [&](std::string_view text) {
+            std::size_t n = 0;
+            for (std::size_t at = err.find(text); at != std::string::npos;
+                 at = err.find(text, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(said("Stream write error"), 1u) << limitBlocks << ": " << err;
+        EXPECT_EQ(said("已保存"), 0u) << err;
+        EXPECT_EQ(testing::readText(dir.file("out/短信.txt")), older);
+        EXPECT_FALSE(std::filesystem::exists(dir.file("out/短信.txt.partial")));
+    }
+}
+
 TEST_F(Cli, WritesCsvWithAHeaderAndQuotedFields) {
     const Result r = phonecarve(dir_, "scan --sms " + quote(sms()) + " --format csv --out " +
                                           quote(dir_.file("csv")) + " --quiet");
