@@ -4,15 +4,12 @@
 // a scan that outruns the writing waits for it.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <mutex>
 #include <span>
-#include <thread>
 #include <vector>
 
+#include "batch_worker.h"
 #include "result_store.h"
 
 namespace pc::cli {
@@ -28,39 +25,25 @@ class RowPipe {
     // Called on the pipe's thread with each batch, in the order handed over.
     using Consume = std::function<void(const ResultStore& rows, std::span<const Item> items)>;
 
+    // What is still filling when the pipe goes is dropped: callers drain() first.
     explicit RowPipe(Consume consume);
-    RowPipe(const RowPipe&) = delete;
-    RowPipe& operator=(const RowPipe&) = delete;
-    // Ends the thread after what it was handed; what is still in the filling batch is dropped,
-    // so callers drain() first.
-    ~RowPipe();
 
     void header(CategoryCode code);
     // Copies row `index` of `store`, which may be gone or overwritten once this returns.
     void row(const ResultStore& store, CategoryCode code, std::uint32_t index);
     // Returns once every item handed over has been consumed; rethrows the first exception that
     // consuming threw since the last drain.
-    void drain();
+    void drain() { worker_.drain(); }
 
   private:
     struct Batch {
         ResultStore rows;
         std::vector<Item> items;
         std::size_t bytes = 0;
+        bool empty() const { return items.empty(); }
         void clear();
     };
-    void submit();
-    void run();
-
-    Consume consume_;
-    Batch batches_[2];
-    Batch* filling_ = &batches_[0];
-    Batch* handed_ = nullptr;  // being consumed; guarded by mutex_
-    bool stop_ = false;
-    std::exception_ptr error_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::thread thread_;  // last: started once the rest is ready
+    BatchWorker<Batch> worker_;
 };
 
 }  // namespace pc::cli

@@ -48,6 +48,12 @@ class DatabasePages {
             sinceRelease_ = 0;
             releaseBefore();
         }
+        return peek(number);
+    }
+    // The same without counting towards releaseEvery: for readers that do not touch the bytes
+    // (or another thread, which must not touch the count).
+    std::span<const std::uint8_t> peek(std::uint32_t number) const {
+        if (!contains(number)) return {};
         const Place p = place(number);
         const auto bytes = files_[static_cast<int>(p.source)];
         if (p.offset > bytes.size() || bytes.size() - p.offset < pageSize()) return {};

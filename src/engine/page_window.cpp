@@ -24,7 +24,7 @@ std::uint32_t PageWindow::runLength(std::uint32_t number) const {
 }
 
 PageWindow::View PageWindow::page(std::uint32_t number) {
-    const auto mapped = pages_->page(number);
+    const auto mapped = pages_->peek(number);
     // Pages of the log or journal lie scattered in their files: read where they are.
     if (mapped.empty() || pages_->source(number) != SourceFile::Main)
         return {mapped, pages_->buffer(number)};
