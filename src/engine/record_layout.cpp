@@ -1,5 +1,7 @@
 #include "record_layout.h"
 
+#include <algorithm>
+
 #include "MyFuns_.h"
 #include "text_codec.h"
 
@@ -11,24 +13,32 @@ bool decodeRecord(std::span<const std::uint8_t> payload, RecordLayout& layout,
     if (!headerSize || headerSize->value < headerSize->length || headerSize->value > payload.size())
         return false;
     layout.headerSize = static_cast<std::uint32_t>(headerSize->value);
-    layout.columns = 0;
     std::uint64_t at = headerSize->length;
     std::uint64_t body = headerSize->value;
     const auto header = payload.first(layout.headerSize);
-    while (at < header.size() && layout.columns < maxColumns) {
+    // Every column takes a header byte at least: room for them all is made once, and the loop,
+    // run for every live cell of a scan, writes through plain pointers.
+    const auto most =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(maxColumns, header.size() - at));
+    layout.resize(most);
+    std::uint64_t* types = layout.serialTypes.data();
+    std::uint64_t* offsets = layout.bodyOffsets.data();
+    std::uint32_t c = 0;
+    while (at < header.size() && c < most) {
         const auto t = readVarint(header, at);
         if (!t) break;
         const auto size = serialBodySize(t->value);
         if (!size) break;  // the reserved types 10 and 11: nothing after them can be placed
-        const std::uint32_t c = layout.columns;
-        layout.resize(c + 1);
-        layout.serialTypes[c] = t->value;
-        layout.bodyOffsets[c] = body;
+        types[c] = t->value;
+        offsets[c] = body;
+        ++c;
         body += *size;
         at += t->length;
     }
+    layout.columns = c;
     layout.bodyEnd = body;
-    clipRecord(payload, layout, payload.size());
+    // Bodies follow one another: when the last ends in the payload, every one does.
+    if (body > payload.size()) clipRecord(payload, layout, payload.size());
     return true;
 }
 
