@@ -3,13 +3,14 @@
 namespace pc {
 
 DatabasePages::DatabasePages(const DatabaseImage& image, std::uint32_t pageCount,
-                             std::span<const std::uint8_t> wal,
-                             std::span<const std::uint8_t> journal,
+                             const MappedFile& wal, const MappedFile& journal,
                              const std::vector<Replacement>& replacements)
     : image_(&image), pageCount_(pageCount) {
     files_[static_cast<int>(SourceFile::Main)] = image.bytes();
-    files_[static_cast<int>(SourceFile::Wal)] = wal;
-    files_[static_cast<int>(SourceFile::Journal)] = journal;
+    files_[static_cast<int>(SourceFile::Wal)] = wal.bytes();
+    files_[static_cast<int>(SourceFile::Journal)] = journal.bytes();
+    sideMaps_[static_cast<int>(SourceFile::Wal)] = &wal;
+    sideMaps_[static_cast<int>(SourceFile::Journal)] = &journal;
     if (replacements.empty()) return;
     replaced_.assign(pageCount_ + 1, {SourceFile::Main, 0});
     for (const Replacement& r : replacements)

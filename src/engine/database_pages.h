@@ -30,10 +30,9 @@ class DatabasePages {
         std::uint64_t offset;  // of the page bytes in that file
     };
     // The newest state: `pageCount` pages, the main file's where no replacement says otherwise.
-    // `wal` and `journal` are the bytes the replacements point into.
-    DatabasePages(const DatabaseImage& image, std::uint32_t pageCount,
-                  std::span<const std::uint8_t> wal, std::span<const std::uint8_t> journal,
-                  const std::vector<Replacement>& replacements);
+    // `wal` and `journal` are the files the replacements point into; they outlive the pages.
+    DatabasePages(const DatabaseImage& image, std::uint32_t pageCount, const MappedFile& wal,
+                  const MappedFile& journal, const std::vector<Replacement>& replacements);
 
     const DatabaseHeader& header() const { return image_->header(); }
     std::uint32_t pageSize() const { return image_->pageSize(); }
@@ -68,6 +67,12 @@ class DatabasePages {
     }
     std::span<const std::uint8_t> file(SourceFile source) const {
         return files_[static_cast<int>(source)];
+    }
+    // Copies bytes of a file into `out` by reading it, without touching its mapping; false when
+    // the read failed.
+    bool readInto(SourceFile source, std::uint64_t offset, std::span<std::uint8_t> out) const {
+        const MappedFile* side = sideMaps_[static_cast<int>(source)];
+        return side ? side->readInto(offset, out) : image_->readInto(offset, out);
     }
 
     // Lets the system drop what the scan has read of the main file before page `number` (all of
@@ -105,6 +110,7 @@ class DatabasePages {
     const DatabaseImage* image_;
     std::uint32_t pageCount_;
     std::array<std::span<const std::uint8_t>, 3> files_;  // by SourceFile
+    std::array<const MappedFile*, 3> sideMaps_{};         // the log's and journal's
     std::vector<Place> replaced_;                         // by page number; empty: none
     mutable std::uint64_t releaseStride_ = 0;
     mutable std::uint64_t sinceRelease_ = 0;

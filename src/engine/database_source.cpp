@@ -28,7 +28,7 @@ DatabaseSource::DatabaseSource(const std::string& path, const DatabaseImage& ima
     for (std::uint32_t p = 1; p <= image.pageCount(); ++p)
         if (p > pageCount || replaced[p])
             old_.push_back({SourceFile::Main, std::uint64_t{p - 1} * image.pageSize(), p});
-    newest_.emplace(image, pageCount, walMap_.bytes(), journalMap_.bytes(), replacements_);
+    newest_.emplace(image, pageCount, walMap_, journalMap_, replacements_);
 }
 
 void DatabaseSource::openSide(SideFile& side, MappedFile& map) {
@@ -47,7 +47,7 @@ void DatabaseSource::openSide(SideFile& side, MappedFile& map) {
 }
 
 void DatabaseSource::readWal(std::uint32_t& pageCount) {
-    const auto log = WalLog::read(walMap_.bytes(), image_->pageSize());
+    const auto log = WalLog::read(walMap_, image_->pageSize());
     if (!log) return;
     wal_.recognised = true;
     wal_.images = log->slots().size();
@@ -74,9 +74,9 @@ void DatabaseSource::readWal(std::uint32_t& pageCount) {
     for (const auto& r : replacements_)
         used.push_back(r.offset);
     std::sort(used.begin(), used.end());
-    for (std::uint64_t slot : log->slots())
-        if (!std::binary_search(used.begin(), used.end(), slot))
-            old_.push_back({SourceFile::Wal, slot, *readBe32(walMap_.bytes(), slot - 24)});
+    for (std::size_t i = 0; i < log->slots().size(); ++i)
+        if (!std::binary_search(used.begin(), used.end(), log->slots()[i]))
+            old_.push_back({SourceFile::Wal, log->slots()[i], log->slotPages()[i]});
 }
 
 void DatabaseSource::readJournal(std::uint32_t& pageCount) {

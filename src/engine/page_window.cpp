@@ -13,8 +13,7 @@ void PageWindow::expect(std::span<const std::uint32_t> pages) {
     std::sort(expected_.begin(), expected_.end());
 }
 
-std::uint32_t PageWindow::runLength(std::uint32_t number) const {
-    if (following_) return runPages_;
+std::uint32_t PageWindow::expectedRun(std::uint32_t number) const {
     auto at = std::lower_bound(expected_.begin(), expected_.end(), number);
     std::uint32_t length = 1;
     if (at == expected_.end() || *at != number) return length;
@@ -23,24 +22,60 @@ std::uint32_t PageWindow::runLength(std::uint32_t number) const {
     return length;
 }
 
+std::uint32_t PageWindow::runFrom(std::uint32_t number, std::uint32_t wanted,
+                                  std::uint64_t& stride) const {
+    const SourceFile source = pages_->source(number);
+    const std::uint64_t offset = pages_->fileOffset(number);
+    stride = pages_->pageSize();
+    if (wanted < 2 || !pages_->contains(number + 1) || pages_->source(number + 1) != source)
+        return 1;
+    const std::uint64_t next = pages_->fileOffset(number + 1);
+    // Log frames carry a header before each page: the stride is what the first step says.
+    if (next < offset + stride || next - offset > 2 * std::uint64_t{stride}) return 1;
+    stride = next - offset;
+    std::uint32_t length = 2;
+    while (length < wanted && pages_->contains(number + length) &&
+           pages_->source(number + length) == source &&
+           pages_->fileOffset(number + length) == offset + length * stride)
+        ++length;
+    return length;
+}
+
 PageWindow::View PageWindow::page(std::uint32_t number) {
-    const auto mapped = pages_->peek(number);
-    // Pages of the log or journal lie scattered in their files: read where they are.
-    if (mapped.empty() || pages_->source(number) != SourceFile::Main)
-        return {mapped, pages_->buffer(number)};
+    if (pages_->peek(number).empty()) return {{}, {}};
     const std::uint32_t size = pages_->pageSize();
-    if (number < first_ || number - first_ >= count_) {
-        const auto mainPages = static_cast<std::uint32_t>(pages_->image().bytes().size() / size);
-        count_ = std::min(runLength(number), mainPages - (number - 1));
-        first_ = number;
-        buffer_.resize(std::size_t{count_} * size);
-        if (!pages_->image().readInto(std::uint64_t{number - 1} * size, buffer_)) {
-            count_ = 0;
-            return {mapped, pages_->buffer(number)};
+    const SourceFile source = pages_->source(number);
+    const std::uint64_t offset = pages_->fileOffset(number);
+    if (source == source_ && offset >= begin_ && offset - begin_ + size <= buffer_.size())
+        return bytesAt(source, offset, size);
+    std::uint64_t stride = size;
+    const std::uint32_t run = runFrom(number, following_ ? runPages_ : expectedRun(number), stride);
+    return bytesAt(source, offset, (run - 1) * stride + size);
+}
+
+PageWindow::View PageWindow::at(SourceFile source, std::uint64_t offset) {
+    // Log frames carry a header of 24 bytes before each page.
+    return bytesAt(source, offset, std::uint64_t{runPages_} * (pages_->pageSize() + 24));
+}
+
+PageWindow::View PageWindow::bytesAt(SourceFile source, std::uint64_t offset,
+                                     std::uint64_t length) {
+    const std::uint32_t size = pages_->pageSize();
+    const auto file = pages_->file(source);
+    if (offset > file.size() || file.size() - offset < size) return {{}, file};
+    if (source != source_ || offset < begin_ || offset - begin_ + size > buffer_.size()) {
+        source_ = source;
+        begin_ = offset;
+        buffer_.resize(
+            std::min<std::uint64_t>(std::max<std::uint64_t>(length, size), file.size() - offset));
+        if (!pages_->readInto(source, offset, buffer_)) {
+            // The mapping then, as if there were no buffer.
+            buffer_.clear();
+            return {file.subspan(offset, size), file};
         }
     }
     const std::span<const std::uint8_t> run(buffer_);
-    return {run.subspan(std::size_t{number - first_} * size, size), run};
+    return {run.subspan(offset - begin_, size), run};
 }
 
 }  // namespace pc

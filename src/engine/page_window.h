@@ -1,9 +1,10 @@
-// Pages of the newest state, the main file's read a run at a time into a buffer of the window's
-// own: the pages that follow the one asked for when they are read in rising order, else the runs
-// of consecutive pages the reader says it will read next. Where every newly touched page of a
-// mapping costs a fault and a page-table walk, and a page's cells miss the cache once per pass, a
-// pass over a file this way pays one copy of each page into a buffer that stays in the cache
-// instead.
+// Pages of the newest state read a run at a time into a buffer of the window's own: the pages
+// that follow the one asked for, when pages are read in rising order, else the runs of
+// consecutive pages the reader says it will read next; a run is pages whose bytes follow one
+// another in one file (main-file pages, or log frames written in page order). Where every newly
+// touched page of a mapping costs a fault and a page-table walk, and a page's cells miss the
+// cache once per pass, a pass over a file this way pays one copy of each page into a buffer that
+// stays in the cache instead.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +17,8 @@ namespace pc {
 
 class PageWindow {
   public:
-    // `runPages`: main-file pages read at once at most. `following`: whether a page asked for
-    // outside the buffer is read with the pages after it, or only with the run expect() names.
+    // `runPages`: pages read at once at most. `following`: whether a page asked for outside the
+    // buffer is read with the pages after it, or only with the run expect() names.
     explicit PageWindow(const DatabasePages& pages, bool following, std::uint32_t runPages = 256);
 
     // Pages a walk is about to read: each run of consecutive numbers among `pages` is read whole
@@ -30,15 +31,26 @@ class PageWindow {
     };
     // Page `number` as DatabasePages::page gives it. The view lasts until the next call.
     View page(std::uint32_t number);
+    // The page image at `offset` of file `source` (an older image), read with the bytes after
+    // it when it is not in the buffer: older images are met in the order of their offsets.
+    View at(SourceFile source, std::uint64_t offset);
 
   private:
-    std::uint32_t runLength(std::uint32_t number) const;
+    // How many pages from `number` on to read with it: at most `wanted`, while each lies one
+    // stride further on in the same file.
+    std::uint32_t runFrom(std::uint32_t number, std::uint32_t wanted, std::uint64_t& stride) const;
+    std::uint32_t expectedRun(std::uint32_t number) const;
+    // The page at `offset` of `source`, the buffer refilled from there with `length` bytes (as
+    // far as the file goes) when it does not hold the page.
+    View bytesAt(SourceFile source, std::uint64_t offset, std::uint64_t length);
+
     const DatabasePages* pages_;
     std::uint32_t runPages_;
     bool following_;
     std::vector<std::uint32_t> expected_;  // sorted
-    std::uint32_t first_ = 0;              // the run in the buffer: pages [first_, first_ + count_)
-    std::uint32_t count_ = 0;
+    // The bytes in the buffer: [begin_, begin_ + buffer_.size()) of one file.
+    SourceFile source_ = SourceFile::Main;
+    std::uint64_t begin_ = 0;
     std::vector<std::uint8_t> buffer_;
 };
 

@@ -1,5 +1,6 @@
 #include "wal_log.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -52,27 +53,33 @@ struct Checksum {
 
 }  // namespace
 
-std::optional<WalLog> WalLog::read(std::span<const std::uint8_t> bytes, std::uint32_t pageSize) {
-    if (bytes.size() < kHeaderSize) return std::nullopt;
-    const std::uint32_t magic = *readBe32(bytes, 0);
-    if ((magic & ~1u) != kMagic || *readBe32(bytes, 4) != kVersion) return std::nullopt;
-    if (*readBe32(bytes, 8) != pageSize) return std::nullopt;
+// The log read through `at(offset, length)`, which gives `length` bytes of the file from `offset`
+// (valid until the next call), for a file of `size` bytes.
+template <typename At>
+std::optional<WalLog> WalLog::readWith(std::uint64_t size, std::uint32_t pageSize, At at) {
+    if (size < kHeaderSize) return std::nullopt;
+    const auto head = at(0, kHeaderSize);
+    const std::uint32_t magic = *readBe32(head, 0);
+    if ((magic & ~1u) != kMagic || *readBe32(head, 4) != kVersion) return std::nullopt;
+    if (*readBe32(head, 8) != pageSize) return std::nullopt;
     Checksum sum;
     sum.bigEndian = magic & 1;
-    sum.add(bytes.first(24));
-    if (!sum.matches(bytes.subspan(24, 8))) return std::nullopt;
-    const std::uint32_t salt1 = *readBe32(bytes, 16), salt2 = *readBe32(bytes, 20);
+    sum.add(head.first(24));
+    if (!sum.matches(head.subspan(24, 8))) return std::nullopt;
+    const std::uint32_t salt1 = *readBe32(head, 16), salt2 = *readBe32(head, 20);
 
     WalLog log;
     const std::uint64_t frameSize = kFrameHeaderSize + std::uint64_t{pageSize};
     bool inLog = true;
-    for (std::uint64_t at = kHeaderSize; bytes.size() - at >= frameSize; at += frameSize) {
-        log.slots_.push_back(at + kFrameHeaderSize);
+    for (std::uint64_t offset = kHeaderSize; size - offset >= frameSize; offset += frameSize) {
+        const auto bytes = at(offset, inLog ? frameSize : kFrameHeaderSize);
+        const auto header = bytes.first(kFrameHeaderSize);
+        log.slots_.push_back(offset + kFrameHeaderSize);
+        log.slotPages_.push_back(*readBe32(header, 0));
         if (!inLog) continue;
-        const auto header = bytes.subspan(at, kFrameHeaderSize);
-        const WalFrame frame{*readBe32(header, 0), *readBe32(header, 4), at + kFrameHeaderSize};
+        const WalFrame frame{*readBe32(header, 0), *readBe32(header, 4), offset + kFrameHeaderSize};
         sum.add(header.first(8));
-        sum.add(bytes.subspan(frame.offset, pageSize));
+        sum.add(bytes.subspan(kFrameHeaderSize, pageSize));
         inLog = frame.page != 0 && *readBe32(header, 8) == salt1 &&
                 *readBe32(header, 12) == salt2 && sum.matches(header.subspan(16, 8));
         if (!inLog) continue;
@@ -83,6 +90,35 @@ std::optional<WalLog> WalLog::read(std::span<const std::uint8_t> bytes, std::uin
         }
     }
     return log;
+}
+
+std::optional<WalLog> WalLog::read(std::span<const std::uint8_t> bytes, std::uint32_t pageSize) {
+    return readWith(bytes.size(), pageSize, [&](std::uint64_t offset, std::size_t length) {
+        return bytes.subspan(offset, length);
+    });
+}
+
+std::optional<WalLog> WalLog::read(const MappedFile& file, std::uint32_t pageSize) {
+    // A megabyte of frames at a time into a buffer that stays in the cache, rather than every
+    // page of the mapping touched once; where the system cannot read, the mapping.
+    constexpr std::size_t kChunk = 1u << 20;
+    const auto bytes = file.bytes();
+    std::vector<std::uint8_t> buffer;
+    std::uint64_t begin = 0;
+    bool failed = false;
+    return readWith(
+        bytes.size(), pageSize,
+        [&](std::uint64_t offset, std::size_t length) -> std::span<const std::uint8_t> {
+            if (failed) return bytes.subspan(offset, length);
+            if (offset < begin || offset + length > begin + buffer.size()) {
+                begin = offset;
+                buffer.resize(
+                    std::min<std::uint64_t>(std::max(kChunk, length), bytes.size() - offset));
+                failed = !file.readInto(offset, buffer);
+                if (failed) return bytes.subspan(offset, length);
+            }
+            return std::span<const std::uint8_t>(buffer).subspan(offset - begin, length);
+        });
 }
 
 }  // namespace pc

@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "mapped_file.h"
+
 namespace pc {
 
 struct WalFrame {
@@ -24,6 +26,8 @@ class WalLog {
     // The log of `bytes` for a database of `pageSize`-byte pages; nullopt when the header is not
     // a log's (wrong magic, version or checksum) or names another page size.
     static std::optional<WalLog> read(std::span<const std::uint8_t> bytes, std::uint32_t pageSize);
+    // The same of a mapped file, read through a buffer of its own.
+    static std::optional<WalLog> read(const MappedFile& file, std::uint32_t pageSize);
 
     // Frames that belong to the log, in order; the first `committed` of them are committed.
     const std::vector<WalFrame>& frames() const { return frames_; }
@@ -32,12 +36,18 @@ class WalLog {
     std::uint32_t committedSize() const { return committedSize_; }
     // Offsets of the page bytes of every whole frame slot of the file, valid or not.
     const std::vector<std::uint64_t>& slots() const { return slots_; }
+    // The page number each slot's frame header names, valid or not.
+    const std::vector<std::uint32_t>& slotPages() const { return slotPages_; }
 
   private:
+    template <typename At>
+    static std::optional<WalLog> readWith(std::uint64_t size, std::uint32_t pageSize, At at);
+
     std::vector<WalFrame> frames_;
     std::size_t committed_ = 0;
     std::uint32_t committedSize_ = 0;
     std::vector<std::uint64_t> slots_;
+    std::vector<std::uint32_t> slotPages_;
 };
 
 }  // namespace pc

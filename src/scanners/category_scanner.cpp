@@ -242,21 +242,24 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
     std::uint32_t index = std::max(s.pages.pageCount(), 1u) - 1;
     for (const DatabaseSource::OldImage& image : source.oldImages()) {
         if (!onPage(index++)) return;
-        scanOldImage(source, image);
+        const PageWindow::View view = window.at(image.source, image.offset);
+        scanOldImage(image, view.page, view.buffer);
     }
 }
 
-void CategoryScanner::scanOldImage(const DatabaseSource& source,
-                                   const DatabaseSource::OldImage& image) {
+void CategoryScanner::scanOldImage(const DatabaseSource::OldImage& image,
+                                   std::span<const std::uint8_t> bytes,
+                                   std::span<const std::uint8_t> buffer) {
     PageScan& s = *scan_;
-    const auto file = source.file(image.source);
+    if (bytes.empty()) return;
     s.page = 0;
-    s.bytes = file.subspan(image.offset, s.pages.pageSize());
+    s.bytes = bytes;
     s.source = image.source;
     s.fileOffset = image.offset;
     s.cells.clear();
     s.nextLive = 0;
-    const CarvePage page{file, image.offset, s.pages.pageSize(), s.pages.usableSize()};
+    const CarvePage page{buffer, static_cast<std::uint64_t>(bytes.data() - buffer.data()),
+                         s.pages.pageSize(), s.pages.usableSize()};
     // An older image of one of the table's leaves is read as the leaf it was: its cells are rows
     // as they once were, whole, and only the rest of it is carved.
     const auto header = s.map->isLeafOf(image.page, s.root)

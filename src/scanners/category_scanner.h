@@ -101,7 +101,9 @@ class CategoryScanner : private CarveVisitor {
     void reportSources(const DatabaseImage& image, const DatabaseSource& source);
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,
                    const ColumnSignature& signature, const RunGlobals& run);
-    void scanOldImage(const DatabaseSource& source, const DatabaseSource::OldImage& image);
+    // An older image, `bytes`, which lie in `buffer`.
+    void scanOldImage(const DatabaseSource::OldImage& image, std::span<const std::uint8_t> bytes,
+                      std::span<const std::uint8_t> buffer);
     // Page `page` of the newest state, `bytes`, which lie in `buffer`.
     void scanPage(std::uint32_t page, std::span<const std::uint8_t> bytes,
                   std::span<const std::uint8_t> buffer);

@@ -7,6 +7,7 @@
 #include "byte_order.h"
 #include "database_image.h"
 #include "database_pages.h"
+#include "database_source.h"
 #include "page_map.h"
 #include "page_window.h"
 #include "sqlite_db.h"
@@ -150,6 +151,50 @@ TEST_P(PageMapOfSqliteFile, PageWindowHoldsEachPagesBytes) {
     for (std::uint32_t p : {count, 3u, 2u, 4u, 5u, 6u, 9u, 1u, count - 1, 7u, 3u})
         EXPECT_TRUE(same(walk.page(p), p)) << "page " << p;
     EXPECT_TRUE(walk.page(count + 1).page.empty());
+}
+
+// Pages of the newest state that lie in a log never checkpointed, frames written in page order and
+// out of it, and every older image, come through the buffer as they are in the files.
+TEST(PageWindow, HoldsPagesAndOlderImagesOfALog) {
+    testing::TempDir dir;
+    const std::string path = dir.file("db");
+    {
+        fx::SqliteDb db(path);
+        db.exec("PRAGMA page_size=1024; PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
+        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        db.exec("CREATE TABLE t(a TEXT)");
+        for (int round = 0; round < 3; ++round) {
+            db.exec("BEGIN");
+            for (int i = 0; i < 300; ++i)
+                db.query("INSERT INTO t VALUES (?)", {std::string(40 + (i * 7 + round) % 90, 'x')});
+            db.exec("COMMIT");
+            db.exec("DELETE FROM t WHERE rowid % 5 = " + std::to_string(round));
+        }
+    }
+    ASSERT_TRUE(std::filesystem::exists(path + "-wal"));
+    const ImageLoad load = loadDatabaseImage(path);
+    ASSERT_TRUE(load.image);
+    const DatabaseSource source(path, *load.image);
+    const DatabasePages& pages = source.newest();
+    ASSERT_GT(source.oldImages().size(), 10u);
+    for (bool following : {true, false}) {
+        PageWindow window(pages, following, 8);
+        std::vector<std::uint32_t> all;
+        for (std::uint32_t p = 1; p <= pages.pageCount(); ++p)
+            all.push_back(p);
+        window.expect(all);
+        std::uint32_t fromLog = 0;
+        for (std::uint32_t p = 1; p <= pages.pageCount(); ++p) {
+            fromLog += pages.source(p) == SourceFile::Wal;
+            EXPECT_TRUE(std::ranges::equal(window.page(p).page, pages.peek(p))) << "page " << p;
+        }
+        EXPECT_GT(fromLog, 0u);
+        for (const DatabaseSource::OldImage& image : source.oldImages())
+            EXPECT_TRUE(std::ranges::equal(
+                window.at(image.source, image.offset).page,
+                source.file(image.source).subspan(image.offset, pages.pageSize())))
+                << image.offset;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, PageMapOfSqliteFile,
