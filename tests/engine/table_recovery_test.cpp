@@ -161,8 +161,11 @@ TEST(TableRecoveryKeys, RowsOfWithoutRowidTablesComeInTheirDeclaredOrder) {
     EXPECT_EQ(rows.front(), "d:20001|one");
     for (const char* row : {"w:0|key 1000|1.500000", "w:199|key 1199|1.500000"})
         EXPECT_TRUE(std::binary_search(rows.begin(), rows.end(), row)) << row;
-    for (const RecoveredRow& row : r.rows)
-        if (r.tables[row.table].name == "w") EXPECT_FALSE(row.rowid);
+    for (const RecoveredRow& row : r.rows) {
+        if (r.tables[row.table].name == "w") {
+            EXPECT_FALSE(row.rowid);
+        }
+    }
 }
 
 // An FTS4 table's rows are kept in its content table: listed once, under the table's name.
@@ -181,8 +184,11 @@ TEST(TableRecoveryKeys, FullTextTablesShowTheirRowsUnderTheirOwnName) {
                               [](const std::string& s) { return !s.starts_with("notes:"); }),
                rows.end());
     EXPECT_EQ(rows, sorted({"notes:1|first|some words", "notes:2|second|more words"}));
-    for (const TableShape& t : r.tables)
-        if (t.name == "notes") EXPECT_EQ(t.columns[1].name, "title");
+    for (const TableShape& t : r.tables) {
+        if (t.name == "notes") {
+            EXPECT_EQ(t.columns[1].name, "title");
+        }
+    }
 }
 
 // Progress goes forward and ends at its total, on a file of several pages and an older image.
