@@ -17,9 +17,10 @@ namespace pc {
 
 class PageWindow {
   public:
-    // `runPages`: pages read at once at most. `following`: whether a page asked for outside the
-    // buffer is read with the pages after it, or only with the run expect() names.
-    explicit PageWindow(const DatabasePages& pages, bool following, std::uint32_t runPages = 256);
+    // `runPages`: pages read at once at most (0: a megabyte of them). `following`: whether a page
+    // asked for outside the buffer is read with the pages after it, or only with the run
+    // expect() names.
+    explicit PageWindow(const DatabasePages& pages, bool following, std::uint32_t runPages = 0);
 
     // Pages a walk is about to read: each run of consecutive numbers among `pages` is read whole
     // when its first page is asked for. Replaces what an earlier call said.
