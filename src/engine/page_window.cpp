@@ -27,6 +27,11 @@ std::uint32_t PageWindow::runFrom(std::uint32_t number, std::uint32_t wanted,
     const SourceFile source = pages_->source(number);
     const std::uint64_t offset = pages_->fileOffset(number);
     stride = pages_->pageSize();
+    // The main file's pages lie in page order: its next bytes are read whether or not the log
+    // took the place of some of those pages, so that pages around them come from one read.
+    if (source == SourceFile::Main)
+        return static_cast<std::uint32_t>(
+            std::clamp<std::uint64_t>((pages_->file(source).size() - offset) / stride, 1, wanted));
     if (wanted < 2 || !pages_->contains(number + 1) || pages_->source(number + 1) != source)
         return 1;
     const std::uint64_t next = pages_->fileOffset(number + 1);
@@ -46,8 +51,7 @@ PageWindow::View PageWindow::page(std::uint32_t number) {
     const std::uint32_t size = pages_->pageSize();
     const SourceFile source = pages_->source(number);
     const std::uint64_t offset = pages_->fileOffset(number);
-    if (source == source_ && offset >= begin_ && offset - begin_ + size <= buffer_.size())
-        return bytesAt(source, offset, size);
+    if (bufferFor(source).holds(source, offset, size)) return bytesAt(source, offset, size);
     std::uint64_t stride = size;
     const std::uint32_t run = runFrom(number, following_ ? runPages_ : expectedRun(number), stride);
     return bytesAt(source, offset, (run - 1) * stride + size);
@@ -63,19 +67,20 @@ PageWindow::View PageWindow::bytesAt(SourceFile source, std::uint64_t offset,
     const std::uint32_t size = pages_->pageSize();
     const auto file = pages_->file(source);
     if (offset > file.size() || file.size() - offset < size) return {{}, file};
-    if (source != source_ || offset < begin_ || offset - begin_ + size > buffer_.size()) {
-        source_ = source;
-        begin_ = offset;
-        buffer_.resize(
+    Buffer& buffer = bufferFor(source);
+    if (!buffer.holds(source, offset, size)) {
+        buffer.source = source;
+        buffer.begin = offset;
+        buffer.bytes.resize(
             std::min<std::uint64_t>(std::max<std::uint64_t>(length, size), file.size() - offset));
-        if (!pages_->readInto(source, offset, buffer_)) {
+        if (!pages_->readInto(source, offset, buffer.bytes)) {
             // The mapping then, as if there were no buffer.
-            buffer_.clear();
+            buffer.bytes.clear();
             return {file.subspan(offset, size), file};
         }
     }
-    const std::span<const std::uint8_t> run(buffer_);
-    return {run.subspan(offset - begin_, size), run};
+    const std::span<const std::uint8_t> run(buffer.bytes);
+    return {run.subspan(offset - buffer.begin, size), run};
 }
 
 }  // namespace pc

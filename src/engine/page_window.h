@@ -49,10 +49,19 @@ class PageWindow {
     std::uint32_t runPages_;
     bool following_;
     std::vector<std::uint32_t> expected_;  // sorted
-    // The bytes in the buffer: [begin_, begin_ + buffer_.size()) of one file.
-    SourceFile source_ = SourceFile::Main;
-    std::uint64_t begin_ = 0;
-    std::vector<std::uint8_t> buffer_;
+    // Bytes [begin, begin + bytes.size()) of one file. The main file's pages and the log's or
+    // journal's have a buffer each, so that pages of the two taking turns do not evict each
+    // other's runs.
+    struct Buffer {
+        SourceFile source = SourceFile::Main;
+        std::uint64_t begin = 0;
+        std::vector<std::uint8_t> bytes;
+        bool holds(SourceFile s, std::uint64_t offset, std::uint32_t size) const {
+            return s == source && offset >= begin && offset - begin + size <= bytes.size();
+        }
+    };
+    Buffer& bufferFor(SourceFile source) { return buffers_[source == SourceFile::Main ? 0 : 1]; }
+    Buffer buffers_[2];
 };
 
 }  // namespace pc

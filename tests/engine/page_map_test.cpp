@@ -153,8 +153,8 @@ TEST_P(PageMapOfSqliteFile, PageWindowHoldsEachPagesBytes) {
     EXPECT_TRUE(walk.page(count + 1).page.empty());
 }
 
-// Pages of the newest state that lie in a log never checkpointed, frames written in page order and
-// out of it, and every older image, come through the buffer as they are in the files.
+// Pages of the newest state taking turns between the main file and a log, frames written in page
+// order and out of it, and every older image, come through the buffer as they are in the files.
 TEST(PageWindow, HoldsPagesAndOlderImagesOfALog) {
     testing::TempDir dir;
     const std::string path = dir.file("db");
@@ -163,13 +163,16 @@ TEST(PageWindow, HoldsPagesAndOlderImagesOfALog) {
         db.exec("PRAGMA page_size=1024; PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
         sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         db.exec("CREATE TABLE t(a TEXT)");
-        for (int round = 0; round < 3; ++round) {
-            db.exec("BEGIN");
-            for (int i = 0; i < 300; ++i)
-                db.query("INSERT INTO t VALUES (?)", {std::string(40 + (i * 7 + round) % 90, 'x')});
-            db.exec("COMMIT");
-            db.exec("DELETE FROM t WHERE rowid % 5 = " + std::to_string(round));
-        }
+        db.exec("BEGIN");
+        for (int i = 0; i < 900; ++i)
+            db.query("INSERT INTO t VALUES (?)", {std::string(40 + i * 7 % 90, 'x')});
+        db.exec("COMMIT");
+        // Into the main file; then changes to some of the pages, some of them twice, stay in
+        // the log: the newest state takes turns between the two files.
+        db.query("PRAGMA wal_checkpoint(TRUNCATE)");
+        db.exec("UPDATE t SET a = 'y' || a WHERE rowid % 60 = 0");
+        db.exec("DELETE FROM t WHERE rowid % 97 = 1");
+        db.exec("UPDATE t SET a = 'z' || a WHERE rowid % 120 = 0");
     }
     ASSERT_TRUE(std::filesystem::exists(path + "-wal"));
     const ImageLoad load = loadDatabaseImage(path);
@@ -183,12 +186,14 @@ TEST(PageWindow, HoldsPagesAndOlderImagesOfALog) {
         for (std::uint32_t p = 1; p <= pages.pageCount(); ++p)
             all.push_back(p);
         window.expect(all);
-        std::uint32_t fromLog = 0;
+        std::uint32_t fromLog = 0, turns = 0;
         for (std::uint32_t p = 1; p <= pages.pageCount(); ++p) {
             fromLog += pages.source(p) == SourceFile::Wal;
+            turns += p > 1 && pages.source(p) != pages.source(p - 1);
             EXPECT_TRUE(std::ranges::equal(window.page(p).page, pages.peek(p))) << "page " << p;
         }
         EXPECT_GT(fromLog, 0u);
+        EXPECT_GT(turns, 2u);
         for (const DatabaseSource::OldImage& image : source.oldImages())
             EXPECT_TRUE(std::ranges::equal(
                 window.at(image.source, image.offset).page,
