@@ -5,7 +5,9 @@
 namespace pc {
 
 PageWindow::PageWindow(const DatabasePages& pages, bool following, std::uint32_t runPages)
-    : pages_(&pages), runPages_(std::max(runPages, 1u)), following_(following) {
+    : pages_(&pages),
+      runPages_(runPages != 0 ? runPages : std::max(1u, kRunBytes / pages.pageSize())),
+      following_(following) {
 }
 
 void PageWindow::expect(std::span<const std::uint32_t> pages) {
@@ -73,6 +75,7 @@ PageWindow::View PageWindow::bytesAt(SourceFile source, std::uint64_t offset,
         buffer.begin = offset;
         buffer.bytes.resize(
             std::min<std::uint64_t>(std::max<std::uint64_t>(length, size), file.size() - offset));
+        ++reads_;
         if (!pages_->readInto(source, offset, buffer.bytes)) {
             // The mapping then, as if there were no buffer.
             buffer.bytes.clear();

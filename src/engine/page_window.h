@@ -36,7 +36,11 @@ class PageWindow {
     // it when it is not in the buffer: older images are met in the order of their offsets.
     View at(SourceFile source, std::uint64_t offset);
 
+    // Reads of the files so far: how well the runs served.
+    std::uint64_t reads() const { return reads_; }
+
   private:
+    static constexpr std::uint32_t kRunBytes = 1u << 20;
     // How many pages from `number` on to read with it: at most `wanted`, while each lies one
     // stride further on in the same file.
     std::uint32_t runFrom(std::uint32_t number, std::uint32_t wanted, std::uint64_t& stride) const;
@@ -62,6 +66,7 @@ class PageWindow {
     };
     Buffer& bufferFor(SourceFile source) { return buffers_[source == SourceFile::Main ? 0 : 1]; }
     Buffer buffers_[2];
+    std::uint64_t reads_ = 0;
 };
 
 }  // namespace pc

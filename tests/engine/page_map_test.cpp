@@ -145,6 +145,13 @@ TEST_P(PageMapOfSqliteFile, PageWindowHoldsEachPagesBytes) {
     for (std::uint32_t p = 1; p <= count; ++p)
         EXPECT_TRUE(same(rising.page(p), p)) << "page " << p;
 
+    // Left to itself, the window reads a megabyte at a time.
+    PageWindow megabytes(pages, true);
+    for (std::uint32_t p = 1; p <= count; ++p)
+        ASSERT_TRUE(same(megabytes.page(p), p)) << "page " << p;
+    const std::uint64_t bytes = std::uint64_t{count} * pages.pageSize();
+    EXPECT_EQ(megabytes.reads(), (bytes + (1u << 20) - 1) / (1u << 20));
+
     PageWindow walk(pages, false, 4);
     const std::vector<std::uint32_t> announced{count, 2, 3, 4, 5, 6, 9};
     walk.expect(announced);
