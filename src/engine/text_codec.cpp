@@ -11,61 +11,6 @@
 
 namespace pc {
 
-bool isValidUtf8(std::string_view bytes) {
-    // The well-formed sequences of the Unicode standard (table 3-7): the lead byte fixes the
-    // length and the range of the second byte; every later byte is 80..BF.
-    struct Lead {
-        std::uint8_t length, low, high;
-    };
-    static constexpr auto kLeads = [] {
-        std::array<Lead, 256> t{};
-        for (int b = 0xC2; b <= 0xDF; ++b)
-            t[b] = {2, 0x80, 0xBF};
-        for (int b = 0xE0; b <= 0xEF; ++b)
-            t[b] = {3, 0x80, 0xBF};
-        t[0xE0] = {3, 0xA0, 0xBF};  // no overlong forms
-        t[0xED] = {3, 0x80, 0x9F};  // no surrogates
-        for (int b = 0xF0; b <= 0xF4; ++b)
-            t[b] = {4, 0x80, 0xBF};
-        t[0xF0] = {4, 0x90, 0xBF};
-        t[0xF4] = {4, 0x80, 0x8F};  // nothing beyond U+10FFFF
-        return t;
-    }();
-    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        if (end - p >= 8) {  // eight ASCII bytes at a time
-            std::uint64_t word;
-            std::memcpy(&word, p, 8);
-            if ((word & 0x8080808080808080ull) == 0) {
-                p += 8;
-                continue;
-            }
-        }
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        // Runs of Chinese text: three-byte characters led by E1..EC or EE..EF, whose second
-        // byte has the full 80..BF range, checked four bytes at a time.
-        while (end - p >= 4) {
-            std::uint32_t word;
-            std::memcpy(&word, p, 4);
-            const std::uint32_t lead = word & 0xFF;
-            if ((word & 0x00C0C0F0u) != 0x008080E0u || lead == 0xE0 || lead == 0xED) break;
-            p += 3;
-        }
-        if (p == end || *p < 0x80) continue;
-        const Lead lead = kLeads[*p];
-        if (lead.length == 0 || end - p < lead.length || p[1] < lead.low || p[1] > lead.high)
-            return false;
-        for (unsigned i = 2; i < lead.length; ++i)
-            if ((p[i] & 0xC0) != 0x80) return false;
-        p += lead.length;
-    }
-    return true;
-}
-
 namespace {
 
 class Converter {

@@ -7,10 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace pc {
+#include "utf8_check.h"
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
-bool isValidUtf8(std::string_view bytes);
+namespace pc {
 
 // Length of the longest prefix of `bytes` that does not end inside a character: what is left of
 // a text whose end was cut off at an arbitrary byte.

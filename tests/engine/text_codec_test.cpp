@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <random>
+
 #include "text_codec.h"
 
 namespace pc {
@@ -27,6 +29,55 @@ TEST(Utf8Validation, AcceptsUnicodeAndRefusesMalformedBytes) {
     };
     for (const auto& [text, valid] : cases)
         EXPECT_EQ(isValidUtf8(text), valid) << text;
+}
+
+// The 32-byte check gives the byte-wise check's answer: every sequence of up to four bytes that
+// matters (each lead with continuations at its edges, cut short, followed by a lead or ASCII)
+// at every place around a block's edges, amid ASCII and amid Chinese, and random texts of the
+// bytes that matter.
+TEST(Utf8Validation, WideCheckAgreesWithTheByteWiseOne) {
+    if (!haveWideUtf8Check()) GTEST_SKIP() << "no AVX2";
+    const std::vector<std::uint8_t> edges{0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF,
+                                          0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE1, 0xEC, 0xED, 0xEE,
+                                          0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xF8, 0xFF};
+    std::vector<std::string> pieces;
+    for (std::uint8_t a : edges)
+        for (std::uint8_t b : edges) {
+            pieces.push_back({char(a), char(b)});
+            if (a < 0xE0) continue;
+            for (std::uint8_t c : {0x41, 0x80, 0xBF, 0xC2, 0xE4})
+                pieces.push_back({char(a), char(b), char(c)});
+            if (a < 0xF0) continue;
+            for (std::uint8_t d : {0x41, 0x80, 0xBF, 0xF0})
+                pieces.push_back({char(a), char(b), char(0x80), char(d)});
+        }
+    int disagreements = 0, invalid = 0;
+    auto compare = [&](const std::string& text) {
+        const bool byteWise = isValidUtf8ByteWise(text);
+        invalid += !byteWise;
+        if (isValidUtf8Wide(text) != byteWise && ++disagreements <= 5)
+            ADD_FAILURE() << testing::PrintToString(text);
+    };
+    const std::string ascii(100, 'a');
+    std::string chinese;
+    while (chinese.size() < 100)
+        chinese += "中文";
+    for (const std::string* filler : {&ascii, static_cast<const std::string*>(&chinese)})
+        for (const std::string& piece : pieces)
+            for (std::size_t at : {0, 1, 2, 27, 28, 29, 30, 31, 32, 33, 61, 62, 63, 64, 65, 96}) {
+                std::string text = filler->substr(0, at) + piece;
+                compare(text);  // the piece last: a character cut by the end
+                compare(text + filler->substr(0, 40));
+            }
+    std::mt19937 random(13);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text(32 + random() % 100, 'x');
+        for (char& c : text)
+            c = static_cast<char>(random() % 3 == 0 ? edges[random() % edges.size()] : "中"[i % 3]);
+        compare(text);
+    }
+    EXPECT_EQ(disagreements, 0);
+    EXPECT_GT(invalid, 1000);
 }
 
 TEST(Gb18030, KeepsGbkBytesAndEveryOtherCharacter) {
