@@ -33,7 +33,8 @@ const CategoryProfile kProfiles[] = {
      -1,
      -1,
      1,
-     0},
+     0,
+     -1},
     {CategoryCode::Sms,
      "sms",
      "短信",
@@ -57,7 +58,8 @@ const CategoryProfile kProfiles[] = {
      1,
      0,
      0,
-     4},
+     4,
+     3},
     {CategoryCode::CallLog,
      "calls",
      "通话记录",
@@ -89,7 +91,8 @@ const CategoryProfile kProfiles[] = {
      2,
      0,
      0,
-     1},
+     1,
+     -1},
 };
 
 }  // namespace

@@ -40,6 +40,9 @@ struct CategoryProfile {
     // What the window's "复制号码" and "复制信息" take.
     int numberCell;
     int textCell;
+    // The stored text that may run long (a message's body), kept compressed by a window's store;
+    // -1: none.
+    int longText;
 };
 
 const CategoryProfile& profileOf(CategoryCode code);

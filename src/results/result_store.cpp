@@ -1,6 +1,8 @@
 #include "result_store.h"
 
 #include <cstring>
+#include <optional>
+#include <span>
 #include <stdexcept>
 
 #include "category_profile.h"
@@ -46,9 +48,46 @@ constexpr std::size_t textCount(CategoryCode code) {
     return code == CategoryCode::Contacts ? 2 : code == CategoryCode::Sms ? 4 : 5;
 }
 
-Unpacked unpack(const char* r, std::size_t texts) {
+// The state byte's top bit: the category's long text lies in its blocks, its place after the
+// lengths.
+constexpr std::uint8_t kInBlocks = 0x80;
+
+// A row's packed size and bytes; `spot`: where its long text lies in blocks, if it does.
+std::size_t packedSize(Provenance found, std::span<const std::string_view> texts,
+                       const std::optional<TextBlocks::Place>& spot, int longText) {
+    std::size_t size = 3 + varintSize(found.offset);
+    if (spot) size += varintSize(spot->block) + varintSize(spot->offset);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        size += varintSize(texts[i].size()) +
+                (spot && static_cast<int>(i) == longText ? 0 : texts[i].size());
+    return size;
+}
+
+void pack(char* w, RecordState state, Provenance found, NullCells nulls,
+          std::span<const std::string_view> texts, const std::optional<TextBlocks::Place>& spot,
+          int longText) {
+    *w++ = static_cast<char>(static_cast<std::uint8_t>(state) | (spot ? kInBlocks : 0));
+    *w++ = static_cast<char>(found.source);
+    *w++ = static_cast<char>(nulls);
+    putVarint(w, found.offset);
+    for (std::string_view t : texts)
+        putVarint(w, t.size());
+    if (spot) {
+        putVarint(w, spot->block);
+        putVarint(w, spot->offset);
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        // An empty view may have no data pointer at all.
+        if (texts[i].empty() || (spot && static_cast<int>(i) == longText)) continue;
+        std::memcpy(w, texts[i].data(), texts[i].size());
+        w += texts[i].size();
+    }
+}
+
+Unpacked unpack(const char* r, std::size_t texts, const TextBlocks* blocks, int longText) {
     Unpacked u{};
-    u.state = static_cast<RecordState>(r[0]);
+    const auto first = static_cast<std::uint8_t>(r[0]);
+    u.state = static_cast<RecordState>(first & ~kInBlocks);
     u.found.source = static_cast<SourceFile>(r[1]);
     u.nulls = static_cast<NullCells>(r[2]);
     r += 3;
@@ -56,26 +95,36 @@ Unpacked unpack(const char* r, std::size_t texts) {
     std::array<std::size_t, 5> lengths{};
     for (std::size_t i = 0; i < texts; ++i)
         lengths[i] = getVarint(r);
+    TextBlocks::Place place;
+    const bool inBlocks = (first & kInBlocks) != 0;
+    if (inBlocks) {
+        place.block = static_cast<std::uint32_t>(getVarint(r));
+        place.offset = static_cast<std::uint32_t>(getVarint(r));
+    }
     for (std::size_t i = 0; i < texts; ++i) {
+        if (inBlocks && static_cast<int>(i) == longText) {
+            u.texts[i] = blocks->text(place, lengths[i]);
+            continue;
+        }
         u.texts[i] = {r, lengths[i]};
         r += lengths[i];
     }
     return u;
 }
 
-PtelValue contactOf(const char* r) {
-    const Unpacked u = unpack(r, 2);
+PtelValue contactOf(const char* r, const TextBlocks* blocks) {
+    const Unpacked u = unpack(r, 2, blocks, profileOf(CategoryCode::Contacts).longText);
     return {u.texts[0], u.texts[1], u.state, u.found, u.nulls};
 }
 
-PSMSvalue smsOf(const char* r) {
-    const Unpacked u = unpack(r, 4);
+PSMSvalue smsOf(const char* r, const TextBlocks* blocks) {
+    const Unpacked u = unpack(r, 4, blocks, profileOf(CategoryCode::Sms).longText);
     return {u.texts[0], u.texts[1], u.texts[2], u.texts[3], u.state, u.found, u.nulls};
 }
 
 // Texts: number, name, type, duration, date.
-PCallValue callOf(const char* r) {
-    const Unpacked u = unpack(r, 5);
+PCallValue callOf(const char* r, const TextBlocks* blocks) {
+    const Unpacked u = unpack(r, 5, blocks, profileOf(CategoryCode::CallLog).longText);
     return {u.texts[1], u.texts[0], u.texts[2], u.texts[3], u.texts[4], u.state, u.found, u.nulls};
 }
 
@@ -85,27 +134,35 @@ const std::vector<const char*>& rowFieldNames(CategoryCode code) {
     return profileOf(code).fields;
 }
 
+ResultStore::ResultStore() {
+    for (CategoryCode code : kAllCategories)
+        categories_[static_cast<std::size_t>(code)].code = code;
+}
+
 void ResultStore::beginCategory(CategoryCode code) {
     categories_[static_cast<std::size_t>(code)].clear();
 }
 
+void ResultStore::keepLongTextsInBlocks(bool inBlocks) {
+    for (Category& c : categories_) {
+        c.clear();
+        c.blocks.reset();
+        if (inBlocks && profileOf(c.code).longText >= 0) c.blocks = std::make_unique<TextBlocks>();
+    }
+}
+
 std::uint32_t ResultStore::keep(CategoryCode code, RecordState state, Provenance found,
                                 NullCells nulls, std::initializer_list<std::string_view> texts) {
-    std::size_t size = 3 + varintSize(found.offset);
-    for (std::string_view t : texts)
-        size += varintSize(t.size()) + t.size();
-    auto [w, index] = place(code, size);
-    *w++ = static_cast<char>(state);
-    *w++ = static_cast<char>(found.source);
-    *w++ = static_cast<char>(nulls);
-    putVarint(w, found.offset);
-    for (std::string_view t : texts)
-        putVarint(w, t.size());
-    for (std::string_view t : texts) {
-        if (t.empty()) continue;  // an empty view may have no data pointer at all
-        std::memcpy(w, t.data(), t.size());
-        w += t.size();
-    }
+    Category& c = categories_[static_cast<std::size_t>(code)];
+    const int longText = profileOf(code).longText;
+    // In blocks only when rows are kept, and not a text longer than a block takes.
+    const bool inBlocks = c.blocks && !passThrough_ && longText >= 0 &&
+                          texts.begin()[longText].size() <= TextBlocks::kLongest;
+    std::optional<TextBlocks::Place> spot;
+    if (inBlocks) spot = c.blocks->keep(texts.begin()[longText]);
+    const std::span<const std::string_view> all(texts.begin(), texts.size());
+    auto [w, index] = place(code, packedSize(found, all, spot, longText));
+    pack(w, state, found, nulls, all, spot, longText);
     return index;
 }
 
@@ -122,8 +179,15 @@ std::pair<char*, std::uint32_t> ResultStore::place(CategoryCode code, std::size_
 
 std::string_view ResultStore::packedRow(CategoryCode code, std::uint32_t index) const {
     const char* r = row(code, index);
-    const Unpacked u = unpack(r, textCount(code));
+    const Unpacked u = unpack(r, textCount(code), blocks(code), profileOf(code).longText);
     const std::size_t texts = textCount(code);
+    if (static_cast<std::uint8_t>(r[0]) & kInBlocks) {
+        // Made whole again: the texts in the row itself.
+        const std::span<const std::string_view> all(u.texts.data(), texts);
+        repacked_.resize(packedSize(u.found, all, std::nullopt, -1));
+        pack(repacked_.data(), u.state, u.found, u.nulls, all, std::nullopt, -1);
+        return repacked_;
+    }
     const char* end = texts ? u.texts[texts - 1].data() + u.texts[texts - 1].size() : r;
     return {r, static_cast<std::size_t>(end - r)};
 }
@@ -168,15 +232,16 @@ bool ResultStore::anyRows() const {
 }
 
 RecordState ResultStore::stateAt(CategoryCode code, std::uint32_t i) const {
-    return static_cast<RecordState>(row(code, i)[0]);
+    return static_cast<RecordState>(static_cast<std::uint8_t>(row(code, i)[0]) & ~kInBlocks);
 }
 
 Provenance ResultStore::foundAt(CategoryCode code, std::uint32_t i) const {
-    return unpack(row(code, i), textCount(code)).found;
+    return unpack(row(code, i), textCount(code), blocks(code), profileOf(code).longText).found;
 }
 
 RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
-    const Unpacked u = unpack(row(code, i), textCount(code));
+    const Unpacked u =
+        unpack(row(code, i), textCount(code), blocks(code), profileOf(code).longText);
     const std::vector<int>& texts = profileOf(code).cellText;
     RowCells out{{}, texts.size(), u.nulls};
     for (std::size_t c = 0; c < texts.size(); ++c)
@@ -186,15 +251,15 @@ RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
 }
 
 RecordRange<PtelValue> ResultStore::ContactRecords() const {
-    return {category(CategoryCode::Contacts).rows, contactOf};
+    return {category(CategoryCode::Contacts).rows, contactOf, blocks(CategoryCode::Contacts)};
 }
 
 RecordRange<PSMSvalue> ResultStore::SmsRecords() const {
-    return {category(CategoryCode::Sms).rows, smsOf};
+    return {category(CategoryCode::Sms).rows, smsOf, blocks(CategoryCode::Sms)};
 }
 
 RecordRange<PCallValue> ResultStore::CallLogRecords() const {
-    return {category(CategoryCode::CallLog).rows, callOf};
+    return {category(CategoryCode::CallLog).rows, callOf, blocks(CategoryCode::CallLog)};
 }
 
 std::vector<std::uint32_t> ResultStore::rowsMatching(CategoryTag tag) const {

@@ -8,11 +8,13 @@
 #include <deque>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "result_types.h"
+#include "text_blocks.h"
 #include "text_pool.h"
 
 namespace pc {
@@ -34,7 +36,7 @@ const std::vector<const char*>& rowFieldNames(CategoryCode code);
 template <typename Record>
 class RecordRange {
   public:
-    using Decode = Record (*)(const char*);
+    using Decode = Record (*)(const char*, const TextBlocks*);
     class iterator {
       public:
         using iterator_category = std::forward_iterator_tag;
@@ -43,9 +45,10 @@ class RecordRange {
         using pointer = void;
         using reference = Record;
         iterator() = default;
-        iterator(const std::deque<const char*>* rows, std::size_t at, Decode decode)
-            : rows_(rows), at_(at), decode_(decode) {}
-        Record operator*() const { return decode_((*rows_)[at_]); }
+        iterator(const std::deque<const char*>* rows, std::size_t at, Decode decode,
+                 const TextBlocks* blocks)
+            : rows_(rows), at_(at), decode_(decode), blocks_(blocks) {}
+        Record operator*() const { return decode_((*rows_)[at_], blocks_); }
         iterator& operator++() {
             ++at_;
             return *this;
@@ -61,19 +64,21 @@ class RecordRange {
         const std::deque<const char*>* rows_ = nullptr;
         std::size_t at_ = 0;
         Decode decode_ = nullptr;
+        const TextBlocks* blocks_ = nullptr;
     };
 
-    RecordRange(const std::deque<const char*>& rows, Decode decode)
-        : rows_(rows), decode_(decode) {}
-    iterator begin() const { return {&rows_, 0, decode_}; }
-    iterator end() const { return {&rows_, rows_.size(), decode_}; }
+    RecordRange(const std::deque<const char*>& rows, Decode decode, const TextBlocks* blocks)
+        : rows_(rows), decode_(decode), blocks_(blocks) {}
+    iterator begin() const { return {&rows_, 0, decode_, blocks_}; }
+    iterator end() const { return {&rows_, rows_.size(), decode_, blocks_}; }
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
-    Record operator[](std::size_t i) const { return decode_(rows_.at(i)); }
+    Record operator[](std::size_t i) const { return decode_(rows_.at(i), blocks_); }
 
   private:
     const std::deque<const char*>& rows_;
     Decode decode_;
+    const TextBlocks* blocks_;
 };
 
 // Each row is kept as one packed run of bytes in its category's pool (state, where it was found,
@@ -81,6 +86,11 @@ class RecordRange {
 // themselves, so millions of rows fit in memory.
 class ResultStore {
   public:
+    ResultStore();
+    // From now on (every category emptied), a category's long texts (message bodies) are kept
+    // compressed in blocks: a view of one lasts only until a few other blocks have been read, see
+    // TextBlocks. For a window holding millions of rows.
+    void keepLongTextsInBlocks(bool inBlocks);
     void beginCategory(CategoryCode code);
     // Rows of the categories from now on are passed through, not kept: each row appended is
     // readable until the next; counts still count. For output written as rows are found.
@@ -108,13 +118,16 @@ class ResultStore {
 
   private:
     struct Category {
+        CategoryCode code;
         std::deque<const char*> rows;
         TextPool texts;
-        std::uint32_t passed = 0;  // rows passed through
-        std::string last;          // the row passed through last
+        std::unique_ptr<TextBlocks> blocks;  // the long texts, when kept in blocks
+        std::uint32_t passed = 0;            // rows passed through
+        std::string last;                    // the row passed through last
         void clear() {
             rows.clear();
             texts.clear();
+            if (blocks) blocks->clear();
             passed = 0;
         }
     };
@@ -128,8 +141,11 @@ class ResultStore {
         return categories_[static_cast<std::size_t>(code)];
     }
 
+    const TextBlocks* blocks(CategoryCode code) const { return category(code).blocks.get(); }
+
     Category categories_[3];
     bool passThrough_ = false;
+    mutable std::string repacked_;  // packedRow of a row whose long text lies in blocks
 };
 
 }  // namespace pc

@@ -80,6 +80,8 @@ bool blankTitle(const std::string& title) {
 TMain::TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)), prompter_(prompter) {
     loadShellResources();
+    // Millions of messages fit: their bodies are kept compressed.
+    store_.keepLongTextsInBlocks(true);
     setObjectName("Main");
     resize(966, 643);
     buildActions();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "result_store.h"
 #include "text_pool.h"
 
@@ -56,6 +58,73 @@ TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
     EXPECT_EQ(store.foundAt(CategoryCode::CallLog, 0).offset, 9u);
     for (CategoryCode c : kAllCategories)
         EXPECT_EQ(rowFieldNames(c).size(), store.rowCells(c, 0).size);
+}
+
+// A store keeping message bodies in compressed blocks reads every row back as a plain store does,
+// in any order, across many blocks, with empty bodies and bodies too long for a block; its packed
+// rows are the plain store's bytes; a body's view lasts while fewer than kOpenBlocks other blocks
+// are read.
+TEST(ResultStore, KeepsBodiesInBlocksAsAPlainStoreKeepsThem) {
+    ResultStore plain, blocks;
+    blocks.keepLongTextsInBlocks(true);
+    const std::vector<std::string> words{"尊敬的客户", "OK", "\t", "验证码 482913", "😊", "\n"};
+    std::mt19937 random(7);
+    std::vector<std::string> bodies;
+    for (int i = 0; i < 8000; ++i) {
+        std::string body;
+        const std::size_t length = i % 997 == 5 ? 9000 : i % 13 == 0 ? 0 : random() % 400;
+        while (body.size() < length)
+            body += words[random() % words.size()];
+        bodies.push_back(body);
+        const std::string address = std::to_string(13800000000 + random() % 50);
+        for (ResultStore* store : {&plain, &blocks})
+            store->append(PSMSvalue{address,
+                                    "2013-05-17",
+                                    i % 2 ? "发送" : "接收",
+                                    bodies.back(),
+                                    i % 3 ? N : D,
+                                    {std::uint64_t(i) * 4096},
+                                    NullCells(i % 4)});
+    }
+    auto same = [&](std::uint32_t i) {
+        const RowCells a = plain.rowCells(CategoryCode::Sms, i);
+        const RowCells b = blocks.rowCells(CategoryCode::Sms, i);
+        EXPECT_EQ(b.nulls, a.nulls);
+        EXPECT_EQ(blocks.stateAt(CategoryCode::Sms, i), plain.stateAt(CategoryCode::Sms, i));
+        EXPECT_EQ(blocks.foundAt(CategoryCode::Sms, i).offset, std::uint64_t(i) * 4096);
+        EXPECT_EQ(blocks.SmsRecords()[i].body, bodies[i]);
+        EXPECT_EQ(blocks.packedRow(CategoryCode::Sms, i), plain.packedRow(CategoryCode::Sms, i));
+        return std::vector<std::string>(a.begin(), a.end()) ==
+               std::vector<std::string>(b.begin(), b.end());
+    };
+    const auto n = static_cast<std::uint32_t>(bodies.size());
+    for (std::uint32_t i = 0; i < n; ++i)
+        ASSERT_TRUE(same(i)) << i;
+    for (std::uint32_t i = n; i-- > 0;)
+        ASSERT_TRUE(same(i)) << i;
+    for (int k = 0; k < 2000; ++k) {
+        const auto i = static_cast<std::uint32_t>(random() % n);
+        ASSERT_TRUE(same(i)) << i;
+    }
+
+    // A view held while rows of other blocks are read: 100 rows of about 200 bytes apart is a
+    // block or less, fifteen times.
+    const std::string_view held = blocks.SmsRecords()[1].body;
+    for (std::uint32_t i = 1; i < 1500; i += 100)
+        EXPECT_EQ(blocks.SmsRecords()[i].body, bodies[i]);
+    EXPECT_EQ(held, bodies[1]);
+
+    // Rows handed to a store that keeps them in blocks, and one row passed through.
+    ResultStore handed;
+    handed.keepLongTextsInBlocks(true);
+    for (std::uint32_t i = 0; i < 300; ++i)
+        handed.appendPacked(CategoryCode::Sms, blocks.packedRow(CategoryCode::Sms, i));
+    EXPECT_EQ(handed.SmsRecords()[299].body, bodies[299]);
+    blocks.passRowsThrough(true);
+    blocks.beginCategory(CategoryCode::Sms);
+    blocks.append(PSMSvalue{"1", "2", "3", "passed", N, {0}, 0});
+    EXPECT_EQ(blocks.SmsRecords().size(), 0u);
+    EXPECT_EQ(blocks.rowCells(CategoryCode::Sms, 0).cells[4], "passed");
 }
 
 TEST(TextPool, KeepsEveryTextAcrossChunksAndForBigOnes) {
