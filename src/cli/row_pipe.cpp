@@ -6,7 +6,7 @@ namespace pc::cli {
 
 namespace {
 
-constexpr std::size_t kBatchBytes = 256u << 10;
+constexpr std::size_t kBatchBytes = 1u << 20;
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 // Rows handed from the scan to a thread of their own, which encodes and writes them while the
 // scan goes on with the next pages: on two processors the export costs the scan little. Rows
-// travel packed, a batch of about a quarter megabyte at a time; two batches at most are held, so
-// a scan that outruns the writing waits for it.
+// travel packed, a batch of about a megabyte at a time (each hand-over wakes a thread, which costs
+// much under some hypervisors); two batches at most are held, so a scan that outruns the writing
+// waits for it.
 #pragma once
 
 #include <cstdint>
