@@ -22,8 +22,9 @@ class PageWindow {
     // expect() names.
     explicit PageWindow(const DatabasePages& pages, bool following, std::uint32_t runPages = 0);
 
-    // Pages a walk is about to read: each run of consecutive numbers among `pages` is read whole
-    // when its first page is asked for. Replaces what an earlier call said.
+    // Pages a walk is about to read: each run of numbers among `pages` at most four apart is read
+    // whole, the pages between included, when its first page is asked for. Replaces what an
+    // earlier call said.
     void expect(std::span<const std::uint32_t> pages);
 
     struct View {
