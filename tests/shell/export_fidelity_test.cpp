@@ -163,7 +163,8 @@ class ExportFidelityTest : public QObject {
 
   private:
     static std::pair<std::string, std::string> trickyDatabases(Fixture& f) {
-        const std::string sms = Fixture::smsDb(f.dir, 60);
+        // Enough messages that the window's store seals several blocks of bodies.
+        const std::string sms = Fixture::smsDb(f.dir, 1500);
         const std::string contacts = Fixture::contactsDb(f.dir);
         fixtures::SqliteDb db(sms);
         const auto first = db.query("SELECT min(_id) FROM sms");
