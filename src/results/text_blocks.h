@@ -36,9 +36,6 @@ class TextBlocks {
     Place keep(std::string_view text);
     std::string_view text(Place at, std::size_t length) const;
     void clear();
-    // Bytes the compressed blocks take, and the texts they hold.
-    std::uint64_t compressedBytes() const { return compressedBytes_; }
-    std::uint64_t textBytes() const { return textBytes_; }
 
   private:
     struct Open {
@@ -61,7 +58,6 @@ class TextBlocks {
     mutable std::array<Open, kOpenBlocks> open_;
     mutable std::size_t nextSlot_ = 0;
     std::vector<char> scratch_;  // the compressor's output before it goes into the pool
-    std::uint64_t compressedBytes_ = 0, textBytes_ = 0;
 };
 
 }  // namespace pc
