@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "byte_order.h"
-#include "text_codec.h"
+#include "utf8_check.h"
 
 namespace pc {
 

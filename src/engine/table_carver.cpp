@@ -6,7 +6,7 @@
 
 #include "MyFuns_.h"
 #include "byte_order.h"
-#include "text_codec.h"
+#include "utf8_check.h"
 
 namespace pc {
 

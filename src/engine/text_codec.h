@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "utf8_check.h"
-
 namespace pc {
 
 // Length of the longest prefix of `bytes` that does not end inside a character: what is left of

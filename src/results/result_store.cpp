@@ -84,7 +84,11 @@ void pack(char* w, RecordState state, Provenance found, NullCells nulls,
     }
 }
 
-Unpacked unpack(const char* r, std::size_t texts, const TextBlocks* blocks, int longText) {
+// `blocks`: where the category's long text lies when the row says so; none leaves that text
+// empty (for readers of the rest of the row, who need not open a block).
+Unpacked unpack(const char* r, CategoryCode code, const TextBlocks* blocks) {
+    const std::size_t texts = textCount(code);
+    const int longText = profileOf(code).longText;
     Unpacked u{};
     const auto first = static_cast<std::uint8_t>(r[0]);
     u.state = static_cast<RecordState>(first & ~kInBlocks);
@@ -103,7 +107,7 @@ Unpacked unpack(const char* r, std::size_t texts, const TextBlocks* blocks, int 
     }
     for (std::size_t i = 0; i < texts; ++i) {
         if (inBlocks && static_cast<int>(i) == longText) {
-            u.texts[i] = blocks->text(place, lengths[i]);
+            if (blocks) u.texts[i] = blocks->text(place, lengths[i]);
             continue;
         }
         u.texts[i] = {r, lengths[i]};
@@ -113,18 +117,18 @@ Unpacked unpack(const char* r, std::size_t texts, const TextBlocks* blocks, int 
 }
 
 PtelValue contactOf(const char* r, const TextBlocks* blocks) {
-    const Unpacked u = unpack(r, 2, blocks, profileOf(CategoryCode::Contacts).longText);
+    const Unpacked u = unpack(r, CategoryCode::Contacts, blocks);
     return {u.texts[0], u.texts[1], u.state, u.found, u.nulls};
 }
 
 PSMSvalue smsOf(const char* r, const TextBlocks* blocks) {
-    const Unpacked u = unpack(r, 4, blocks, profileOf(CategoryCode::Sms).longText);
+    const Unpacked u = unpack(r, CategoryCode::Sms, blocks);
     return {u.texts[0], u.texts[1], u.texts[2], u.texts[3], u.state, u.found, u.nulls};
 }
 
 // Texts: number, name, type, duration, date.
 PCallValue callOf(const char* r, const TextBlocks* blocks) {
-    const Unpacked u = unpack(r, 5, blocks, profileOf(CategoryCode::CallLog).longText);
+    const Unpacked u = unpack(r, CategoryCode::CallLog, blocks);
     return {u.texts[1], u.texts[0], u.texts[2], u.texts[3], u.texts[4], u.state, u.found, u.nulls};
 }
 
@@ -134,20 +138,16 @@ const std::vector<const char*>& rowFieldNames(CategoryCode code) {
     return profileOf(code).fields;
 }
 
-ResultStore::ResultStore() {
-    for (CategoryCode code : kAllCategories)
-        categories_[static_cast<std::size_t>(code)].code = code;
-}
-
 void ResultStore::beginCategory(CategoryCode code) {
     categories_[static_cast<std::size_t>(code)].clear();
 }
 
 void ResultStore::keepLongTextsInBlocks(bool inBlocks) {
-    for (Category& c : categories_) {
+    for (CategoryCode code : kAllCategories) {
+        Category& c = categories_[static_cast<std::size_t>(code)];
         c.clear();
         c.blocks.reset();
-        if (inBlocks && profileOf(c.code).longText >= 0) c.blocks = std::make_unique<TextBlocks>();
+        if (inBlocks && profileOf(code).longText >= 0) c.blocks = std::make_unique<TextBlocks>();
     }
 }
 
@@ -179,7 +179,7 @@ std::pair<char*, std::uint32_t> ResultStore::place(CategoryCode code, std::size_
 
 std::string_view ResultStore::packedRow(CategoryCode code, std::uint32_t index) const {
     const char* r = row(code, index);
-    const Unpacked u = unpack(r, textCount(code), blocks(code), profileOf(code).longText);
+    const Unpacked u = unpack(r, code, blocks(code));
     const std::size_t texts = textCount(code);
     if (static_cast<std::uint8_t>(r[0]) & kInBlocks) {
         // Made whole again: the texts in the row itself.
@@ -236,12 +236,11 @@ RecordState ResultStore::stateAt(CategoryCode code, std::uint32_t i) const {
 }
 
 Provenance ResultStore::foundAt(CategoryCode code, std::uint32_t i) const {
-    return unpack(row(code, i), textCount(code), blocks(code), profileOf(code).longText).found;
+    return unpack(row(code, i), code, nullptr).found;
 }
 
 RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
-    const Unpacked u =
-        unpack(row(code, i), textCount(code), blocks(code), profileOf(code).longText);
+    const Unpacked u = unpack(row(code, i), code, blocks(code));
     const std::vector<int>& texts = profileOf(code).cellText;
     RowCells out{{}, texts.size(), u.nulls};
     for (std::size_t c = 0; c < texts.size(); ++c)

@@ -86,7 +86,6 @@ class RecordRange {
 // themselves, so millions of rows fit in memory.
 class ResultStore {
   public:
-    ResultStore();
     // From now on (every category emptied), a category's long texts (message bodies) are kept
     // compressed in blocks: a view of one lasts only until a few other blocks have been read, see
     // TextBlocks. For a window holding millions of rows.
@@ -118,7 +117,6 @@ class ResultStore {
 
   private:
     struct Category {
-        CategoryCode code;
         std::deque<const char*> rows;
         TextPool texts;
         std::unique_ptr<TextBlocks> blocks;  // the long texts, when kept in blocks

@@ -20,6 +20,7 @@ TextBlocks::Place TextBlocks::keep(std::string_view text) {
     const Place at{static_cast<std::uint32_t>(packed_.size()), filled_};
     if (!text.empty()) std::memcpy(filling_.get() + filled_, text.data(), text.size());
     filled_ += static_cast<std::uint32_t>(text.size());
+    keptBytes_ += text.size();
     return at;
 }
 
@@ -33,6 +34,7 @@ void TextBlocks::seal() {
     std::memcpy(kept, scratch_.data(), static_cast<std::size_t>(size));
     const auto block = static_cast<std::uint32_t>(packed_.size());
     packed_.push_back({kept, static_cast<std::uint32_t>(size), filled_});
+    compressedBytes_ += static_cast<std::uint64_t>(size);
     // The filled bytes become the block's open copy, so views of its texts stay valid; the slot
     // they take gives its buffer to the next block.
     Open& slot = open_[nextSlot_];
@@ -71,6 +73,7 @@ void TextBlocks::clear() {
     for (Open& o : open_)
         o.block = UINT32_MAX;
     nextSlot_ = 0;
+    keptBytes_ = compressedBytes_ = 0;
 }
 
 }  // namespace pc

@@ -36,6 +36,9 @@ class TextBlocks {
     Place keep(std::string_view text);
     std::string_view text(Place at, std::size_t length) const;
     void clear();
+    // Bytes of the texts kept, and what the sealed blocks of them take.
+    std::uint64_t keptBytes() const { return keptBytes_; }
+    std::uint64_t compressedBytes() const { return compressedBytes_; }
 
   private:
     struct Open {
@@ -58,6 +61,7 @@ class TextBlocks {
     mutable std::array<Open, kOpenBlocks> open_;
     mutable std::size_t nextSlot_ = 0;
     std::vector<char> scratch_;  // the compressor's output before it goes into the pool
+    std::uint64_t keptBytes_ = 0, compressedBytes_ = 0;
 };
 
 }  // namespace pc

@@ -14,7 +14,7 @@
 #include "page_map.h"
 #include "page_window.h"
 #include "record_key.h"
-#include "text_codec.h"
+#include "utf8_check.h"
 
 namespace pc {
 

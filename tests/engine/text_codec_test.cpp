@@ -4,6 +4,7 @@
 #include <random>
 
 #include "text_codec.h"
+#include "utf8_check.h"
 
 namespace pc {
 namespace {

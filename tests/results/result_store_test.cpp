@@ -3,6 +3,7 @@
 #include <random>
 
 #include "result_store.h"
+#include "text_blocks.h"
 #include "text_pool.h"
 
 namespace pc {
@@ -119,12 +120,42 @@ TEST(ResultStore, KeepsBodiesInBlocksAsAPlainStoreKeepsThem) {
     handed.keepLongTextsInBlocks(true);
     for (std::uint32_t i = 0; i < 300; ++i)
         handed.appendPacked(CategoryCode::Sms, blocks.packedRow(CategoryCode::Sms, i));
-    EXPECT_EQ(handed.SmsRecords()[299].body, bodies[299]);
+    for (std::uint32_t i = 0; i < 300; ++i)
+        ASSERT_EQ(handed.SmsRecords()[i].body, bodies[i]) << i;
     blocks.passRowsThrough(true);
     blocks.beginCategory(CategoryCode::Sms);
     blocks.append(PSMSvalue{"1", "2", "3", "passed", N, {0}, 0});
     EXPECT_EQ(blocks.SmsRecords().size(), 0u);
     EXPECT_EQ(blocks.rowCells(CategoryCode::Sms, 0).cells[4], "passed");
+}
+
+// Texts come back from sealed blocks, the open ones and the one filling, in any order; repeated
+// phrases take a fraction of their size; a text longer than a block allows is refused; a cleared
+// set starts again.
+TEST(TextBlocks, GivesBackEveryTextAndCompressesThem) {
+    TextBlocks blocks;
+    std::mt19937 random(3);
+    std::vector<std::pair<TextBlocks::Place, std::string>> kept;
+    for (int i = 0; i < 6000; ++i) {
+        std::string text;
+        const std::size_t length = i % 500 == 7 ? TextBlocks::kLongest : random() % 300;
+        while (text.size() < length)
+            text += i % 2 ? "明天上午十点在公司楼下见" : "Your code is 4829. ";
+        text.resize(length);
+        kept.emplace_back(blocks.keep(text), text);
+    }
+    for (int k = 0; k < 3000; ++k) {
+        const auto& [place, text] = kept[random() % kept.size()];
+        ASSERT_EQ(blocks.text(place, text.size()), text);
+    }
+    for (const auto& [place, text] : kept)
+        ASSERT_EQ(blocks.text(place, text.size()), text);
+    EXPECT_GT(blocks.compressedBytes(), 0u);
+    EXPECT_LT(blocks.compressedBytes() * 4, blocks.keptBytes());
+    EXPECT_THROW(blocks.keep(std::string(TextBlocks::kLongest + 1, 'x')), std::length_error);
+    blocks.clear();
+    EXPECT_EQ(blocks.keptBytes(), 0u);
+    EXPECT_EQ(blocks.text(blocks.keep("again"), 5), "again");
 }
 
 TEST(TextPool, KeepsEveryTextAcrossChunksAndForBigOnes) {
