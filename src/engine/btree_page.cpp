@@ -88,6 +88,40 @@ void sortBy(std::vector<T>& v, Key key) {
     std::sort(v.begin(), v.end(), less);
 }
 
+// Sorts `cells` by offset as sortBy does; where they must be sorted, their (offset, place) pairs
+// are sorted, eight bytes each, and the cells then moved once each along the cycles of that
+// order, cheaper than moving cells of 48 bytes about in a sort.
+void sortCellsByOffset(std::vector<BtreeCell>& cells, std::vector<ByteRange>& order) {
+    auto less = [](const BtreeCell& a, const BtreeCell& b) { return a.offset < b.offset; };
+    if (std::is_sorted(cells.begin(), cells.end(), less)) return;
+    if (std::is_sorted(cells.rbegin(), cells.rend(), less)) {
+        std::reverse(cells.begin(), cells.end());
+        return;
+    }
+    order.clear();
+    for (std::uint32_t i = 0; i < cells.size(); ++i)
+        order.push_back({cells[i].offset, i});
+    std::sort(order.begin(), order.end(), [](const ByteRange& a, const ByteRange& b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+    });
+    // Place k takes the cell that was at order[k].end; a place done is marked as its own source.
+    for (std::uint32_t k = 0; k < order.size(); ++k) {
+        if (order[k].end == k) continue;
+        const BtreeCell first = cells[k];
+        std::uint32_t at = k;
+        for (;;) {
+            const std::uint32_t from = order[at].end;
+            order[at].end = at;
+            if (from == k) {
+                cells[at] = first;
+                break;
+            }
+            cells[at] = cells[from];
+            at = from;
+        }
+    }
+}
+
 }  // namespace
 
 void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& header,
@@ -106,7 +140,8 @@ void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& head
     }
     // The cells, when asked for, are sorted once and give the used ranges in the same order.
     if (cells) {
-        sortBy(*cells, [](const BtreeCell& c) { return c.offset; });
+        sortCellsByOffset(*cells, used);
+        used.clear();
         for (const BtreeCell& c : *cells)
             used.push_back({c.offset, c.offset + c.size});
     } else {

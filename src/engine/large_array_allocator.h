@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <utility>
 
 namespace pc {
 
@@ -46,6 +48,13 @@ inline void deallocate(void* p, std::size_t bytes) {
         ::munmap(p, mappedSize(bytes));
 }
 
+// `bytes` of zeros: fresh mappings are zero already, so only the heap's small arrays are filled.
+inline void* allocateZeroed(std::size_t bytes) {
+    void* p = allocate(bytes);
+    if (bytes < kHugePage) std::memset(p, 0, bytes);
+    return p;
+}
+
 }  // namespace large_array
 
 template <typename T>
@@ -63,6 +72,38 @@ struct LargeArrayAllocator {
     bool operator==(const LargeArrayAllocator<U>&) const {
         return true;
     }
+};
+
+// A fixed number of zeroed elements of a trivial type, from allocateZeroed.
+template <typename T>
+class ZeroedArray {
+  public:
+    ZeroedArray() = default;
+    explicit ZeroedArray(std::size_t count)
+        : data_(count ? static_cast<T*>(large_array::allocateZeroed(count * sizeof(T))) : nullptr),
+          size_(count) {}
+    ZeroedArray(ZeroedArray&& o) noexcept : data_(o.data_), size_(o.size_) {
+        o.data_ = nullptr;
+        o.size_ = 0;
+    }
+    ZeroedArray& operator=(ZeroedArray&& o) noexcept {
+        std::swap(data_, o.data_);
+        std::swap(size_, o.size_);
+        return *this;
+    }
+    ~ZeroedArray() {
+        if (data_) large_array::deallocate(data_, size_ * sizeof(T));
+    }
+    T& operator[](std::size_t i) { return data_[i]; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* begin() { return data_; }
+    T* end() { return data_ + size_; }
+
+  private:
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
 };
 
 }  // namespace pc

@@ -56,58 +56,50 @@ bool RecordKeySet::insert(const RecordKey& key) {
         size_ += added;
         return added;
     }
-    if ((size_ + 1) * 2 > slots_.size()) grow();
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = key.a & mask;; i = (i + 1) & mask) {
+    if ((size_ + 1) * 4 > slots_.size() * 3) rehash(std::max<std::size_t>(64, slots_.size() * 2));
+    for (std::size_t i = home(key);;) {
         if (slots_[i] == key) return false;
         if (slots_[i] == RecordKey{}) {
             slots_[i] = key;
             ++size_;
             return true;
         }
+        if (++i == slots_.size()) i = 0;
     }
 }
 
 bool RecordKeySet::contains(const RecordKey& key) const {
     if (key == RecordKey{}) return hasZero_;
     if (slots_.empty()) return false;
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = key.a & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = home(key);;) {
         if (slots_[i] == key) return true;
         if (slots_[i] == RecordKey{}) return false;
+        if (++i == slots_.size()) i = 0;
     }
 }
 
 void RecordKeySet::reserve(std::size_t count) {
-    std::size_t slots = 64;
-    while (slots < 2 * count)
-        slots *= 2;
+    const std::size_t slots = std::max<std::size_t>(64, count / 3 * 4 + 4);
     if (slots > slots_.size()) rehash(slots);
 }
 
 void RecordKeySet::insertAll(std::span<const RecordKey> keys) {
     reserve(size_ + keys.size());
     constexpr std::size_t kAhead = 16;
-    const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (i + kAhead < keys.size()) __builtin_prefetch(&slots_[keys[i + kAhead].a & mask], 1);
+        if (i + kAhead < keys.size()) __builtin_prefetch(&slots_[home(keys[i + kAhead])], 1);
         insert(keys[i]);
     }
 }
 
-void RecordKeySet::grow() {
-    rehash(std::max<std::size_t>(64, slots_.size() * 2));
-}
-
 void RecordKeySet::rehash(std::size_t slots) {
-    decltype(slots_) old(slots);
-    old.swap(slots_);
-    const std::size_t mask = slots_.size() - 1;
+    ZeroedArray<RecordKey> old(slots);
+    std::swap(old, slots_);
     for (const RecordKey& key : old) {
         if (key == RecordKey{}) continue;
-        std::size_t i = key.a & mask;
+        std::size_t i = home(key);
         while (slots_[i] != RecordKey{})
-            i = (i + 1) & mask;
+            if (++i == slots_.size()) i = 0;
         slots_[i] = key;
     }
 }

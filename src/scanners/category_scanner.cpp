@@ -211,7 +211,7 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
         s.wantedColumns = std::max(s.wantedColumns, c + 1);
     // Stale copies of a live row may lie anywhere before or after it, so every live row's key is
     // known before the first page is carved; the walk that maps the pages meets them all.
-    std::vector<RecordKey, LargeArrayAllocator<RecordKey>> liveKeys;
+    RecordKeyList liveKeys;
     LeafCellVisitor collect;
     if (!s.allCopies)
         collect = [&](const PageMap& map, std::uint32_t page, std::span<const std::uint8_t> bytes,
@@ -225,7 +225,8 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
     s.pages.releaseEvery(kReleaseStride / 8);
     s.map.emplace(s.pages, params().table, collect);
     s.pages.releaseEvery(kReleaseStride);
-    s.liveKeys.insertAll(liveKeys);
+    s.liveKeys.reserve(liveKeys.size());
+    liveKeys.forEachBlock([&](std::span<const RecordKey> keys) { s.liveKeys.insertAll(keys); });
     liveKeys = {};
     s.root = s.map->tableRoot(params().table);
 

@@ -216,5 +216,50 @@ INSTANTIATE_TEST_SUITE_P(Shapes, PageMapOfSqliteFile,
                                            Shape{"p65536", 65536, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A leaf's cells come back in the order of their offsets whatever the order of its cell pointers
+// (listed in place order, falling, scrambled, one offset twice), with the bytes between them as
+// its unused ranges.
+TEST(BtreePage, CellsInOffsetOrderWhateverThePointersOrder) {
+    const std::vector<std::uint16_t> offsets = {100, 150, 200, 300, 310, 400, 310};
+    const std::vector<std::vector<int>> orders = {
+        {0, 1, 2, 3, 4, 5}, {5, 4, 3, 2, 1, 0}, {3, 0, 5, 1, 4, 2}, {4, 2, 6, 0, 5, 3, 1}};
+    for (const auto& order : orders) {
+        std::vector<std::uint8_t> page(512, 0);
+        page[0] = 0x0D;
+        page[4] = static_cast<std::uint8_t>(order.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const std::uint16_t at = offsets[order[i]];
+            page[8 + 2 * i] = at >> 8;
+            page[9 + 2 * i] = at & 0xFF;
+            // payload of 3 bytes, row id, a header of 2 bytes and a one-byte integer
+            const std::uint8_t cell[] = {3, static_cast<std::uint8_t>(order[i] + 1), 2, 1, 7};
+            std::copy(std::begin(cell), std::end(cell), page.begin() + at);
+        }
+        const auto header = parseBtreePage(page, 0, 512);
+        ASSERT_TRUE(header);
+        std::vector<ByteRange> ranges, scratch;
+        std::vector<BtreeCell> cells;
+        btreeUnusedRanges(page, *header, 512, ranges, &cells, scratch);
+        std::vector<std::uint32_t> want, got;
+        for (int k : order)
+            want.push_back(offsets[k]);
+        std::sort(want.begin(), want.end());
+        for (const BtreeCell& c : cells) {
+            got.push_back(c.offset);
+            EXPECT_EQ(c.size, 5u);
+            EXPECT_EQ(c.rowid, page[c.offset + 1]);
+        }
+        EXPECT_EQ(got, want);
+        const std::uint32_t end = 8 + 2 * order.size();
+        EXPECT_EQ(ranges, (std::vector<ByteRange>{{end, 100},
+                                                  {105, 150},
+                                                  {155, 200},
+                                                  {205, 300},
+                                                  {305, 310},
+                                                  {315, 400},
+                                                  {405, 512}}));
+    }
+}
+
 }  // namespace
 }  // namespace pc

@@ -46,5 +46,32 @@ TEST(RecordKeySet, AnswersAsAnExactSet) {
     EXPECT_FALSE(RecordKeySet().contains(in[0]));
 }
 
+// Keys gathered before their count is known come back in order, across blocks and at their edges,
+// and fill a set sized once for them.
+TEST(RecordKeyList, GivesEveryKeyBackInOrder) {
+    for (std::size_t count :
+         {std::size_t{0}, std::size_t{1}, std::size_t{131072}, std::size_t{300001}}) {
+        RecordKeyList list;
+        for (std::size_t i = 0; i < count; ++i)
+            list.push_back({i * 7 + 1, i});
+        EXPECT_EQ(list.size(), count);
+        std::size_t next = 0;
+        RecordKeySet set;
+        set.reserve(list.size());
+        list.forEachBlock([&](std::span<const RecordKey> keys) {
+            for (const RecordKey& k : keys) {
+                ASSERT_EQ(k, (RecordKey{next * 7 + 1, next}));
+                ++next;
+            }
+            set.insertAll(keys);
+        });
+        EXPECT_EQ(next, count);
+        EXPECT_EQ(set.size(), count);
+        if (count) {
+            EXPECT_TRUE(set.contains({(count - 1) * 7 + 1, count - 1}));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace pc
