@@ -1,7 +1,7 @@
 // The SMS scan (carve, decode, store), and the whole jobs people run (the scan writing the GBK
 // export files, the scan writing JSON lines), against SQLite's own reads of the same file and one
-// plain pass over it, in one run; then the peak resident memory of each, each measured in a
-// process of its own.
+// plain pass over it, in one run, the ratios taken between jobs run side by side; then the peak
+// resident memory of each, each measured in a process of its own.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -10,15 +10,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "SQLiteTable3.h"
 #include "bench_data.h"
 #include "database_image.h"
-#include "ratio_reporter.h"
 #include "record_carver.h"
 #include "result_store.h"
 #include "scan_command.h"
@@ -36,18 +40,21 @@ const std::string& database() {
     return path;
 }
 
-// Maps the image like a scan does and reads every byte once.
+// Maps the image like a scan does and reads every byte once; its size.
+std::uint64_t plainPass() {
+    const auto load = pc::loadDatabaseImage(database());
+    const auto bytes = load.image->bytes();
+    std::uint64_t sum = 0;
+    for (std::uint8_t b : bytes)
+        sum += b;
+    benchmark::DoNotOptimize(sum);
+    return bytes.size();
+}
+
 void PlainPass(benchmark::State& state) {
     std::uint64_t size = 0;
-    for (auto _ : state) {
-        const auto load = pc::loadDatabaseImage(database());
-        const auto bytes = load.image->bytes();
-        std::uint64_t sum = 0;
-        for (std::uint8_t b : bytes)
-            sum += b;
-        benchmark::DoNotOptimize(sum);
-        size = bytes.size();
-    }
+    for (auto _ : state)
+        size = plainPass();
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 
@@ -265,43 +272,71 @@ BENCHMARK(SmsScan)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(CheckpointedScan)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(LogScan)->Unit(benchmark::kMillisecond)->MinTime(2);
 
+// Every job and its baselines timed once a round, one after another, over several rounds (every
+// other round in the opposite order): a ratio is taken between times of the same round, so that
+// this machine's changes of speed, which last seconds to minutes, do not enter it; the median of
+// the rounds is printed, with the lowest and highest.
+void printPairedRatios(int rounds) {
+    namespace fs = std::filesystem;
+    const std::pair<const char*, std::function<void()>> jobs[] = {
+        {"SqliteRead", [] { sqliteRead("select * from sms"); }},
+        {"SqliteReadShown", [] { sqliteRead("select address, date, type, body from sms"); }},
+        {"PlainPass", [] { plainPass(); }},
+        {"SmsScan", [] { scanSms(database()); }},
+        {"ScanGbkExport", [] { gbkExport(); }},
+        {"ScanJsonLines", [] { jsonLines(); }},
+        {"CheckpointedScan", [] { scanSms(logPair().checkpointed); }},
+        {"LogScan", [] { scanSms(logPair().inLog); }},
+    };
+    std::map<std::string, std::vector<double>> times;
+    for (int r = 0; r < rounds; ++r)
+        for (std::size_t i = 0; i < std::size(jobs); ++i) {
+            const auto& [name, job] = jobs[r % 2 ? std::size(jobs) - 1 - i : i];
+            const auto start = std::chrono::steady_clock::now();
+            job();
+            times[name].push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+    // `scale` times a's over b's of each round: median [lowest-highest].
+    auto ratio = [&](const char* a, const char* b, double scale = 1) {
+        std::vector<double> r;
+        for (int i = 0; i < rounds; ++i)
+            r.push_back(scale * times[a][i] / times[b][i]);
+        std::sort(r.begin(), r.end());
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f [%.2f-%.2f]", r[r.size() / 2], r.front(), r.back());
+        return std::string(text);
+    };
+    std::printf("ratios of %d rounds, each within one round: median [lowest-highest]\n", rounds);
+    std::printf("SMS scan / plain pass over the image: %s (target: at most 8)\n",
+                ratio("SmsScan", "PlainPass").c_str());
+    // Bytes per second of the log over the main file's: the inverse ratio of times, scaled by
+    // sizes.
+    const double sizes = static_cast<double>(fs::file_size(logPair().inLog + "-wal")) /
+                         static_cast<double>(fs::file_size(logPair().checkpointed));
+    std::printf("-wal bytes per second / main file's: %s (target: at least 0.8)\n",
+                ratio("CheckpointedScan", "LogScan", sizes).c_str());
+    std::printf("SMS scan / SQLite's own read of every row: %s (target: at most 1.5)\n",
+                ratio("SmsScan", "SqliteRead").c_str());
+    const std::pair<const char*, const char*> scans[] = {
+        {"SmsScan", "SMS scan, rows kept     "},
+        {"ScanGbkExport", "scan with the GBK export"},
+        {"ScanJsonLines", "scan with JSON lines    "}};
+    for (const auto& [key, name] : scans)
+        std::printf("%s / SQLite's read of every column: %s; of the four shown: %s\n", name,
+                    ratio(key, "SqliteRead").c_str(), ratio(key, "SqliteReadShown").c_str());
+    std::printf(
+        "(targets: the GBK export at most 1.0, JSON lines at most 0.8, against every column)\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     database();
     logPair();
-    pc::bench::RatioReporter reporter(
-        [](const auto& run) { return run.run_name.function_name; },
-        [](pc::bench::RatioReporter::Times& t) {
-            if (t.count("PlainPass") && t.count("SmsScan"))
-                std::printf("SMS scan / plain pass over the image: %.2f (target: at most 8)\n",
-                            t["SmsScan"] / t["PlainPass"]);
-            if (t.count("LogScan") && t.count("CheckpointedScan")) {
-                namespace fs = std::filesystem;
-                const double log = fs::file_size(logPair().inLog + "-wal") / t["LogScan"];
-                const double main = fs::file_size(logPair().checkpointed) / t["CheckpointedScan"];
-                std::printf("-wal bytes per second / main file's: %.2f (target: at least 0.8)\n",
-                            log / main);
-            }
-            if (t.count("SqliteRead") && t.count("SmsScan"))
-                std::printf(
-                    "SMS scan / SQLite's own read of every row: %.2f (target: at most 1.5)\n",
-                    t["SmsScan"] / t["SqliteRead"]);
-            const std::pair<const char*, const char*> jobs[] = {
-                {"SmsScan", "SMS scan, rows kept     "},
-                {"ScanGbkExport", "scan with the GBK export"},
-                {"ScanJsonLines", "scan with JSON lines    "}};
-            for (const auto& [key, name] : jobs)
-                if (t.count(key) && t.count("SqliteRead") && t.count("SqliteReadShown"))
-                    std::printf(
-                        "%s / SQLite's read of every column: %.2f; of the four shown: %.2f\n", name,
-                        t[key] / t["SqliteRead"], t[key] / t["SqliteReadShown"]);
-            std::printf(
-                "(targets: the GBK export at most 1.0, JSON lines at most 0.8, against "
-                "every column)\n");
-        });
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
+    printPairedRatios(7);
     printPeaks();
     std::filesystem::remove_all(exportFolder());
     return 0;
