@@ -30,6 +30,11 @@ class RecordKeySet {
     // True when `key` was not in the set yet.
     bool insert(const RecordKey& key);
     bool contains(const RecordKey& key) const;
+    // Asks for the slot where `key` would be looked up to be fetched into the cache, so that a
+    // look-up a little later does not wait for it.
+    void prefetch(const RecordKey& key) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[home(key)]);
+    }
     // Adds many keys at once: sized once, and the slots of keys ahead fetched while one goes in,
     // so that a million keys do not wait on a million cache misses one after another.
     void insertAll(std::span<const RecordKey> keys);

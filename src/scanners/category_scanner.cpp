@@ -89,6 +89,17 @@ struct CategoryScanner::PageScan {
     std::vector<ByteRange> ranges, rangeScratch;
     std::vector<std::uint8_t> payload;
     RecordLayout layout;
+
+    // The copy keys of the deleted record examined last, known by its place and bytes.
+    struct CopyKeys {
+        SourceFile source = SourceFile::Main;
+        std::uint64_t position = ~std::uint64_t{0};
+        const std::uint8_t* bytes = nullptr;
+        RecordKey live, deleted;
+        bool of(const CarvedRecord& r) const {
+            return r.position() == position && r.source() == source && r.bytes().data() == bytes;
+        }
+    } copyKeys;
 };
 
 CategoryScanner::CategoryScanner() = default;
@@ -327,7 +338,11 @@ void CategoryScanner::emitCellsBefore(std::uint64_t offsetInPage) {
         }
         const CarvedRecord record = historicRecord(cell);
         // Most rows of an older image are still live: known by their identity before any check.
-        if (!s.allCopies && s.liveKeys.contains(recordKey(record, liveIdentity_))) continue;
+        if (!s.allCopies) {
+            const RecordKey live = recordKey(record, liveIdentity_);
+            if (s.liveKeys.contains(live)) continue;
+            fetchCopyKeys(record, &live);
+        }
         if (!plainTexts(record, liveWanted_)) continue;
         examine(record, liveWanted_);
     }
@@ -426,17 +441,32 @@ CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverf
     CarvedRecord record = completeCarved(found, overflow);
     record.setPlace(s.source, s.fileOffset + offsetInPage);
     if (!plainTexts(record, wanted_)) return CarveStep::NextByte;
+    fetchCopyKeys(record);
     return examine(record, wanted_);
+}
+
+void CategoryScanner::fetchCopyKeys(const CarvedRecord& record, const RecordKey* live) {
+    PageScan& s = *scan_;
+    if (s.allCopies) return;
+    // A record read from a cell (it has a row id) is read by the table's own columns.
+    const bool cell = record.rowid().has_value();
+    PageScan::CopyKeys& k = s.copyKeys;
+    k.source = record.source();
+    k.position = record.position();
+    k.bytes = record.bytes().data();
+    k.live = live ? *live : recordKey(record, cell ? liveIdentity_ : identity_);
+    k.deleted = recordKey(record, cell ? liveWanted_ : wanted_);
+    if (!live) s.liveKeys.prefetch(k.live);
+    s.deletedKeys.prefetch(k.deleted);
 }
 
 bool CategoryScanner::firstCopy(const CarvedRecord& record) {
     PageScan& s = *scan_;
     if (record.state() == RecordState::Normal || s.allCopies) return true;
-    // A record read from a cell (it has a row id) is read by the table's own columns.
-    const bool cell = record.rowid().has_value();
+    if (!s.copyKeys.of(record)) fetchCopyKeys(record);
     // A stale copy of a live row, or a deleted row found again.
-    if (s.liveKeys.contains(recordKey(record, cell ? liveIdentity_ : identity_))) return false;
-    return s.deletedKeys.insert(recordKey(record, cell ? liveWanted_ : wanted_));
+    if (s.liveKeys.contains(s.copyKeys.live)) return false;
+    return s.deletedKeys.insert(s.copyKeys.deleted);
 }
 
 bool CategoryScanner::onPage(std::uint32_t pageIndex) {

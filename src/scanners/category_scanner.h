@@ -21,6 +21,7 @@ namespace pc {
 class TSQLiteDatabase;
 class PageMap;
 class DatabaseImage;
+struct RecordKey;
 
 enum class ScanOutcome { Completed, EndedEarly };
 
@@ -117,6 +118,10 @@ class CategoryScanner : private CarveVisitor {
                             std::span<const std::uint8_t> bytes, const BtreeCell& cell,
                             std::uint32_t columns);
     CarvedRecord completeCarved(const CarvedRecord& record, const CarvedOverflow& overflow);
+    // The keys firstCopy looks up for a deleted record, worked out before the category's checks
+    // and their slots fetched meanwhile: the look-ups then seldom wait on memory. `live`, when
+    // given, is the record's key among the live rows, already known.
+    void fetchCopyKeys(const CarvedRecord& record, const RecordKey* live = nullptr);
     // The record gathered last into the scan's payload, as a deleted one.
     CarvedRecord completed(const CarvedRecord& found);
     bool onPage(std::uint32_t pageIndex);
