@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
 #include <vector>
 
 #include "MyFuns_.h"
@@ -121,6 +123,49 @@ TEST(JavaTimeToText, RendersUtcPlus8WithTheTimeLeftOutAtMidnight) {
     };
     for (const auto& [ms, text] : cases)
         EXPECT_EQ(JavaTimeToText(ms), text) << ms;
+}
+
+// Dates taken apart agree with the standard library's calendar on every day of 1900 to 2200 and
+// on days spread over all the years it can hold, at any time of day and offset; past its years,
+// each day follows the one before, across the bounds where a faster way takes over.
+TEST(JavaDateTime, AgreesWithTheCalendarOnEveryDay) {
+    using namespace std::chrono;
+    auto check = [](std::int64_t day, std::int64_t second, std::int64_t offset) {
+        const JavaDateTime t = javaDateTime((day * 86400 + second - offset) * 1000 + 999, offset);
+        const year_month_day want{sys_days{days{day}}};
+        ASSERT_EQ(t.year, static_cast<int>(want.year())) << day;
+        ASSERT_EQ(t.month, static_cast<unsigned>(want.month())) << day;
+        ASSERT_EQ(t.day, static_cast<unsigned>(want.day())) << day;
+        ASSERT_EQ(t.secondOfDay, second) << day;
+    };
+    const auto from = sys_days{year{1900} / 1 / 1}.time_since_epoch().count();
+    const auto to = sys_days{year{2200} / 1 / 1}.time_since_epoch().count();
+    for (std::int64_t day = from; day < to; ++day)
+        check(day, (day * 7919 % 86400 + 86400) % 86400, kUtcPlus8);
+    const auto first = sys_days{year{-32767} / 1 / 1}.time_since_epoch().count();
+    const auto last = sys_days{year{32767} / 12 / 31}.time_since_epoch().count();
+    std::mt19937_64 random(3);
+    for (int i = 0; i < 300000; ++i)
+        check(first + static_cast<std::int64_t>(random() % (last - first + 1)), random() % 86400,
+              static_cast<std::int64_t>(random() % 100000) - 50000);
+
+    auto follows = [](const JavaDateTime& a, const JavaDateTime& b) {
+        const bool leap = a.year % 4 == 0 && (a.year % 100 != 0 || a.year % 400 == 0);
+        const unsigned lengths[] = {31, leap ? 29u : 28u, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (a.day < lengths[a.month - 1])
+            return b.year == a.year && b.month == a.month && b.day == a.day + 1;
+        if (a.month < 12) return b.year == a.year && b.month == a.month + 1 && b.day == 1;
+        return b.year == a.year + 1 && b.month == 1 && b.day == 1;
+    };
+    for (std::int64_t middle : {std::int64_t{-12699422}, std::int64_t{100000000}}) {
+        JavaDateTime before = javaDateTime((middle - 800) * 86400000, 0);
+        for (std::int64_t day = middle - 799; day < middle + 800; ++day) {
+            const JavaDateTime t = javaDateTime(day * 86400000, 0);
+            ASSERT_TRUE(follows(before, t))
+                << day << ": " << t.year << "-" << t.month << "-" << t.day;
+            before = t;
+        }
+    }
 }
 
 TEST(JavaTimeYear, IsTheWholeYearNotItsFirstDigits) {
