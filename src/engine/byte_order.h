@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -11,6 +12,12 @@ namespace pc {
 inline std::optional<std::uint64_t> readBigEndian(std::span<const std::uint8_t> bytes,
                                                   std::uint64_t at, unsigned width) {
     if (at > bytes.size() || bytes.size() - at < width) return std::nullopt;
+    // Where eight bytes are there to read, one load: the bytes after the value are shifted out.
+    if (width - 1 < 8 && bytes.size() - at >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + at, 8);
+        return __builtin_bswap64(word) >> (64 - 8 * width);
+    }
     std::uint64_t v = 0;
     for (unsigned i = 0; i < width; ++i)
         v = (v << 8) | bytes[at + i];

@@ -26,9 +26,10 @@ FieldNumber CarvedRecord::number(std::uint32_t column) const {
     using Kind = FieldNumber::Kind;
     const std::uint64_t t = column == 0 ? 12 : serialType(column);
     if (((t >= 1 && t <= 6) || t == 8 || t == 9) && wholeBody(column)) {
-        const auto b = body(column);
+        // Read in the record's bytes rather than the value's alone, so that one load can serve.
+        const auto width = static_cast<unsigned>(*serialBodySize(t));
         const std::uint64_t v =
-            t >= 8 ? t - 8 : *readBigEndian(b, 0, static_cast<unsigned>(b.size()));
+            t >= 8 ? t - 8 : *readBigEndian(bytes_, layout_->bodyOffsets[column], width);
         if (v > static_cast<std::uint64_t>(INT64_MAX)) return {Kind::Other, 0};  // as its text
         return {Kind::Number, static_cast<std::int64_t>(v)};
     }

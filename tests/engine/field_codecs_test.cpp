@@ -5,11 +5,31 @@
 #include <vector>
 
 #include "MyFuns_.h"
+#include "byte_order.h"
 
 namespace pc {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// A big-endian read gives the same value at every width and place, with eight bytes or fewer
+// left after it, and refuses one that runs past the end.
+TEST(ReadBigEndian, EveryWidthAtEveryPlace) {
+    const Bytes bytes = {0x81, 0x02, 0xF3, 0x04, 0x75, 0x06, 0xE7, 0x08,
+                         0x99, 0x0A, 0xBB, 0x0C, 0x7D, 0x0E, 0xFF, 0x10};
+    for (std::size_t at = 0; at <= bytes.size(); ++at)
+        for (unsigned width = 0; width <= 8; ++width) {
+            const auto v = readBigEndian(bytes, at, width);
+            if (at + width > bytes.size()) {
+                EXPECT_FALSE(v) << at << " " << width;
+                continue;
+            }
+            std::uint64_t want = 0;
+            for (unsigned i = 0; i < width; ++i)
+                want = want << 8 | bytes[at + i];
+            EXPECT_EQ(v, want) << at << " " << width;
+        }
+}
 
 TEST(SplitField, FollowsTheFieldRules) {
     struct Case {
