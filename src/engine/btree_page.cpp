@@ -88,9 +88,9 @@ void sortBy(std::vector<T>& v, Key key) {
     std::sort(v.begin(), v.end(), less);
 }
 
-// Sorts `cells` by offset as sortBy does; where they must be sorted, their (offset, place) pairs
-// are sorted, eight bytes each, and the cells then moved once each along the cycles of that
-// order, cheaper than moving cells of 48 bytes about in a sort.
+// Sorts `cells` by offset as sortBy does; where they must be sorted, their offsets and places,
+// packed into one 32-bit number each (both are below 65,536), are sorted, and the cells then
+// moved once each along the cycles of that order, cheaper than moving cells of 48 bytes about.
 void sortCellsByOffset(std::vector<BtreeCell>& cells, std::vector<ByteRange>& order) {
     auto less = [](const BtreeCell& a, const BtreeCell& b) { return a.offset < b.offset; };
     if (std::is_sorted(cells.begin(), cells.end(), less)) return;
@@ -100,10 +100,11 @@ void sortCellsByOffset(std::vector<BtreeCell>& cells, std::vector<ByteRange>& or
     }
     order.clear();
     for (std::uint32_t i = 0; i < cells.size(); ++i)
-        order.push_back({cells[i].offset, i});
-    std::sort(order.begin(), order.end(), [](const ByteRange& a, const ByteRange& b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
-    });
+        order.push_back({cells[i].offset << 16 | i, 0});
+    std::sort(order.begin(), order.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.begin < b.begin; });
+    for (ByteRange& o : order)
+        o.end = o.begin & 0xFFFF;
     // Place k takes the cell that was at order[k].end; a place done is marked as its own source.
     for (std::uint32_t k = 0; k < order.size(); ++k) {
         if (order[k].end == k) continue;
