@@ -13,7 +13,7 @@ ReportListModel::ReportListModel(const ResultStore& store, QObject* parent)
 
 void ReportListModel::reset(std::vector<std::uint32_t> nodeRows, bool followsScan) {
     beginResetModel();
-    nodeRows_ = std::move(nodeRows);
+    nodeRows_.assign(nodeRows.begin(), nodeRows.end());
     queued_.clear();
     followsScan_ = followsScan;
     filter();
@@ -21,7 +21,13 @@ void ReportListModel::reset(std::vector<std::uint32_t> nodeRows, bool followsSca
 }
 
 void ReportListModel::filter() {
-    rows_ = code_ ? matchingRows(store_, *code_, nodeRows_, query_, names_) : nodeRows_;
+    if (!code_) {
+        rows_ = nodeRows_;
+        return;
+    }
+    const std::vector<std::uint32_t> shown =
+        matchingRows(store_, *code_, nodeRows_, query_, names_);
+    rows_.assign(shown.begin(), shown.end());
 }
 
 void ReportListModel::setColumns(CategoryCode code) {
@@ -80,7 +86,7 @@ void ReportListModel::sortRows(int column, bool ascending) {
     if (column < 0 || cell >= store_.rowCells(*code_, nodeRows_[0]).size) return;  // "telid"
     std::vector<std::uint32_t> rows = sortedByCell(store_, *code_, nodeRows_, cell, ascending);
     beginResetModel();
-    nodeRows_ = std::move(rows);
+    nodeRows_.assign(rows.begin(), rows.end());
     filter();
     endResetModel();
 }

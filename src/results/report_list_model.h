@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "large_array_allocator.h"
 #include "result_store.h"
 #include "row_search.h"
 
@@ -69,8 +70,11 @@ class ReportListModel : public QAbstractTableModel {
     const ResultStore& store_;
     std::optional<CategoryCode> code_;
     bool followsScan_ = true;
-    std::vector<std::uint32_t> nodeRows_;  // of the node or the scan, in the order shown
-    std::vector<std::uint32_t> rows_;      // of those, the ones the query selects
+    // Lists of a scan's rows grow to millions while it runs: laid where large pages can back them,
+    // so that their growth does not take fresh memory a small page at a time.
+    using RowList = std::vector<std::uint32_t, LargeArrayAllocator<std::uint32_t>>;
+    RowList nodeRows_;  // of the node or the scan, in the order shown
+    RowList rows_;      // of those, the ones the query selects
     std::vector<std::uint32_t> queued_;
     RowQuery query_;
     const ContactNames* names_ = nullptr;
