@@ -82,9 +82,10 @@ struct CategoryScanner::PageScan {
     std::span<const std::uint8_t> bytes;
     SourceFile source = SourceFile::Main;
     std::uint64_t fileOffset = 0;
-    std::vector<BtreeCell> cells;  // of that page, by offset
-    std::size_t nextLive = 0;      // the next of them to show, on a leaf of the table
-    bool historic = false;         // an older image: its cells are rows as they once were
+    std::vector<BtreeCell> cells;         // of that page, by offset
+    std::size_t nextLive = 0;             // the next of them to show, on a leaf of the table
+    bool historic = false;                // an older image: its cells are rows as they once were
+    std::vector<RecordKey> historicKeys;  // their keys among the live rows, by cell
 
     std::vector<ByteRange> ranges, rangeScratch;
     std::vector<std::uint8_t> payload;
@@ -282,6 +283,14 @@ void CategoryScanner::scanOldImage(const DatabaseSource::OldImage& image,
         return;
     }
     btreeUnusedRanges(s.bytes, *header, s.pages.usableSize(), s.ranges, &s.cells, s.rangeScratch);
+    // Most of its rows are still live, each known by a look-up in the live keys: all of the
+    // page's keys are worked out first and their slots fetched together, not one wait at a time.
+    s.historicKeys.clear();
+    if (!s.allCopies)
+        for (const BtreeCell& cell : s.cells) {
+            s.historicKeys.push_back(recordKey(historicRecord(cell), liveIdentity_));
+            s.liveKeys.prefetch(s.historicKeys.back());
+        }
     s.historic = true;
     for (const ByteRange& r : s.ranges)
         s.carver.carveRange(page, r.begin, r.end, *this);
@@ -331,18 +340,16 @@ CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
 void CategoryScanner::emitCellsBefore(std::uint64_t offsetInPage) {
     PageScan& s = *scan_;
     while (s.nextLive < s.cells.size() && s.cells[s.nextLive].offset < offsetInPage) {
-        const BtreeCell& cell = s.cells[s.nextLive++];
+        const std::size_t index = s.nextLive++;
+        const BtreeCell& cell = s.cells[index];
         if (!s.historic) {
             examine(liveRecord(*s.map, s.page, s.bytes, cell, s.wantedColumns), liveWanted_);
             continue;
         }
+        // A row of an older image that is still live is known by its identity before any check.
+        if (!s.allCopies && s.liveKeys.contains(s.historicKeys[index])) continue;
         const CarvedRecord record = historicRecord(cell);
-        // Most rows of an older image are still live: known by their identity before any check.
-        if (!s.allCopies) {
-            const RecordKey live = recordKey(record, liveIdentity_);
-            if (s.liveKeys.contains(live)) continue;
-            fetchCopyKeys(record, &live);
-        }
+        if (!s.allCopies) fetchCopyKeys(record, &s.historicKeys[index]);
         if (!plainTexts(record, liveWanted_)) continue;
         examine(record, liveWanted_);
     }
