@@ -91,6 +91,8 @@ void CliHost::flushRows(bool all) {
     if (out_.empty() || (!all && out_.size() < kRowChunk)) return;
     if (!rows_.folder) {
         std::fwrite(out_.data(), 1, out_.size(), stdout);
+        // Rows before the totals said on standard error, also when both go to one file.
+        if (all) std::fflush(stdout);
     } else if (file_) {
         try {
             file_->write(out_);

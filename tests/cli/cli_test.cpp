@@ -87,6 +87,21 @@ TEST_F(Cli, StreamsJsonLinesOfEveryRowAndTheTotalsOnStandardError) {
     EXPECT_NE(r.err.find(expected_.host.logRows.back()), std::string::npos) << r.err;
 }
 
+// With both streams sent to one file, as a log is kept, the totals come after the last row and
+// no row is cut by them.
+TEST_F(Cli, SaysTheTotalsAfterTheLastRowWhenBothStreamsGoToOneFile) {
+    const std::string both = dir_.file("both");
+    const std::string cmd = quote(PHONECARVE_BIN) + " scan --sms " + quote(sms()) +
+                            " --format jsonl >" + quote(both) + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::vector<std::string> all = lines(testing::readText(both));
+    ASSERT_EQ(all.size(), expected_.store.count(CategoryCode::Sms) + 2u);
+    EXPECT_NE(all.front().find("扫描..."), std::string::npos);
+    EXPECT_NE(all.back().find("扫描完成"), std::string::npos);
+    for (std::size_t i = 1; i + 1 < all.size(); ++i)
+        EXPECT_TRUE(all[i].starts_with("{\"category\"") && all[i].ends_with("}")) << all[i];
+}
+
 TEST_F(Cli, WritesTheSameFileAsTheRecoverCommand) {
     struct Folder : FolderChooser {
         std::string path;
