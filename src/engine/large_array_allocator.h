@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace pc {
@@ -77,6 +78,8 @@ struct LargeArrayAllocator {
 // A fixed number of zeroed elements of a trivial type, from allocateZeroed.
 template <typename T>
 class ZeroedArray {
+    static_assert(std::is_trivially_copyable_v<T>, "its elements are bytes set to zero");
+
   public:
     ZeroedArray() = default;
     explicit ZeroedArray(std::size_t count)

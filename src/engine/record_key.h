@@ -18,10 +18,6 @@ struct RecordKey {
     auto operator<=>(const RecordKey&) const = default;
 };
 
-struct RecordKeyHash {
-    std::size_t operator()(const RecordKey& k) const { return static_cast<std::size_t>(k.a); }
-};
-
 // A set of keys in one flat table, at most three quarters full: a million live rows' keys take
 // 21 MB and a look-up one or two cache misses. Fresh memory is dear where the machine backs it
 // only when first touched, so the table is no larger than that.
