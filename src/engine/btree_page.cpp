@@ -75,29 +75,23 @@ std::optional<BtreeCell> readCell(std::span<const std::uint8_t> page, const Btre
 
 namespace {
 
-// Sorts by `key`. SQLite fills a page from its end, so cells listed in key order usually lie in
-// falling order: those are reversed, not sorted.
-template <typename T, typename Key>
-void sortBy(std::vector<T>& v, Key key) {
-    auto less = [&](const T& a, const T& b) { return key(a) < key(b); };
-    if (std::is_sorted(v.begin(), v.end(), less)) return;
-    if (std::is_sorted(v.rbegin(), v.rend(), less)) {
-        std::reverse(v.begin(), v.end());
-        return;
-    }
-    std::sort(v.begin(), v.end(), less);
+// SQLite fills a page from its end, so cells listed in key order usually lie in falling order:
+// true when `v` is in order already or was only reversed, and need not be sorted.
+template <typename T, typename Less>
+bool inOrderCheaply(std::vector<T>& v, Less less) {
+    if (std::is_sorted(v.begin(), v.end(), less)) return true;
+    if (!std::is_sorted(v.rbegin(), v.rend(), less)) return false;
+    std::reverse(v.begin(), v.end());
+    return true;
 }
 
-// Sorts `cells` by offset as sortBy does; where they must be sorted, their offsets and places,
-// packed into one 32-bit number each (both are below 65,536), are sorted, and the cells then
-// moved once each along the cycles of that order, cheaper than moving cells of 48 bytes about.
+// Sorts `cells` by offset; where they must be sorted, their offsets and places, packed into one
+// 32-bit number each (both are below 65,536), are sorted, and the cells then moved once each
+// along the cycles of that order, cheaper than moving cells of 48 bytes about.
 void sortCellsByOffset(std::vector<BtreeCell>& cells, std::vector<ByteRange>& order) {
-    auto less = [](const BtreeCell& a, const BtreeCell& b) { return a.offset < b.offset; };
-    if (std::is_sorted(cells.begin(), cells.end(), less)) return;
-    if (std::is_sorted(cells.rbegin(), cells.rend(), less)) {
-        std::reverse(cells.begin(), cells.end());
+    if (inOrderCheaply(cells,
+                       [](const BtreeCell& a, const BtreeCell& b) { return a.offset < b.offset; }))
         return;
-    }
     order.clear();
     for (std::uint32_t i = 0; i < cells.size(); ++i)
         order.push_back({cells[i].offset << 16 | i, 0});
@@ -146,7 +140,8 @@ void btreeUnusedRanges(std::span<const std::uint8_t> page, const BtreePage& head
         for (const BtreeCell& c : *cells)
             used.push_back({c.offset, c.offset + c.size});
     } else {
-        sortBy(used, [](const ByteRange& r) { return r.begin; });
+        auto less = [](const ByteRange& a, const ByteRange& b) { return a.begin < b.begin; };
+        if (!inOrderCheaply(used, less)) std::sort(used.begin(), used.end(), less);
     }
     std::uint32_t at = header.pointersEnd();
     for (const ByteRange& r : used) {

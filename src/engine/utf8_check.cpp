@@ -75,9 +75,10 @@ enum : std::uint8_t {
     kTooLarge = 1 << 3,   // F4 90..BF, F5..FF
     kSurrogate = 1 << 4,  // ED A0..BF
     kOverlong2 = 1 << 5,  // C0, C1
-    kTooLarge1000 = 1 << 6,
-    kOverlong4 = 1 << 6,  // F0 80..8F
-    kTwoConts = 1 << 7,   // a continuation after a continuation (unless a lead asked for it)
+    // These two share a bit: the first byte's nibbles tell which of them a pair can make.
+    kTooLarge1000 = 1 << 6,  // F5..FF, or F4 90..BF
+    kOverlong4 = 1 << 6,     // F0 80..8F
+    kTwoConts = 1 << 7,      // a continuation after a continuation (unless a lead asked for it)
     kCarry = kTooShort | kTooLong | kTwoConts,
 };
 

@@ -60,7 +60,8 @@ class CategoryScanner : private CarveVisitor {
 
     // Whether `record` is the first copy of its row the scan meets: a live row always is; a carved
     // record is not when it is a copy of a live row or of a deleted row already kept. Asked only
-    // of records a category is about to keep, so that bytes its checks refuse cost nothing here.
+    // of records a category is about to keep, so that a row its checks refuse is never counted
+    // as kept; the keys it looks up were worked out before the checks (fetchCopyKeys).
     bool firstCopy(const CarvedRecord& record);
     // Stores a row found as `found`, shows it and counts it; a later copy of a row is passed over.
     template <typename Record>
