@@ -9,12 +9,16 @@ namespace pc {
 
 std::optional<BtreePage> parseBtreePage(std::span<const std::uint8_t> page,
                                         std::uint32_t headerOffset, std::uint32_t usable) {
-    if (page.size() < usable || headerOffset + 12 > usable) return std::nullopt;
+    using namespace format;
+    if (page.size() < usable || headerOffset + kInteriorHeaderSize > usable) return std::nullopt;
     const std::uint8_t type = page[headerOffset];
-    if (type != 0x02 && type != 0x05 && type != 0x0A && type != 0x0D) return std::nullopt;
-    BtreePage p{static_cast<BtreeKind>(type), headerOffset, *readBe16(page, headerOffset + 1),
-                *readBe16(page, headerOffset + 3), 0};
-    if (!p.leaf()) p.rightChild = *readBe32(page, headerOffset + 8);
+    if (type != kIndexInterior && type != kTableInterior && type != kIndexLeaf &&
+        type != kTableLeaf)
+        return std::nullopt;
+    BtreePage p{static_cast<BtreeKind>(type), headerOffset,
+                *readBe16(page, headerOffset + kFirstFreeblockOffset),
+                *readBe16(page, headerOffset + kCellCountOffset), 0};
+    if (!p.leaf()) p.rightChild = *readBe32(page, headerOffset + kRightChildOffset);
     if (p.pointersEnd() > usable) return std::nullopt;
     return p;
 }

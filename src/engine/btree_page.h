@@ -8,13 +8,15 @@
 #include <span>
 #include <vector>
 
+#include "sqlite_format.h"
+
 namespace pc {
 
 enum class BtreeKind : std::uint8_t {
-    IndexInterior = 0x02,
-    TableInterior = 0x05,
-    IndexLeaf = 0x0A,
-    TableLeaf = 0x0D,
+    IndexInterior = format::kIndexInterior,
+    TableInterior = format::kTableInterior,
+    IndexLeaf = format::kIndexLeaf,
+    TableLeaf = format::kTableLeaf,
 };
 
 struct BtreePage {
@@ -26,7 +28,9 @@ struct BtreePage {
 
     bool leaf() const { return kind == BtreeKind::TableLeaf || kind == BtreeKind::IndexLeaf; }
     bool table() const { return kind == BtreeKind::TableLeaf || kind == BtreeKind::TableInterior; }
-    std::uint32_t headerSize() const { return leaf() ? 8 : 12; }
+    std::uint32_t headerSize() const {
+        return leaf() ? format::kLeafHeaderSize : format::kInteriorHeaderSize;
+    }
     // End of the cell pointer array: the first byte after the page's fixed part.
     std::uint32_t pointersEnd() const { return headerOffset + headerSize() + 2 * cellCount; }
 };

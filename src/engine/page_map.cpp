@@ -14,8 +14,6 @@ namespace pc {
 
 namespace {
 
-constexpr std::uint64_t kLockBytePage = 0x40000000;  // the byte offset SQLite locks, never data
-
 PageRole roleOf(BtreeKind kind) {
     switch (kind) {
         case BtreeKind::TableInterior: return PageRole::TableInterior;
@@ -61,11 +59,11 @@ void PageMap::walk(Watched watched, const LeafCellVisitor& onCell) {
 
 void PageMap::markFixedPages() {
     const std::uint32_t count = db_->pageCount();
-    const std::uint64_t lockPage = kLockBytePage / db_->pageSize() + 1;
+    const std::uint64_t lockPage = format::kLockByteOffset / db_->pageSize() + 1;
     if (lockPage <= count) pages_[lockPage].role = PageRole::LockByte;
     if (db_->header().largestRootPage == 0) return;
     // Pointer-map pages: page 2, then one after every usable/5 pages they describe.
-    const std::uint32_t stride = db_->usableSize() / 5 + 1;
+    const std::uint32_t stride = db_->usableSize() / format::kPointerMapEntrySize + 1;
     for (std::uint64_t p = 2; p <= count; p += stride) {
         if (p == lockPage) ++p;  // the map page that would fall on the lock page comes after it
         if (p <= count) pages_[p].role = PageRole::PointerMap;
@@ -93,7 +91,7 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
         stack.pop_back();
         if (!db_->contains(p) || pages_[p].role != PageRole::Unknown) continue;
         const auto bytes = window.page(p).page;
-        const auto header = parseBtreePage(bytes, p == 1 ? 100 : 0, usable);
+        const auto header = parseBtreePage(bytes, format::btreeHeaderOffset(p), usable);
         if (!header) continue;
         // A b-tree holds pages of one kind: a page of the other kind ends the branch.
         if (!tableTree) tableTree = header->table();
@@ -152,10 +150,11 @@ void PageMap::walkFreeList() {
         const auto bytes = db_->page(trunk);
         if (bytes.size() < usable) return;
         // More leaves than a trunk can list: only those that fit are read.
-        const std::uint32_t leaves = std::min(*readBe32(bytes, 4), (usable - 8) / 4);
-        pages_[trunk] = {0, 0, 8 + 4 * leaves, PageRole::FreeTrunk};
+        using format::kTrunkHeaderSize;
+        const std::uint32_t leaves = std::min(*readBe32(bytes, 4), (usable - kTrunkHeaderSize) / 4);
+        pages_[trunk] = {0, 0, kTrunkHeaderSize + 4 * leaves, PageRole::FreeTrunk};
         for (std::uint32_t i = 0; i < leaves; ++i) {
-            const std::uint32_t leaf = *readBe32(bytes, 8 + 4 * i);
+            const std::uint32_t leaf = *readBe32(bytes, kTrunkHeaderSize + 4 * i);
             if (db_->contains(leaf) && pages_[leaf].role == PageRole::Unknown)
                 pages_[leaf].role = PageRole::FreeLeaf;
         }
@@ -193,7 +192,7 @@ void PageMap::unusedRanges(std::uint32_t page, std::span<const std::uint8_t> byt
         default: break;
     }
     const std::uint32_t usable = db_->usableSize();
-    const auto header = parseBtreePage(bytes, page == 1 ? 100 : 0, usable);
+    const auto header = parseBtreePage(bytes, format::btreeHeaderOffset(page), usable);
     if (header) btreeUnusedRanges(bytes, *header, usable, out, cells, used_);
 }
 

@@ -1,4 +1,5 @@
 #include "page_window.h"
+#include "sqlite_format.h"
 
 #include <algorithm>
 
@@ -64,7 +65,8 @@ PageWindow::View PageWindow::page(std::uint32_t number) {
 
 PageWindow::View PageWindow::at(SourceFile source, std::uint64_t offset) {
     // Log frames carry a header of 24 bytes before each page.
-    return bytesAt(source, offset, std::uint64_t{runPages_} * (pages_->pageSize() + 24));
+    return bytesAt(source, offset,
+                   std::uint64_t{runPages_} * (pages_->pageSize() + format::kWalFrameHeaderSize));
 }
 
 PageWindow::View PageWindow::bytesAt(SourceFile source, std::uint64_t offset,

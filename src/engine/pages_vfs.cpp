@@ -1,4 +1,5 @@
 #include "pages_vfs.h"
+#include "sqlite_format.h"
 
 #include <sqlite3.h>
 
@@ -12,7 +13,7 @@ namespace pc {
 namespace {
 
 constexpr const char* kVfsName = "phonecarve-pages";
-constexpr std::uint64_t kWalMarkers = 18;
+constexpr std::uint64_t kWalMarkers = format::kWriteVersionOffset;
 
 // The connections being opened, by the name they open: xOpen finds its pages here.
 std::mutex registryMutex;

@@ -4,18 +4,19 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "sqlite_format.h"
 
 namespace pc {
 
 namespace {
 
-constexpr std::uint8_t kMagic[8] = {0xD9, 0xD5, 0x05, 0xF9, 0x20, 0xA1, 0x63, 0xD7};
-constexpr std::uint32_t kHeaderFields = 28;
+using namespace format;
+constexpr std::uint32_t kHeaderFields = kJournalHeaderSize;
 // Page numbers past this are not a phone database's; a record holding one ends the journal.
 constexpr std::uint32_t kMaxPage = 0x7FFFFFFF;
 
 bool validSector(std::uint32_t size) {
-    return size >= 512 && size <= 65536 && (size & (size - 1)) == 0;
+    return size >= kMinSectorSize && size <= kMaxSectorSize && (size & (size - 1)) == 0;
 }
 
 // SQLite's record checksum: the nonce plus every 200th byte of the page, from its end.
@@ -33,7 +34,7 @@ std::optional<RollbackJournal> RollbackJournal::read(std::span<const std::uint8_
                                                      std::uint32_t pageCount) {
     if (bytes.size() < kHeaderFields) return std::nullopt;
     RollbackJournal journal;
-    if (std::memcmp(bytes.data(), kMagic, 8) == 0)
+    if (std::memcmp(bytes.data(), kJournalMagic, 8) == 0)
         journal.readSegments(bytes, pageSize);
     else if (std::all_of(bytes.begin(), bytes.begin() + kHeaderFields,
                          [](std::uint8_t b) { return b == 0; }))
@@ -43,16 +44,17 @@ std::optional<RollbackJournal> RollbackJournal::read(std::span<const std::uint8_
 }
 
 void RollbackJournal::readSegments(std::span<const std::uint8_t> bytes, std::uint32_t pageSize) {
-    const std::uint64_t recordSize = 8 + std::uint64_t{pageSize};
+    const std::uint64_t recordSize = kJournalRecordOverhead + std::uint64_t{pageSize};
     std::uint64_t at = 0;
     bool first = true;
     bool intact = true;  // every record so far passed its checksum
-    while (bytes.size() - at >= kHeaderFields && std::memcmp(bytes.data() + at, kMagic, 8) == 0) {
-        std::uint64_t count = *readBe32(bytes, at + 8);
-        const std::uint32_t nonce = *readBe32(bytes, at + 12);
-        const std::uint32_t sector = *readBe32(bytes, at + 20);
-        if (!validSector(sector) || *readBe32(bytes, at + 24) != pageSize) break;
-        if (first) initialSize_ = *readBe32(bytes, at + 16);
+    while (bytes.size() - at >= kHeaderFields && std::memcmp(bytes.data() + at, kJournalMagic, 8) == 0) {
+        std::uint64_t count = *readBe32(bytes, at + kJournalCountOffset);
+        const std::uint32_t nonce = *readBe32(bytes, at + kJournalNonceOffset);
+        const std::uint32_t sector = *readBe32(bytes, at + kJournalSectorOffset);
+        if (!validSector(sector) || *readBe32(bytes, at + kJournalPageSizeOffset) != pageSize)
+            break;
+        if (first) initialSize_ = *readBe32(bytes, at + kJournalInitialSizeOffset);
         const std::uint64_t start = at + sector;
         if (start > bytes.size()) break;
         // A count of 0 or all ones: the records were not counted; the file's length says.
@@ -80,8 +82,8 @@ void RollbackJournal::readZeroedHeader(std::span<const std::uint8_t> bytes, std:
                                        std::uint32_t pageCount) {
     // The sector size went with the header: the records start at the first boundary that holds
     // a page number, the padding of the header being zeros.
-    const std::uint64_t recordSize = 8 + std::uint64_t{pageSize};
-    for (std::uint64_t sector = 512; sector <= 65536; sector *= 2) {
+    const std::uint64_t recordSize = kJournalRecordOverhead + std::uint64_t{pageSize};
+    for (std::uint64_t sector = kMinSectorSize; sector <= kMaxSectorSize; sector *= 2) {
         if (sector + recordSize > bytes.size()) return;
         const std::uint32_t page = *readBe32(bytes, sector);
         if (page == 0 || page > std::max(pageCount, 1u) * 2) continue;

@@ -274,7 +274,7 @@ class Recoverer {
                                role == PageRole::TableInterior || role == PageRole::IndexLeaf ||
                                role == PageRole::IndexInterior;
             const auto liveOwner = liveOwnerOf(p);
-            const std::uint32_t header = p == 1 ? 100u : 0u;
+            const std::uint32_t header = format::btreeHeaderOffset(p);
             const bool keys =
                 known
                     ? (role == PageRole::IndexLeaf || role == PageRole::IndexInterior) && !liveOwner
@@ -286,7 +286,7 @@ class Recoverer {
             const auto file = source_.file(image.source);
             if (image.offset + pageSize > file.size()) continue;
             const auto bytes = file.subspan(image.offset, pageSize);
-            const std::uint32_t header = image.page == 1 ? 100u : 0u;
+            const std::uint32_t header = format::btreeHeaderOffset(image.page);
             f(Region{bytes,
                      image.source,
                      image.offset,
@@ -304,7 +304,8 @@ class Recoverer {
     // a WITHOUT ROWID table (whose index b-tree holds its rows).
     bool keysOnly(std::span<const std::uint8_t> bytes, std::uint32_t header,
                   std::optional<std::size_t> owner) const {
-        if (header >= bytes.size() || (bytes[header] != 0x02 && bytes[header] != 0x0A))
+        if (header >= bytes.size() ||
+            (bytes[header] != format::kIndexInterior && bytes[header] != format::kIndexLeaf))
             return false;
         return !owner || out_.tables[*owner].stored.empty();
     }

@@ -5,15 +5,14 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "sqlite_format.h"
 
 namespace pc {
 
 namespace {
 
-constexpr std::uint32_t kMagic = 0x377F0682;  // | 1: checksums of big-endian words
-constexpr std::uint32_t kVersion = 3007000;
-constexpr std::uint32_t kHeaderSize = 32;
-constexpr std::uint32_t kFrameHeaderSize = 24;
+using format::kWalFrameHeaderSize;
+using format::kWalHeaderSize;
 
 // SQLite's running checksum of the log: two 32-bit sums over pairs of words, read in the byte
 // order the log's magic names. The hot loop of reading a log: one loop per byte order, words
@@ -57,10 +56,11 @@ struct Checksum {
 // (valid until the next call), for a file of `size` bytes.
 template <typename At>
 std::optional<WalLog> WalLog::readWith(std::uint64_t size, std::uint32_t pageSize, At at) {
-    if (size < kHeaderSize) return std::nullopt;
-    const auto head = at(0, kHeaderSize);
+    if (size < kWalHeaderSize) return std::nullopt;
+    const auto head = at(0, kWalHeaderSize);
     const std::uint32_t magic = *readBe32(head, 0);
-    if ((magic & ~1u) != kMagic || *readBe32(head, 4) != kVersion) return std::nullopt;
+    if ((magic & ~1u) != format::kWalMagic || *readBe32(head, 4) != format::kWalVersion)
+        return std::nullopt;
     if (*readBe32(head, 8) != pageSize) return std::nullopt;
     Checksum sum;
     sum.bigEndian = magic & 1;
@@ -69,17 +69,18 @@ std::optional<WalLog> WalLog::readWith(std::uint64_t size, std::uint32_t pageSiz
     const std::uint32_t salt1 = *readBe32(head, 16), salt2 = *readBe32(head, 20);
 
     WalLog log;
-    const std::uint64_t frameSize = kFrameHeaderSize + std::uint64_t{pageSize};
+    const std::uint64_t frameSize = kWalFrameHeaderSize + std::uint64_t{pageSize};
     bool inLog = true;
-    for (std::uint64_t offset = kHeaderSize; size - offset >= frameSize; offset += frameSize) {
-        const auto bytes = at(offset, inLog ? frameSize : kFrameHeaderSize);
-        const auto header = bytes.first(kFrameHeaderSize);
-        log.slots_.push_back(offset + kFrameHeaderSize);
+    for (std::uint64_t offset = kWalHeaderSize; size - offset >= frameSize; offset += frameSize) {
+        const auto bytes = at(offset, inLog ? frameSize : kWalFrameHeaderSize);
+        const auto header = bytes.first(kWalFrameHeaderSize);
+        log.slots_.push_back(offset + kWalFrameHeaderSize);
         log.slotPages_.push_back(*readBe32(header, 0));
         if (!inLog) continue;
-        const WalFrame frame{*readBe32(header, 0), *readBe32(header, 4), offset + kFrameHeaderSize};
+        const WalFrame frame{*readBe32(header, 0), *readBe32(header, 4),
+                             offset + kWalFrameHeaderSize};
         sum.add(header.first(8));
-        sum.add(bytes.subspan(kFrameHeaderSize, pageSize));
+        sum.add(bytes.subspan(kWalFrameHeaderSize, pageSize));
         inLog = frame.page != 0 && *readBe32(header, 8) == salt1 &&
                 *readBe32(header, 12) == salt2 && sum.matches(header.subspan(16, 8));
         if (!inLog) continue;
