@@ -28,7 +28,7 @@ PageRole roleOf(BtreeKind kind) {
 
 PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
                  const LeafCellVisitor& onCell)
-    : db_(&pages), pages_(pages.pageCount() + 1) {
+    : db_(&pages), pages_(pages.pageCount() + 1), liveBudget_(pages) {
     std::uint32_t watched = 0;
     walk(
         [&](std::uint32_t root) {
@@ -39,7 +39,7 @@ PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
 }
 
 PageMap::PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell)
-    : db_(&pages), pages_(pages.pageCount() + 1) {
+    : db_(&pages), pages_(pages.pageCount() + 1), liveBudget_(pages) {
     indexCells_ = true;
     walk([](std::uint32_t) { return true; }, onCell);
 }
@@ -119,12 +119,17 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
     }
 }
 
-void PageMap::readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell) {
-    OverflowBudget budget(*db_);
-    const auto payload =
-        readPayload(*db_, page, cell, scratch_, budget, [&](std::uint32_t p, std::uint32_t) {
-            return pages_[p].role == PageRole::Overflow && pages_[p].head == cell.overflowPage;
+std::span<const std::uint8_t> PageMap::livePayload(std::span<const std::uint8_t> bytes,
+                                                   const BtreeCell& cell,
+                                                   std::vector<std::uint8_t>& scratch) const {
+    return readPayload(
+        *db_, bytes, cell, scratch, liveBudget_, [&](std::uint32_t p, std::uint32_t) {
+            return role(p) == PageRole::Overflow && chainHead(p) == cell.overflowPage;
         });
+}
+
+void PageMap::readSchemaCell(std::span<const std::uint8_t> page, const BtreeCell& cell) {
+    const auto payload = livePayload(page, cell, scratch_);
     RecordLayout layout;
     if (!decodeRecord(payload, layout, 5) || layout.columns < 4) return;
     const std::uint32_t encoding = db_->header().textEncoding;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "btree_page.h"
+#include "cell_payload.h"
 #include "database_pages.h"
 #include "page_window.h"
 
@@ -74,6 +75,13 @@ class PageMap {
     // the schema has no such table.
     std::uint32_t tableRoot(std::string_view name) const;
 
+    // The payload of a live cell (`bytes` its page's): its local part, and where it goes on, the
+    // overflow chain the walk claimed for it, gathered into `scratch`. A chain cut short gives
+    // what it holds.
+    std::span<const std::uint8_t> livePayload(std::span<const std::uint8_t> bytes,
+                                              const BtreeCell& cell,
+                                              std::vector<std::uint8_t>& scratch) const;
+
     // Replaces `out` with the byte ranges of `page` that hold nothing live, in order: the free and
     // unallocated space of a b-tree page, what a free-list trunk or an overflow page does not use,
     // a whole free-list leaf or unknown page.
@@ -110,6 +118,7 @@ class PageMap {
     std::vector<PageInfo> pages_;  // by page number; entry 0 unused
     std::vector<SchemaEntry> schema_;
     std::vector<std::uint8_t> scratch_;
+    mutable OverflowBudget liveBudget_;    // of livePayload: cells sharing a chain cannot loop long
     mutable std::vector<ByteRange> used_;  // scratch of unusedRanges
 };
 

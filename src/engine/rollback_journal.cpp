@@ -48,7 +48,8 @@ void RollbackJournal::readSegments(std::span<const std::uint8_t> bytes, std::uin
     std::uint64_t at = 0;
     bool first = true;
     bool intact = true;  // every record so far passed its checksum
-    while (bytes.size() - at >= kHeaderFields && std::memcmp(bytes.data() + at, kJournalMagic, 8) == 0) {
+    while (bytes.size() - at >= kHeaderFields &&
+           std::memcmp(bytes.data() + at, kJournalMagic, 8) == 0) {
         std::uint64_t count = *readBe32(bytes, at + kJournalCountOffset);
         const std::uint32_t nonce = *readBe32(bytes, at + kJournalNonceOffset);
         const std::uint32_t sector = *readBe32(bytes, at + kJournalSectorOffset);

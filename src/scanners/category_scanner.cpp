@@ -1,28 +1,28 @@
 #include "category_scanner.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "SQLiteTable3.h"
 #include "ascii_case.h"
 #include "cell_payload.h"
+#include "copy_filter.h"
 #include "database_image.h"
 #include "database_pages.h"
 #include "database_source.h"
 #include "file_error.h"
 #include "page_map.h"
-#include "page_window.h"
 #include "record_key.h"
+#include "region_walk.h"
 #include "utf8_check.h"
 
 namespace pc {
 
 namespace {
 
-// Pages the scan has passed are handed back to the system every so often, so that a file of many
-// gigabytes is scanned in little resident memory.
-constexpr std::uint64_t kReleaseStride = 64u << 20;
+// What the map walk has read of the main file is handed back to the system every so often, so
+// that a file of many gigabytes is mapped in little resident memory.
+constexpr std::uint64_t kReleaseStride = 8u << 20;
 // Pages between two event pumps where a loop has no page of its own to report.
 constexpr std::uint32_t kPumpPages = 1024;
 
@@ -53,41 +53,30 @@ bool validTexts(const CarvedRecord& record, std::span<const std::uint32_t> colum
 
 }  // namespace
 
-// What one scan walks: the pages, their map, the table's root, and the keys of its live rows.
+// What one scan walks: the pages, their map and walk, the table's root, and the copy filter.
 struct CategoryScanner::PageScan {
-    PageScan(const DatabaseImage& image, const DatabasePages& newest,
-             const ColumnSignature& signature, SerialTypeSet refused, const RunGlobals& run)
-        : pages(newest),
-          mainPages(image),
-          carver(signature, refused),
-          allCopies(run.allCopies),
-          budget(pages) {}
+    PageScan(const DatabasePages& newest, const ColumnSignature& signature, SerialTypeSet refused,
+             bool allCopies)
+        : pages(newest), carver(signature, refused), copies(allCopies) {}
 
-    DatabasePages pages;      // the newest state
-    DatabasePages mainPages;  // the main file as it is
+    DatabasePages pages;  // the newest state, as the map reads it
     std::optional<PageMap> map;
+    std::optional<RegionWalk> walk;
     RecordCarver carver;
+    CopyFilter copies;
     std::uint32_t root = 0;
     // Columns a live row is read up to: for its identity, for what the category shows.
     std::uint32_t identityColumns = 0;
     std::uint32_t wantedColumns = 0;
-    bool allCopies;
-    RecordKeySet liveKeys;
-    RecordKeySet deletedKeys;
-    OverflowBudget budget;
 
-    // The page being scanned: its number in the newest state (0 for an older image), its bytes,
-    // where they lie.
-    std::uint32_t page = 0;
-    std::span<const std::uint8_t> bytes;
-    SourceFile source = SourceFile::Main;
-    std::uint64_t fileOffset = 0;
-    std::vector<BtreeCell> cells;         // of that page, by offset
-    std::size_t nextLive = 0;             // the next of them to show, on a leaf of the table
-    bool historic = false;                // an older image: its cells are rows as they once were
+    // The region being carved, and its cells still to hand over: live rows on a leaf of the
+    // table, rows as they once were on an older image of one (`historic`).
+    const Region* region = nullptr;
+    std::span<const BtreeCell> cells;
+    std::size_t nextCell = 0;
+    bool historic = false;
     std::vector<RecordKey> historicKeys;  // their keys among the live rows, by cell
 
-    std::vector<ByteRange> ranges, rangeScratch;
     std::vector<std::uint8_t> payload;
     RecordLayout layout;
 
@@ -150,7 +139,7 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
         events_->noted({SourceNote::Kind::ReadFailed, run.CurrentDbPath, 0, 0, 0, {}});
     if (!load.image) return endEarly(ScanFailure::Reason::NotADatabase);
     const DatabaseSource source(run.CurrentDbLongPath, *load.image);
-    reportSources(*load.image, source);
+    noteSources(*load.image, source, *events_);
 
     std::string sql;
     std::vector<std::string> columns;
@@ -186,36 +175,10 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
     return ScanOutcome::Completed;
 }
 
-void CategoryScanner::reportSources(const DatabaseImage& image, const DatabaseSource& source) {
-    using Kind = SourceNote::Kind;
-    if (image.missingPages() > 0)
-        events_->noted({Kind::Incomplete,
-                        {},
-                        image.missingPages(),
-                        0,
-                        image.missingPages() * image.pageSize(),
-                        {}});
-    for (const DatabaseSource::SideFile* side : {&source.wal(), &source.journal()}) {
-        if (!side->present) continue;
-        const std::string name = std::filesystem::path(side->path).filename().string();
-        if (!side->error.empty())
-            events_->noted({Kind::Unreadable, name, 0, 0, 0, side->error});
-        else if (!side->recognised)
-            events_->noted({Kind::Unrecognised, name, 0, 0, 0, {}});
-        else if (side == &source.wal())
-            events_->noted({Kind::LogRead, name, side->images, side->committed, 0, {}});
-        else
-            events_->noted({Kind::JournalRead, name, side->images, 0, 0, {}});
-        if (side->hot) events_->noted({Kind::HotJournal, name, 0, 0, 0, {}});
-    }
-}
-
 void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource& source,
                                 const ColumnSignature& signature, const RunGlobals& run) {
-    const DatabasePages& newest = source.newest();
-    const auto oldImages = static_cast<std::uint32_t>(source.oldImages().size());
-    events_->progressRange(std::max(newest.pageCount(), 1u) - 1 + oldImages, newest.pageSize());
-    scan_ = std::make_unique<PageScan>(image, newest, signature, refusedRequiredInt(), run);
+    scan_ =
+        std::make_unique<PageScan>(source.newest(), signature, refusedRequiredInt(), run.allCopies);
     PageScan& s = *scan_;
     for (std::uint32_t c : liveIdentity_)
         s.identityColumns = std::max(s.identityColumns, c + 1);
@@ -223,96 +186,65 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
         s.wantedColumns = std::max(s.wantedColumns, c + 1);
     // Stale copies of a live row may lie anywhere before or after it, so every live row's key is
     // known before the first page is carved; the walk that maps the pages meets them all.
-    RecordKeyList liveKeys;
+    std::uint64_t met = 0;
     LeafCellVisitor collect;
-    if (!s.allCopies)
+    if (!s.copies.allCopies())
         collect = [&](const PageMap& map, std::uint32_t page, std::span<const std::uint8_t> bytes,
                       const BtreeCell& cell) {
-            if (liveKeys.size() % kPumpPages == 0) pump();
-            liveKeys.push_back(
+            if (met++ % kPumpPages == 0) pump();
+            s.copies.addLive(
                 recordKey(liveRecord(map, page, bytes, cell, s.identityColumns), liveIdentity_));
         };
-    // The walk and the carve read the main file's pages through a buffer; what they touch of its
-    // mapping (overflow chains, pages a read could not copy) is given back every so often.
-    s.pages.releaseEvery(kReleaseStride / 8);
-    s.map.emplace(s.pages, params().table, collect);
+    // The map reads the main file's pages through a buffer; what it touches of the mapping
+    // (overflow chains, pages a read could not copy) is given back every so often.
     s.pages.releaseEvery(kReleaseStride);
-    s.liveKeys.reserve(liveKeys.size());
-    liveKeys.forEachBlock([&](std::span<const RecordKey> keys) { s.liveKeys.insertAll(keys); });
-    liveKeys = {};
+    s.map.emplace(s.pages, params().table, collect);
+    s.pages.releaseEvery(0);
+    s.copies.seal();
     s.root = s.map->tableRoot(params().table);
 
     // The first page holds the file header and the schema, never the table's rows.
-    PageWindow window(s.pages, true);
-    for (std::uint32_t page = 2; page <= s.pages.pageCount(); ++page) {
-        if (!onPage(page - 1)) return;
-        const PageWindow::View view = window.page(page);
-        scanPage(page, view.page, view.buffer);
-    }
-    s.pages.releaseEvery(0);
-    // Then every older image of a page, whole: what it held is deleted unless it is still live.
-    s.pages.releaseBefore();
-    std::uint32_t index = std::max(s.pages.pageCount(), 1u) - 1;
-    for (const DatabaseSource::OldImage& image : source.oldImages()) {
-        if (!onPage(index++)) return;
-        const PageWindow::View view = window.at(image.source, image.offset);
-        scanOldImage(image, view.page, view.buffer);
-    }
+    s.walk.emplace(image, source, *s.map);
+    events_->progressRange(std::max(s.walk->regionCount(2), 1u), source.newest().pageSize());
+    s.walk->run(*this, {*events_, state_->ScanHalted}, 2, 1);
 }
 
-void CategoryScanner::scanOldImage(const DatabaseSource::OldImage& image,
-                                   std::span<const std::uint8_t> bytes,
-                                   std::span<const std::uint8_t> buffer) {
+void CategoryScanner::visit(const Region& r) {
     PageScan& s = *scan_;
-    if (bytes.empty()) return;
-    s.page = 0;
-    s.bytes = bytes;
-    s.source = image.source;
-    s.fileOffset = image.offset;
-    s.cells.clear();
-    s.nextLive = 0;
-    const CarvePage page{buffer, static_cast<std::uint64_t>(bytes.data() - buffer.data()),
-                         s.pages.pageSize(), s.pages.usableSize()};
-    // An older image of one of the table's leaves is read as the leaf it was: its cells are rows
-    // as they once were, whole, and only the rest of it is carved.
-    const auto header = s.map->isLeafOf(image.page, s.root)
-                            ? parseBtreePage(s.bytes, 0, s.pages.usableSize())
-                            : std::nullopt;
-    if (!header || header->kind != BtreeKind::TableLeaf) {
-        s.carver.carveRange(page, 0, s.pages.pageSize(), *this);
+    s.region = &r;
+    s.nextCell = 0;
+    s.cells = {};
+    s.historic = false;
+    const DatabasePages& pages = s.walk->newest();
+    const CarvePage page{r.buffer, static_cast<std::uint64_t>(r.bytes.data() - r.buffer.data()),
+                         pages.pageSize(), pages.usableSize()};
+    const bool leafOfTable = s.map->isLeafOf(r.page, s.root);
+    if (!r.older) {
+        if (leafOfTable) s.cells = r.cells;
+        for (const ByteRange& range : r.unused)
+            s.carver.carveRange(page, range.begin, range.end, *this);
+        emitCellsBefore(pages.pageSize());
         return;
     }
-    btreeUnusedRanges(s.bytes, *header, s.pages.usableSize(), s.ranges, &s.cells, s.rangeScratch);
+    // An older image of one of the table's leaves is read as the leaf it was: its cells are rows
+    // as they once were, whole, and only the rest of it is carved. Any other is carved whole.
+    if (!leafOfTable || !r.header || r.header->kind != BtreeKind::TableLeaf) {
+        s.carver.carveRange(page, 0, pages.pageSize(), *this);
+        return;
+    }
+    s.cells = r.cells;
+    s.historic = true;
     // Most of its rows are still live, each known by a look-up in the live keys: all of the
     // page's keys are worked out first and their slots fetched together, not one wait at a time.
     s.historicKeys.clear();
-    if (!s.allCopies)
+    if (!s.copies.allCopies())
         for (const BtreeCell& cell : s.cells) {
             s.historicKeys.push_back(recordKey(historicRecord(cell), liveIdentity_));
-            s.liveKeys.prefetch(s.historicKeys.back());
+            s.copies.prefetchLive(s.historicKeys.back());
         }
-    s.historic = true;
-    for (const ByteRange& r : s.ranges)
-        s.carver.carveRange(page, r.begin, r.end, *this);
-    emitCellsBefore(s.pages.pageSize());
-    s.historic = false;
-}
-
-void CategoryScanner::scanPage(std::uint32_t page, std::span<const std::uint8_t> bytes,
-                               std::span<const std::uint8_t> buffer) {
-    PageScan& s = *scan_;
-    s.page = page;
-    s.bytes = bytes;
-    if (s.bytes.empty()) return;  // a page past the end of every file
-    s.source = s.pages.source(page);
-    s.fileOffset = s.pages.fileOffset(page);
-    s.map->unusedRanges(page, s.bytes, s.ranges, &s.cells);
-    s.nextLive = s.map->isLeafOf(page, s.root) ? 0 : s.cells.size();
-    const CarvePage carvePage{buffer, static_cast<std::uint64_t>(s.bytes.data() - buffer.data()),
-                              s.pages.pageSize(), s.pages.usableSize()};
-    for (const ByteRange& r : s.ranges)
-        s.carver.carveRange(carvePage, r.begin, r.end, *this);
-    emitCellsBefore(s.pages.pageSize());
+    for (const ByteRange& range : r.aroundCells)
+        s.carver.carveRange(page, range.begin, range.end, *this);
+    emitCellsBefore(pages.pageSize());
 }
 
 CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
@@ -323,10 +255,7 @@ CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
     std::span<const std::uint8_t> payload = bytes.subspan(cell.payloadStart, cell.localSize);
     bool decoded = decodeRecord(payload, s.layout, columns);
     if (cell.localSize < cell.payloadSize && (!decoded || s.layout.bodyEnd > cell.localSize)) {
-        payload = readPayload(
-            s.pages, bytes, cell, s.payload, s.budget, [&](std::uint32_t p, std::uint32_t) {
-                return map.role(p) == PageRole::Overflow && map.chainHead(p) == cell.overflowPage;
-            });
+        payload = map.livePayload(bytes, cell, s.payload);
         decoded = decodeRecord(payload, s.layout, columns);
     }
     if (!decoded) s.layout.columns = 0;
@@ -339,17 +268,18 @@ CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
 
 void CategoryScanner::emitCellsBefore(std::uint64_t offsetInPage) {
     PageScan& s = *scan_;
-    while (s.nextLive < s.cells.size() && s.cells[s.nextLive].offset < offsetInPage) {
-        const std::size_t index = s.nextLive++;
+    const Region& r = *s.region;
+    while (s.nextCell < s.cells.size() && s.cells[s.nextCell].offset < offsetInPage) {
+        const std::size_t index = s.nextCell++;
         const BtreeCell& cell = s.cells[index];
         if (!s.historic) {
-            examine(liveRecord(*s.map, s.page, s.bytes, cell, s.wantedColumns), liveWanted_);
+            examine(liveRecord(*s.map, r.page, r.bytes, cell, s.wantedColumns), liveWanted_);
             continue;
         }
         // A row of an older image that is still live is known by its identity before any check.
-        if (!s.allCopies && s.liveKeys.contains(s.historicKeys[index])) continue;
+        if (!s.copies.allCopies() && s.copies.isLive(s.historicKeys[index])) continue;
         const CarvedRecord record = historicRecord(cell);
-        if (!s.allCopies) fetchCopyKeys(record, &s.historicKeys[index]);
+        if (!s.copies.allCopies()) fetchCopyKeys(record, &s.historicKeys[index]);
         if (!plainTexts(record, liveWanted_)) continue;
         examine(record, liveWanted_);
     }
@@ -357,54 +287,50 @@ void CategoryScanner::emitCellsBefore(std::uint64_t offsetInPage) {
 
 CarvedRecord CategoryScanner::historicRecord(const BtreeCell& cell) {
     PageScan& s = *scan_;
-    const auto local = s.bytes.subspan(cell.payloadStart, cell.localSize);
+    const Region& r = *s.region;
+    const auto local = r.bytes.subspan(cell.payloadStart, cell.localSize);
     bool decoded = decodeRecord(local, s.layout, s.wantedColumns);
     std::span<const std::uint8_t> payload = local;
     if (cell.localSize < cell.payloadSize && decoded && s.layout.bodyEnd > cell.localSize) {
-        // Its overflow pages as they were: the main file's for an image of the main file, else
-        // overflow and free pages of the newest state; taken only where the texts go on.
-        const bool main = s.source == SourceFile::Main;
-        payload = readPayload(main ? s.mainPages : s.pages, s.bytes, cell, s.payload, s.budget,
-                              [&](std::uint32_t p, std::uint32_t) {
-                                  const PageRole role = s.map->role(p);
-                                  return main || role == PageRole::Overflow ||
-                                         role == PageRole::FreeLeaf || role == PageRole::FreeTrunk;
-                              });
+        // Its overflow pages as they were, taken only where the texts go on.
+        s.payload.assign(local.begin(), local.end());
+        const bool whole =
+            s.walk->gatherFormer(r, cell.overflowPage, cell.payloadSize - cell.localSize, s.payload,
+                                 [&](std::span<const std::uint8_t> bytes) {
+                                     return decodeRecord(bytes, s.layout, s.wantedColumns) &&
+                                            validTexts(CarvedRecord(bytes, s.layout), liveWanted_);
+                                 });
+        if (whole) payload = s.payload;
         decoded = decodeRecord(payload, s.layout, s.wantedColumns);
-        if (!decoded || !validTexts(CarvedRecord(payload, s.layout), liveWanted_)) {
-            payload = local;
-            decoded = decodeRecord(payload, s.layout, s.wantedColumns);
-        }
     }
     if (!decoded) s.layout.columns = 0;
     CarvedRecord record(payload, s.layout);
-    record.setPlace(s.source, s.fileOffset + cell.payloadStart);
+    record.setPlace(r.source, r.fileOffset + cell.payloadStart);
     record.setState(RecordState::Deleted);
     record.setRowid(cell.rowid);
     return record;
+}
+
+void CategoryScanner::placeGathered(const CarvedRecord& record, const CarvedOverflow& overflow) {
+    PageScan& s = *scan_;
+    const RecordLayout& found = record.layout();
+    s.layout.resize(found.columns);
+    for (std::uint32_t c = 0; c < found.columns; ++c) {
+        s.layout.serialTypes[c] = found.serialTypes[c];
+        s.layout.bodyOffsets[c] = found.bodyOffsets[c] - overflow.payloadStart;
+    }
+    clipRecord(s.payload, s.layout, s.payload.size());
 }
 
 CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
                                              const CarvedOverflow& overflow) {
     PageScan& s = *scan_;
     if (overflow.localSize >= overflow.payloadSize) return record;
-    const RecordLayout& found = record.layout();
     const auto local = record.bytes().subspan(overflow.payloadStart, overflow.localSize);
-    // The local part, then what a chain through `pages` gives while `accept` takes its pages.
-    auto gather = [&](const DatabasePages* pages, auto accept) {
-        s.payload.assign(local.begin(), local.end());
-        if (pages && overflow.firstPage != 0)
-            followOverflow(*pages, overflow.firstPage, overflow.payloadSize - overflow.localSize,
-                           &s.payload, s.budget, accept, [](std::uint32_t, std::uint32_t) {});
-        s.layout.resize(found.columns);
-        for (std::uint32_t c = 0; c < found.columns; ++c) {
-            s.layout.serialTypes[c] = found.serialTypes[c];
-            s.layout.bodyOffsets[c] = found.bodyOffsets[c] - overflow.payloadStart;
-        }
-        clipRecord(s.payload, s.layout, s.payload.size());
-    };
+    s.payload.assign(local.begin(), local.end());
     // A chain is only taken when its bytes go on with the texts that cross into it.
-    auto continues = [&] {
+    auto continues = [&](std::span<const std::uint8_t>) {
+        placeGathered(record, overflow);
         CarvedRecord whole(s.payload, s.layout);
         for (std::uint32_t c = 1; c < s.layout.columns; ++c) {
             const std::uint64_t end =
@@ -416,37 +342,22 @@ CarvedRecord CategoryScanner::completeCarved(const CarvedRecord& record,
         }
         return true;
     };
-    // A record on an older image of the main file had its overflow pages in the main file too:
-    // they are tried there first, then in the newest state, where only overflow and free pages
-    // may hold them.
-    if (s.source == SourceFile::Main && s.page == 0) {
-        gather(&s.mainPages, [](std::uint32_t, std::uint32_t) { return true; });
-        if (continues()) return completed(record);
-    }
-    gather(&s.pages, [&](std::uint32_t p, std::uint32_t) {
-        const PageRole role = s.map->role(p);
-        return role == PageRole::Overflow || role == PageRole::FreeLeaf ||
-               role == PageRole::FreeTrunk;
-    });
-    if (!continues()) gather(nullptr, [](std::uint32_t, std::uint32_t) { return false; });
-    return completed(record);
-}
-
-CarvedRecord CategoryScanner::completed(const CarvedRecord& found) {
-    PageScan& s = *scan_;
+    if (!s.walk->gatherFormer(*s.region, overflow.firstPage,
+                              overflow.payloadSize - overflow.localSize, s.payload, continues))
+        placeGathered(record, overflow);
     CarvedRecord complete(s.payload, s.layout);
-    complete.setHeaderLength(found.headerLength());
+    complete.setHeaderLength(record.headerLength());
     complete.setState(RecordState::Deleted);
     return complete;
 }
 
 CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverflow& overflow) {
-    PageScan& s = *scan_;
+    const Region& r = *scan_->region;
     const std::uint64_t offsetInPage =
-        found.position() - static_cast<std::uint64_t>(s.bytes.data() - found.bytes().data());
+        found.position() - static_cast<std::uint64_t>(r.bytes.data() - found.bytes().data());
     emitCellsBefore(offsetInPage);
     CarvedRecord record = completeCarved(found, overflow);
-    record.setPlace(s.source, s.fileOffset + offsetInPage);
+    record.setPlace(r.source, r.fileOffset + offsetInPage);
     if (!plainTexts(record, wanted_)) return CarveStep::NextByte;
     fetchCopyKeys(record);
     return examine(record, wanted_);
@@ -454,7 +365,7 @@ CarveStep CategoryScanner::onRecord(const CarvedRecord& found, const CarvedOverf
 
 void CategoryScanner::fetchCopyKeys(const CarvedRecord& record, const RecordKey* live) {
     PageScan& s = *scan_;
-    if (s.allCopies) return;
+    if (s.copies.allCopies()) return;
     // A record read from a cell (it has a row id) is read by the table's own columns.
     const bool cell = record.rowid().has_value();
     PageScan::CopyKeys& k = s.copyKeys;
@@ -463,22 +374,15 @@ void CategoryScanner::fetchCopyKeys(const CarvedRecord& record, const RecordKey*
     k.bytes = record.bytes().data();
     k.live = live ? *live : recordKey(record, cell ? liveIdentity_ : identity_);
     k.deleted = recordKey(record, cell ? liveWanted_ : wanted_);
-    if (!live) s.liveKeys.prefetch(k.live);
-    s.deletedKeys.prefetch(k.deleted);
+    s.copies.prefetch(k.live, k.deleted, !live);
 }
 
 bool CategoryScanner::firstCopy(const CarvedRecord& record) {
     PageScan& s = *scan_;
-    if (record.state() == RecordState::Normal || s.allCopies) return true;
+    if (record.state() == RecordState::Normal || s.copies.allCopies()) return true;
     if (!s.copyKeys.of(record)) fetchCopyKeys(record);
     // A stale copy of a live row, or a deleted row found again.
-    if (s.liveKeys.contains(s.copyKeys.live)) return false;
-    return s.deletedKeys.insert(s.copyKeys.deleted);
-}
-
-bool CategoryScanner::onPage(std::uint32_t pageIndex) {
-    events_->pageReached(pageIndex);
-    return state_->ScanHalted == 0;
+    return s.copies.firstDeleted(s.copyKeys.live, s.copyKeys.deleted);
 }
 
 std::string_view CategoryScanner::displayTime(std::int64_t ms, const JavaDateTime& utc8,

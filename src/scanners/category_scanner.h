@@ -12,6 +12,7 @@
 #include "column_signature.h"
 #include "database_source.h"
 #include "record_carver.h"
+#include "region_walk.h"
 #include "result_store.h"
 #include "run_globals.h"
 #include "scan_events.h"
@@ -25,7 +26,7 @@ struct RecordKey;
 
 enum class ScanOutcome { Completed, EndedEarly };
 
-class CategoryScanner : private CarveVisitor {
+class CategoryScanner : private CarveVisitor, private RegionVisitor {
   public:
     CategoryScanner();
     ~CategoryScanner() override;
@@ -98,19 +99,13 @@ class CategoryScanner : private CarveVisitor {
     struct PageScan;
 
     CarveStep onRecord(const CarvedRecord& record, const CarvedOverflow& overflow) override;
+    void visit(const Region& region) override;
 
     ScanOutcome carveAll(const RunGlobals& run);
-    void reportSources(const DatabaseImage& image, const DatabaseSource& source);
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,
                    const ColumnSignature& signature, const RunGlobals& run);
-    // An older image, `bytes`, which lie in `buffer`.
-    void scanOldImage(const DatabaseSource::OldImage& image, std::span<const std::uint8_t> bytes,
-                      std::span<const std::uint8_t> buffer);
-    // Page `page` of the newest state, `bytes`, which lie in `buffer`.
-    void scanPage(std::uint32_t page, std::span<const std::uint8_t> bytes,
-                  std::span<const std::uint8_t> buffer);
-    // Hands over the cells of the page before `offsetInPage`: live rows on a leaf of the table,
-    // rows as they once were on an older image of one.
+    // Hands over the cells of the region before `offsetInPage`: live rows on a leaf of the
+    // table, rows as they once were on an older image of one.
     void emitCellsBefore(std::uint64_t offsetInPage);
     // A cell of an older image, read as the row it was.
     CarvedRecord historicRecord(const BtreeCell& cell);
@@ -118,14 +113,14 @@ class CategoryScanner : private CarveVisitor {
     CarvedRecord liveRecord(const PageMap& map, std::uint32_t page,
                             std::span<const std::uint8_t> bytes, const BtreeCell& cell,
                             std::uint32_t columns);
+    // A carved record whose payload went on to overflow pages, with what its chain gives.
     CarvedRecord completeCarved(const CarvedRecord& record, const CarvedOverflow& overflow);
+    // The layout of `record` placed in the gathered payload, cut to what it holds.
+    void placeGathered(const CarvedRecord& record, const CarvedOverflow& overflow);
     // The keys firstCopy looks up for a deleted record, worked out before the category's checks
     // and their slots fetched meanwhile: the look-ups then seldom wait on memory. `live`, when
     // given, is the record's key among the live rows, already known.
     void fetchCopyKeys(const CarvedRecord& record, const RecordKey* live = nullptr);
-    // The record gathered last into the scan's payload, as a deleted one.
-    CarvedRecord completed(const CarvedRecord& found);
-    bool onPage(std::uint32_t pageIndex);
     ScanOutcome endEarly(ScanFailure::Reason reason, std::string detail = {});
 
     ScanEvents* events_ = nullptr;
