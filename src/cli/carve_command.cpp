@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
 
 #include "ascii_case.h"
 #include "file_error.h"
@@ -14,6 +13,7 @@
 #include "scan_command.h"
 #include "table_recovery.h"
 #include "terminal_progress.h"
+#include "window_words.h"
 
 namespace pc::cli {
 
@@ -23,116 +23,142 @@ void note(const CarveOptions& o, const std::string& text, bool always = false) {
     if (!o.quiet || always) std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// Only the tables asked for, by name (ASCII letters in either case); the rest of the file still
-// competed for the bytes when the rows were found.
-// Keeps the tables named (ASCII letters compared without regard to case) and their rows; returns
-// the names no table has.
-std::vector<std::string> keepTables(Recovery& r, const std::vector<std::string>& names) {
-    if (names.empty()) return {};
-    std::vector<std::string> unknown;
-    for (const std::string& n : names)
-        if (std::none_of(r.tables.begin(), r.tables.end(),
-                         [&](const TableShape& t) { return asciiLower(n) == asciiLower(t.name); }))
-            unknown.push_back(n);
-    std::vector<std::optional<std::size_t>> moved(r.tables.size());
-    std::vector<TableShape> kept;
-    for (std::size_t t = 0; t < r.tables.size(); ++t)
-        if (std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-                return asciiLower(n) == asciiLower(r.tables[t].name);
-            })) {
-            moved[t] = kept.size();
-            kept.push_back(std::move(r.tables[t]));
-        }
-    std::erase_if(r.rows, [&](const RecoveredRow& row) { return !moved[row.table]; });
-    for (RecoveredRow& row : r.rows)
-        row.table = *moved[row.table];
-    r.tables = std::move(kept);
-    return unknown;
-}
+// The carve's rows, those of the tables asked for (ASCII letters of a name in either case), to
+// the writer as they are found; the rest of the file still competes for the bytes.
+class CarveRun : public CarveEvents {
+  public:
+    CarveRun(const CarveOptions& o, RecoveredRowsWriter& writer, TerminalProgress& progress)
+        : o_(o), writer_(writer), progress_(progress) {}
 
-int writeJsonLines(const CarveOptions& o, const Recovery& r) {
-    std::FILE* out = stdout;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
-    if (o.out) {
-        file.reset(std::fopen(o.out->c_str(), "wx"));  // never over an existing file
-        if (!file) {
-            note(o, "Cannot create file \"" + *o.out + "\". " + std::strerror(errno), true);
-            return kSomethingFailed;
-        }
-        out = file.get();
+    void noted(const SourceNote& n) override {
+        const bool error = n.kind == SourceNote::Kind::OpenFailed ||
+                           n.kind == SourceNote::Kind::ReadFailed ||
+                           n.kind == SourceNote::Kind::Unreadable;
+        if (error) missing_.push_back(n.file.empty() ? o_.file : n.file);
+        progress_.clear();
+        note(o_, o_.file + ": " + noteText(n), error);
     }
-    std::string buffer;
-    for (const RecoveredRow& row : r.rows) {
-        appendRecoveredJson(buffer, r, row);
-        if (buffer.size() >= (256u << 10)) {
-            std::fwrite(buffer.data(), 1, buffer.size(), out);
-            buffer.clear();
-        }
+    void progressRange(std::uint32_t maximum, std::uint32_t) override { total_ = maximum; }
+    void pageReached(std::uint32_t index) override { progress_.show(o_.file, index, total_); }
+    void idle() override {}
+    void tableFound(std::size_t index, const TableShape& table) override {
+        names_.push_back(table.name);
+        const bool wanted =
+            o_.tables.empty() || std::any_of(o_.tables.begin(), o_.tables.end(), [&](auto& n) {
+                return asciiLower(n) == asciiLower(table.name);
+            });
+        wanted_.push_back(wanted);
+        if (!wanted) return;
+        ++tables_;
+        writer_.table(index, table);
     }
-    std::fwrite(buffer.data(), 1, buffer.size(), out);
-    if (std::fflush(out) != 0) {
-        note(o, "Stream write error", true);
-        return kSomethingFailed;
+    void rowFound(const RecoveredRowView& row) override {
+        if (!wanted_[row.table]) return;
+        writer_.row(row);
+        ++rows_;
+        if (row.state == RecordState::Deleted) ++deleted_;
     }
-    return kAllScanned;
-}
 
-int writeRows(const CarveOptions& o, const Recovery& r) {
+    // The names asked for that no table has.
+    std::vector<std::string> unknownTables() const {
+        std::vector<std::string> unknown;
+        for (const std::string& n : o_.tables)
+            if (std::none_of(names_.begin(), names_.end(),
+                             [&](auto& t) { return asciiLower(n) == asciiLower(t); }))
+                unknown.push_back(n);
+        return unknown;
+    }
+    std::string totals() const {
+        auto count = [](std::uint64_t n, const char* what) {
+            return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+        };
+        std::string text = o_.file + ": " + count(tables_, "table") + ", " + count(rows_, "row") +
+                           ", " + std::to_string(deleted_) + " deleted";
+        for (const std::string& file : missing_)
+            text += "; without " + file + ", which could not be read";
+        return text;
+    }
+    bool partial() const { return !missing_.empty(); }
+
+  private:
+    const CarveOptions& o_;
+    RecoveredRowsWriter& writer_;
+    TerminalProgress& progress_;
+    std::uint32_t total_ = 0;
+    std::vector<std::string> names_;
+    std::vector<bool> wanted_;
+    std::vector<std::string> missing_;
+    std::uint64_t tables_ = 0, rows_ = 0, deleted_ = 0;
+};
+
+// Where the rows go; nullptr, said, when the output cannot be made.
+std::unique_ptr<RecoveredRowsWriter> openOutput(
+    const CarveOptions& o, std::unique_ptr<std::FILE, int (*)(std::FILE*)>& file) {
     try {
         switch (o.format) {
-            case CarveFormat::Jsonl: return writeJsonLines(o, r);
+            case CarveFormat::Jsonl:
+                if (!o.out) return jsonLinesWriter(stdout, "standard output");
+                file.reset(std::fopen(o.out->c_str(), "wx"));  // never over an existing file
+                if (!file) {
+                    note(o, "Cannot create file \"" + *o.out + "\". " + std::strerror(errno), true);
+                    return nullptr;
+                }
+                return jsonLinesWriter(file.get(), *o.out);
             case CarveFormat::Csv: {
                 std::error_code ec;
                 std::filesystem::create_directories(*o.out, ec);
-                for (const std::string& path : writeRecoveredCsv(r, *o.out))
-                    note(o, "已保存 " + path);
-                return kAllScanned;
+                return csvTablesWriter(*o.out);
             }
-            case CarveFormat::Sqlite:
-                writeRecoveredDatabase(r, *o.out);
-                note(o, "已保存 " + *o.out);
-                return kAllScanned;
+            case CarveFormat::Sqlite: return sqliteTablesWriter(*o.out);
         }
     } catch (const ExportError& e) {
         note(o, e.what(), true);
     }
-    return kSomethingFailed;
+    return nullptr;
 }
 
 }  // namespace
 
 int runCarveCommand(const CarveOptions& o) {
-    Recovery r;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
+    const auto writer = openOutput(o, file);
+    if (!writer) return kSomethingFailed;
+    TerminalProgress progress(o.quiet);
+    CarveRun run(o, *writer, progress);
+    const std::uint8_t running = 0;
     try {
         RecoveryOptions options;
         options.allCopies = o.allCopies;
-        TerminalProgress progress(o.quiet);
-        options.progress = [&](std::uint64_t done, std::uint64_t total) {
-            progress.show(o.file, done, total);
-        };
-        r = recoverTables(o.file, options);
+        carveTables(o.file, run, options, running);
         progress.clear();
+        writer->finish();
+        if (file && std::fclose(file.release()) != 0)
+            throw ExportError("Cannot write \"" + *o.out + "\". " + std::strerror(errno));
     } catch (const NotADatabase& e) {
+        progress.clear();
         note(o, e.what(), true);
         return kSomethingFailed;
     } catch (const FileError& e) {
+        progress.clear();
         note(o, e.what(), true);
         return kSomethingFailed;
+    } catch (const ExportError& e) {
+        // Rows were lost: no totals, which would claim them.
+        progress.clear();
+        note(o, o.file + ": " + e.what(), true);
+        std::error_code ignored;
+        if (o.out && o.format == CarveFormat::Jsonl) std::filesystem::remove(*o.out, ignored);
+        return kOutputLost;
     }
-    const std::vector<std::string> unknown = keepTables(r, o.tables);
+    for (const std::string& path : writer->written())
+        note(o, "已保存 " + path);
+    const std::vector<std::string> unknown = run.unknownTables();
     for (const std::string& name : unknown)
         note(o, o.file + ": no table named \"" + name + "\"", true);
-    const auto deleted = std::count_if(r.rows.begin(), r.rows.end(), [](const RecoveredRow& row) {
-        return row.state == RecordState::Deleted;
-    });
-    auto count = [](std::size_t n, const char* what) {
-        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
-    };
-    note(o, o.file + ": " + count(r.tables.size(), "table") + ", " + count(r.rows.size(), "row") +
-                ", " + std::to_string(deleted) + " deleted");
-    const int status = writeRows(o, r);
-    // A table asked for that the file does not have is a failure, after the others are written.
-    return unknown.empty() ? status : kSomethingFailed;
+    note(o, run.totals(), run.partial());
+    // A table asked for that the file does not have, or a side file not read, is a failure,
+    // after the rest is written.
+    return unknown.empty() && !run.partial() ? kAllScanned : kSomethingFailed;
 }
 
 }  // namespace pc::cli

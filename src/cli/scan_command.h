@@ -26,7 +26,8 @@ struct ScanOptions {
     std::int64_t utcOffsetSeconds = 8 * 3600;
 };
 
-enum ExitStatus { kAllScanned = 0, kSomethingFailed = 1, kUsageError = 2 };
+// kOutputLost: rows found could not be written (a full disk, a closed pipe).
+enum ExitStatus { kAllScanned = 0, kSomethingFailed = 1, kUsageError = 2, kOutputLost = 2 };
 
 int runScanCommand(const ScanOptions& options);
 

@@ -27,8 +27,8 @@ PageRole roleOf(BtreeKind kind) {
 }  // namespace
 
 PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
-                 const LeafCellVisitor& onCell)
-    : db_(&pages), pages_(pages.pageCount() + 1), liveBudget_(pages) {
+                 const LeafCellVisitor& onCell, const std::uint8_t* halted)
+    : halted_(halted), db_(&pages), pages_(pages.pageCount() + 1), liveBudget_(pages) {
     std::uint32_t watched = 0;
     walk(
         [&](std::uint32_t root) {
@@ -38,8 +38,9 @@ PageMap::PageMap(const DatabasePages& pages, std::string_view watchedTable,
         onCell);
 }
 
-PageMap::PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell)
-    : db_(&pages), pages_(pages.pageCount() + 1), liveBudget_(pages) {
+PageMap::PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell,
+                 const std::uint8_t* halted)
+    : halted_(halted), db_(&pages), pages_(pages.pageCount() + 1), liveBudget_(pages) {
     indexCells_ = true;
     walk([](std::uint32_t) { return true; }, onCell);
 }
@@ -86,7 +87,7 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
     std::optional<bool> tableTree;
     std::vector<std::uint32_t> stack{root};
     std::vector<std::uint32_t> children;
-    while (!stack.empty()) {
+    while (!stack.empty() && !(halted_ && *halted_)) {
         const std::uint32_t p = stack.back();
         stack.pop_back();
         if (!db_->contains(p) || pages_[p].role != PageRole::Unknown) continue;

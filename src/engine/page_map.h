@@ -53,12 +53,14 @@ class PageMap {
   public:
     // Walks the structures of `pages`, which must outlive the map, showing `onCell` the leaf
     // cells of the table `watchedTable` as they are met.
+    // The walk ends early, the map left as far as it got, once `halted` is non-zero.
     explicit PageMap(const DatabasePages& pages, std::string_view watchedTable = {},
-                     const LeafCellVisitor& onCell = {});
+                     const LeafCellVisitor& onCell = {}, const std::uint8_t* halted = nullptr);
     // The same, showing `onCell` the leaf cells of every table (owner() of the page tells which)
     // and every cell of every index b-tree (WITHOUT ROWID tables keep their rows there).
     struct EveryTable {};
-    PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell);
+    PageMap(const DatabasePages& pages, EveryTable, const LeafCellVisitor& onCell,
+            const std::uint8_t* halted = nullptr);
 
     PageRole role(std::uint32_t page) const { return info(page).role; }
     // The root page of the b-tree that a b-tree or overflow page belongs to; 0 for other pages.
@@ -107,6 +109,7 @@ class PageMap {
     void walkTree(std::uint32_t root, bool readSchema, const LeafCellVisitor* onCell,
                   PageWindow& window);
     bool indexCells_ = false;  // onCell sees index cells too
+    const std::uint8_t* halted_ = nullptr;
     // The walk of every structure; `watched(root)` says whose leaf cells `onCell` sees.
     template <typename Watched>
     void walk(Watched watched, const LeafCellVisitor& onCell);

@@ -1,6 +1,7 @@
 #include "record_key.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "byte_order.h"
@@ -130,6 +131,24 @@ RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> c
         } else {
             h.word(t & 1 ? kText : kBlob);
             h.bytes(body);
+        }
+    }
+    return h.key();
+}
+
+RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values) {
+    KeyHasher h;
+    h.word(table);
+    for (const ValueView& v : values) {
+        h.word(kNull + static_cast<std::uint64_t>(v.kind));
+        switch (v.kind) {
+            case ValueView::Kind::Null: break;
+            case ValueView::Kind::Integer: h.word(static_cast<std::uint64_t>(v.integer)); break;
+            case ValueView::Kind::Real: h.word(std::bit_cast<std::uint64_t>(v.real)); break;
+            case ValueView::Kind::Text:
+            case ValueView::Kind::Blob:
+                h.bytes({reinterpret_cast<const std::uint8_t*>(v.bytes.data()), v.bytes.size()});
+                break;
         }
     }
     return h.key();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "carved_record.h"
+#include "field_value.h"
 #include "large_array_allocator.h"
 
 namespace pc {
@@ -83,5 +84,8 @@ class RecordKeyList {
 // The key of the values of `columns` of `record` (column 0 stands for a column the table lacks).
 // Equal values give equal keys whatever their storage: an integer is one whatever its width.
 RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> columns);
+
+// The key of a row of table `table` by all its values: equal values give equal keys.
+RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values);
 
 }  // namespace pc

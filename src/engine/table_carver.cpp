@@ -6,6 +6,7 @@
 
 #include "MyFuns_.h"
 #include "byte_order.h"
+#include "field_value.h"
 #include "utf8_check.h"
 
 namespace pc {
@@ -129,13 +130,11 @@ std::uint32_t TableCarver::readTypes(std::span<const std::uint8_t> page, std::ui
     return at;
 }
 
-std::optional<FoundRecord> TableCarver::valuesOf(std::span<const std::uint8_t> page,
-                                                 const std::vector<std::uint64_t>& types,
-                                                 std::uint32_t body) const {
-    // Judged on the stored bytes first: most candidates fail here, before a value is made.
+std::optional<FoundRecord> TableCarver::judge(std::span<const std::uint8_t> page,
+                                              const std::vector<std::uint64_t>& types,
+                                              std::uint32_t body) const {
     FoundRecord r;
     std::uint64_t at = body;
-    bool anyValue = false;
     for (std::size_t c = 0; c < types.size(); ++c) {
         const std::uint64_t size = serialBodySize(types[c]).value_or(0);
         if (at + size > page.size()) return std::nullopt;
@@ -149,23 +148,40 @@ std::optional<FoundRecord> TableCarver::valuesOf(std::span<const std::uint8_t> p
             if (encoding_ > 1 && size % 2 != 0) return std::nullopt;
             plain = plainText(bytes, encoding_);
         }
-        anyValue |= types[c] != 0;
+        if (types[c] != 0) {
+            ++r.given;
+            r.content +=
+                isNumber(types[c])
+                    ? 1
+                    : static_cast<std::uint32_t>(size - static_cast<std::size_t>(std::count(
+                                                            bytes.begin(), bytes.end(), 0)));
+        }
         r.typed += typedFor(c, types[c]) && plain ? 1 : 0;
         r.likeLive += seenLive(c, types[c]) ? 1 : 0;
         at += size;
     }
     // A header of zeros is what empty bytes look like, not a row.
-    if (!anyValue) return std::nullopt;
-    r.end = static_cast<std::uint32_t>(at);
+    if (r.given == 0) return std::nullopt;
+    r.body = body;
+    r.end = r.limit = static_cast<std::uint32_t>(at);
     r.types = types;
-    r.values.reserve(types.size());
-    at = body;
-    for (const std::uint64_t t : types) {
-        const std::uint64_t size = serialBodySize(t).value_or(0);
-        r.values.push_back(fieldValue(t, page.subspan(at, size), encoding_));
+    return r;
+}
+
+void TableCarver::values(std::span<const std::uint8_t> bytes, const FoundRecord& record,
+                         RowValues& out) const {
+    const std::size_t n = shape_->columns.size();
+    auto declared = [&](std::size_t c) { return shape_->stored.empty() ? c : shape_->stored[c]; };
+    out.reset(n);
+    std::uint64_t at = record.body;
+    for (std::size_t c = 0; c < n && c < record.types.size(); ++c) {
+        const std::uint64_t size = serialBodySize(record.types[c]).value_or(0);
+        if (at + size <= record.limit && at + size <= bytes.size())
+            out.set(declared(c), record.types[c], bytes.subspan(at, size), encoding_);
         at += size;
     }
-    return r;
+    if (shape_->rowidColumn >= 0 && record.rowid)
+        out.setInteger(declared(static_cast<std::size_t>(shape_->rowidColumn)), *record.rowid);
 }
 
 void TableCarver::findRecords(std::span<const std::uint8_t> page, std::uint32_t begin,
@@ -179,7 +195,7 @@ void TableCarver::findRecords(std::span<const std::uint8_t> page, std::uint32_t 
         if (!h || h->value < 1 + n || h->value > maxHeader || pos + h->value > end) continue;
         const std::uint32_t headerEnd = static_cast<std::uint32_t>(pos + h->value);
         if (readTypes(page, pos + h->length, headerEnd, 0, types_) != headerEnd) continue;
-        auto r = valuesOf(page.first(end), types_, headerEnd);
+        auto r = judge(page.first(end), types_, headerEnd);
         if (!r) continue;
         r->header = r->begin = pos;
         // The cell's payload length and row id, when they are still before the header.
@@ -195,8 +211,10 @@ void TableCarver::findRecords(std::span<const std::uint8_t> page, std::uint32_t 
                     r->begin = cell;
                 }
             }
-        if (shape_->rowidColumn >= 0 && r->rowid)
-            r->values[static_cast<std::size_t>(shape_->rowidColumn)] = *r->rowid;
+        if (shape_->rowidColumn >= 0 && r->rowid) {
+            ++r->given;
+            ++r->content;
+        }
         out.push_back(std::move(*r));
     }
 }
@@ -243,7 +261,7 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
                 if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) continue;
                 types[0] = *t;
             }
-            auto r = valuesOf(bytes, types, headerEnd);
+            auto r = judge(bytes, types, headerEnd);
             if (!r) continue;
             r->begin = at;
             r->header = start;
@@ -325,7 +343,7 @@ std::vector<FoundRecord> TableCarver::rebuildFreeblock(
 }
 
 std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t> payload,
-                                                   std::int64_t rowid) const {
+                                                   std::optional<std::int64_t> rowid) const {
     RecordLayout layout;
     const auto n = static_cast<std::uint32_t>(shape_->columns.size());
     // One column more than the table has is read to know a record of another table.
@@ -333,19 +351,28 @@ std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t>
         return std::nullopt;
     FoundRecord r;
     r.rowid = rowid;
+    r.header = 0;
+    r.body = layout.headerSize;
+    r.limit = static_cast<std::uint32_t>(payload.size());
+    r.types.resize(n, 0);
     for (std::uint32_t c = 0; c < n; ++c) {
         const std::uint64_t t = c < layout.columns ? layout.serialTypes[c] : 0;
-        if (!allowed(c, t) && !(static_cast<int>(c) == shape_->rowidColumn)) return std::nullopt;
-        const std::uint64_t size = serialBodySize(t).value_or(0);
-        const std::uint64_t at = c < layout.columns ? layout.bodyOffsets[c] : 0;
-        FieldValue v = c < layout.columns && at + size <= payload.size()
-                           ? fieldValue(t, payload.subspan(at, size), encoding_)
-                           : FieldValue{};
-        if (static_cast<int>(c) == shape_->rowidColumn) v = rowid;
-        r.values.push_back(std::move(v));
+        const bool key = static_cast<int>(c) == shape_->rowidColumn;
+        if (!allowed(c, t) && !key) return std::nullopt;
+        r.types[c] = t;
         r.typed += typedFor(c, t) ? 1 : 0;
         r.likeLive += seenLive(c, t) ? 1 : 0;
-        r.types.push_back(t);
+        const std::uint64_t size = serialBodySize(t).value_or(0);
+        const std::uint64_t at = c < layout.columns ? layout.bodyOffsets[c] : 0;
+        if ((t != 0 || (key && rowid)) && at + size <= payload.size()) {
+            ++r.given;
+            const auto body = payload.subspan(at, size);
+            r.content +=
+                isNumber(t) || key
+                    ? 1
+                    : static_cast<std::uint32_t>(
+                          size - static_cast<std::size_t>(std::count(body.begin(), body.end(), 0)));
+        }
     }
     r.end = static_cast<std::uint32_t>(std::min<std::uint64_t>(layout.bodyEnd, payload.size()));
     return r;

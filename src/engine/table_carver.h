@@ -16,14 +16,19 @@
 
 namespace pc {
 
+// A record of the table found in a page or payload: where it lies and what it looks like, its
+// values read only when it is kept (TableCarver::values).
 struct FoundRecord {
     std::uint32_t begin = 0;   // first byte in the page: its cell's when the cell start is known
     std::uint32_t end = 0;     // one past its last byte
     std::uint32_t header = 0;  // where its record header starts (or would, for a rebuilt one)
+    std::uint32_t body = 0;    // where its first value's body starts
+    std::uint32_t limit = 0;   // bodies reaching past this are not there (read as NULL)
     std::optional<std::int64_t> rowid;
-    std::vector<FieldValue> values;
     std::uint32_t typed = 0;     // values of their column's own storage class
     std::uint32_t likeLive = 0;  // values whose serial type the table's live rows use there
+    std::uint32_t given = 0;     // values that are not NULL
+    std::uint32_t content = 0;   // text and blob bytes other than zeros, and one per number
     bool rebuilt = false;        // a serial type or the header length was worked out, not read
     std::vector<std::uint64_t> types;  // serial types, one per column
 };
@@ -64,7 +69,12 @@ class TableCarver {
 
     // A table leaf cell's record (its payload, the local part of it when the rest is gone).
     std::optional<FoundRecord> readRecord(std::span<const std::uint8_t> payload,
-                                          std::int64_t rowid) const;
+                                          std::optional<std::int64_t> rowid) const;
+
+    // The values of `record`, found in `bytes`, in the table's declared column order; an
+    // INTEGER PRIMARY KEY column shows the row id where it is known.
+    void values(std::span<const std::uint8_t> bytes, const FoundRecord& record,
+                RowValues& out) const;
 
   private:
     bool allowed(std::size_t column, std::uint64_t type) const;
@@ -73,10 +83,11 @@ class TableCarver {
     std::uint32_t readTypes(std::span<const std::uint8_t> page, std::uint32_t at,
                             std::uint32_t limit, std::size_t first,
                             std::vector<std::uint64_t>& types) const;
-    // Values from the types and the bodies from `body`; nullopt when a text is not text.
-    std::optional<FoundRecord> valuesOf(std::span<const std::uint8_t> page,
-                                        const std::vector<std::uint64_t>& types,
-                                        std::uint32_t body) const;
+    // The record whose types are `types` and whose bodies start at `body` of `page`, judged by
+    // its stored bytes; nullopt when a text is not text or every value is NULL.
+    std::optional<FoundRecord> judge(std::span<const std::uint8_t> page,
+                                     const std::vector<std::uint64_t>& types,
+                                     std::uint32_t body) const;
     // The serial type of column `column` whose body is `length` bytes, as its affinity has it.
     std::optional<std::uint64_t> typeOfLength(std::size_t column, std::uint64_t length) const;
     // Every rebuilt record a cell at `at` whose first four bytes are gone may be, ending by

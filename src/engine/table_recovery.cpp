@@ -1,19 +1,22 @@
 #include "table_recovery.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <regex>
 #include <set>
 #include <tuple>
-#include <unordered_map>
 
 #include "btree_page.h"
-#include "cell_payload.h"
+#include "copy_filter.h"
 #include "database_image.h"
 #include "database_source.h"
 #include "page_map.h"
+#include "record_key.h"
+#include "region_walk.h"
+#include "sqlite_format.h"
 #include "table_carver.h"
 
 namespace pc {
@@ -23,22 +26,6 @@ namespace {
 // sqlite_master's columns, under a name SQLite lets a table have.
 constexpr const char* kSchemaTable =
     "CREATE TABLE schema_entry(type text, name text, tbl_name text, rootpage integer, sql text)";
-
-// A row's values hashed, to find a row met twice; equal hashes are then compared value by value.
-std::uint64_t rowHash(std::size_t table, const std::vector<FieldValue>& values) {
-    std::uint64_t h = table;
-    auto mix = [&h](std::uint64_t x) { h ^= x + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2); };
-    for (const FieldValue& v : values) {
-        mix(v.index());
-        if (const auto* i = std::get_if<std::int64_t>(&v)) mix(static_cast<std::uint64_t>(*i));
-        if (const auto* d = std::get_if<double>(&v)) mix(std::bit_cast<std::uint64_t>(*d));
-        if (const auto* t = std::get_if<std::string>(&v)) mix(std::hash<std::string>{}(*t));
-        if (const auto* b = std::get_if<Blob>(&v))
-            mix(std::hash<std::string_view>{}(
-                {reinterpret_cast<const char*>(b->bytes.data()), b->bytes.size()}));
-    }
-    return h;
-}
 
 bool isFullTextTable(const std::string& sql) {
     static const std::regex kFts(R"(^\s*CREATE\s+VIRTUAL\s+TABLE\b[\s\S]*\bUSING\s+FTS[34]\b)",
@@ -55,25 +42,15 @@ std::string fullTextColumnName(const std::string& stored) {
                                                                     : stored;
 }
 
-// What a record holds beyond NULLs: text and blob bytes other than zeros (what secure_delete
-// leaves), one for each number.
-std::size_t contentBytes(const std::vector<FieldValue>& values) {
-    std::size_t n = 0;
-    for (const FieldValue& v : values) {
-        if (const auto* t = std::get_if<std::string>(&v))
-            n += t->size() - static_cast<std::size_t>(std::count(t->begin(), t->end(), '\0'));
-        if (const auto* b = std::get_if<Blob>(&v))
-            n += b->bytes.size() -
-                 static_cast<std::size_t>(std::count(b->bytes.begin(), b->bytes.end(), 0));
-        if (std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v)) ++n;
-    }
-    return n;
-}
-
-std::uint32_t valuesGiven(const std::vector<FieldValue>& values) {
-    return static_cast<std::uint32_t>(std::count_if(values.begin(), values.end(), [](auto& v) {
-        return !std::holds_alternative<std::monostate>(v);
-    }));
+// Whether `bytes` may hold a schema entry's CREATE text: SQLite writes every one starting with
+// the word in capitals, in the database's encoding.
+bool mayHoldCreate(std::span<const std::uint8_t> bytes, std::uint32_t encoding) {
+    static constexpr std::string_view kUtf8 = "CREATE";
+    static constexpr std::string_view kUtf16le{"C\0R\0E\0A\0T\0E\0", 12};
+    static constexpr std::string_view kUtf16be{"\0C\0R\0E\0A\0T\0E", 12};
+    const std::string_view word = encoding == 2 ? kUtf16le : encoding == 3 ? kUtf16be : kUtf8;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return text.find(word) != std::string_view::npos;
 }
 
 // A record found for one table in one page or image, before the tables compete for its bytes.
@@ -96,72 +73,70 @@ bool better(const Candidate& a, const Candidate& b, std::size_t columnsA, std::s
     return rank(a, columnsA) > rank(b, columnsB);
 }
 
-class Recoverer {
+class TableCarve : private RegionVisitor {
   public:
-    Recoverer(const std::string& path, const DatabaseImage& image, const RecoveryOptions& options)
-        : source_(path, image),
+    TableCarve(const std::string& path, const DatabaseImage& image, CarveEvents& events,
+               const RecoveryOptions& options, const std::uint8_t& halted)
+        : image_(image),
+          source_(path, image),
           pages_(source_.newest()),
-          options_(options),
+          events_(events),
+          halted_(halted),
+          copies_(options.allCopies),
           encoding_(pages_.header().textEncoding),
           usable_(pages_.usableSize()) {}
 
-    Recovery run() {
-        std::vector<std::pair<std::uint32_t, BtreeCell>> live;
-        const PageMap map(pages_, PageMap::EveryTable{},
-                          [&](const PageMap&, std::uint32_t page, std::span<const std::uint8_t>,
-                              const BtreeCell& cell) { live.emplace_back(page, cell); });
+    CarveResult run() {
+        noteSources(image_, source_, events_);
+        const std::uint32_t pageCount = pages_.pageCount();
+        // The map's walk, then two walks over every region: sqlite_master's deleted records,
+        // then every table's.
+        const std::uint32_t regions =
+            pageCount + static_cast<std::uint32_t>(source_.oldImages().size());
+        events_.progressRange(std::max(pageCount + 2 * regions, 1u), pages_.pageSize());
+        const PageMap map(
+            pages_, PageMap::EveryTable{},
+            [this](const PageMap& m, std::uint32_t page, std::span<const std::uint8_t> bytes,
+                   const BtreeCell& cell) { liveCell(m, page, bytes, cell); },
+            &halted_);
         map_ = &map;
         readSchemaTables();
-        findDroppedTables();
-        // Carvers read records as stored; rows leave in the declared order.
-        storedShapes_.reserve(out_.tables.size());
-        for (const TableShape& t : out_.tables)
-            storedShapes_.push_back(storedShape(t));
-        for (const TableShape& t : storedShapes_)
-            carvers_.emplace_back(t, encoding_);
-        // sqlite_master's own deleted records compete for their bytes too, and are not rows.
-        if (schemaShape_) carvers_.emplace_back(*schemaShape_, encoding_);
-        liveRows_.reserve(live.size());
-        for (const auto& [page, cell] : live)
-            readLiveCell(page, cell);
-        const std::vector<std::size_t> everyTable = allTables();
-        std::vector<std::size_t> owners;
-        forEachRegion([&](const Region& r) {
-            // A live table's page holds that table's records (or, reused, a dropped table's):
-            // only they compete there. Free pages and older images may hold anyone's.
-            if (r.indexOnly) return;
-            owners.clear();
-            if (r.knownStructure && r.liveOwner) owners.push_back(*r.liveOwner);
-            if (!owners.empty() && r.owner && *r.owner != owners[0]) owners.push_back(*r.owner);
-            carveRegion(r, owners.empty() ? everyTable : owners);
-        });
-        if (options_.progress) options_.progress(regionsDone_, regionsDone_);
-        return std::move(out_);
+        if (halted_ != 0) return {true};
+        copies_.seal();
+        RegionWalk walk(image_, source_, map);
+        WalkControl control{events_, halted_};
+        SchemaPass schema(*this);
+        if (!walk.run(schema, control, 1, pageCount)) return {true};
+        if (!walk.run(*this, control, 1, pageCount + regions)) return {true};
+        events_.pageReached(pageCount + 2 * regions);
+        return {};
     }
 
   private:
-    // Bytes to look for deleted records in: a page of the newest state or an older image.
-    struct Region {
-        std::span<const std::uint8_t> bytes;  // the page
-        SourceFile source;
-        std::uint64_t fileOffset;
-        std::uint32_t headerOffset;            // 100 on page 1
-        std::optional<std::size_t> owner;      // the table whose leaf it is or was
-        std::optional<std::size_t> liveOwner;  // the live table whose b-tree holds it now
-        std::vector<ByteRange> unused;         // from the page map; empty: the page's own word
-        bool knownStructure;                   // the page map says what the page is now
-        bool btree;                            // it is a b-tree page now, or may have been one
-        bool indexOnly = false;  // a page of an index, now or once: its bytes are keys, not rows
+    // The pass that finds sqlite_master's deleted records: the tables dropped from the schema.
+    struct SchemaPass : RegionVisitor {
+        explicit SchemaPass(TableCarve& c) : carve(c) {}
+        void visit(const Region& r) override { carve.findDroppedTables(r); }
+        TableCarve& carve;
     };
 
-    std::vector<std::size_t> allTables() const {
-        std::vector<std::size_t> all(carvers_.size());
-        for (std::size_t i = 0; i < all.size(); ++i)
-            all[i] = i;
-        return all;
+    std::size_t tableCount() const { return tables_.size(); }
+    const TableCarver& carverOf(std::size_t t) const {
+        return t < carvers_.size() ? carvers_[t] : *schemaCarver_;
+    }
+    std::size_t columnsOf(std::size_t t) const { return carverOf(t).shape().columns.size(); }
+
+    // A new table, announced; its carver reads records as stored, rows leave in declared order.
+    void addTable(TableShape shape) {
+        tables_.push_back(std::move(shape));
+        stored_.push_back(storedShape(tables_.back()));
+        carvers_.emplace_back(stored_.back(), encoding_);
+        events_.tableFound(tables_.size() - 1, tables_.back());
     }
 
     void readSchemaTables() {
+        if (schemaRead_) return;
+        schemaRead_ = true;
         std::set<std::string> fullText;
         for (const SchemaEntry& e : map_->schema())
             if (e.type == "table" && isFullTextTable(e.sql)) fullText.insert(e.name);
@@ -181,35 +156,60 @@ class Recoverer {
                         c.name = fullTextColumnName(c.name);
                 }
             }
-            rootTable_[e.rootPage] = out_.tables.size();
-            out_.tables.push_back(std::move(*shape));
+            rootTable_[e.rootPage] = tables_.size();
+            addTable(std::move(*shape));
         }
+        schemaShape_ = tableShape(kSchemaTable);
+        if (schemaShape_) schemaCarver_.emplace(*schemaShape_, encoding_);
     }
 
-    // sqlite_master's deleted records that created a table no live entry names.
-    void findDroppedTables() {
-        schemaShape_ = tableShape(kSchemaTable);
-        if (!schemaShape_) return;
-        const TableCarver carver(*schemaShape_, encoding_);
-        std::set<std::string> names;
-        for (const TableShape& t : out_.tables)
-            names.insert(t.name);
-        forEachRegion([&](const Region& r) {
-            for (const Candidate& c : candidatesOf(r, carver, 0, false)) {
-                const auto* type = std::get_if<std::string>(&c.record.values[0]);
-                const auto* name = std::get_if<std::string>(&c.record.values[1]);
-                const auto* sql = std::get_if<std::string>(&c.record.values[4]);
-                if (!type || !name || !sql || *type != "table" || names.count(*name)) continue;
-                auto shape = tableShape(*sql);
-                if (!shape) continue;
-                shape->name = *name;
-                shape->dropped = true;
-                names.insert(*name);
-                if (const auto* root = std::get_if<std::int64_t>(&c.record.values[3]))
-                    claimFormerPages(*root, out_.tables.size());
-                out_.tables.push_back(std::move(*shape));
-            }
-        });
+    // A live cell met by the map's walk: its row leaves at once, and its key stays.
+    void liveCell(const PageMap& map, std::uint32_t page, std::span<const std::uint8_t> bytes,
+                  const BtreeCell& cell) {
+        map_ = &map;
+        readSchemaTables();
+        if (page != lastLivePage_) {
+            lastLivePage_ = page;
+            events_.pageReached(std::min(++livePages_, pages_.pageCount()));
+        }
+        const auto it = rootTable_.find(map.owner(page));
+        if (it == rootTable_.end()) return;
+        const std::size_t t = it->second;
+        // Index b-tree cells (WITHOUT ROWID tables) have no row id.
+        const bool tableCell = map.role(page) == PageRole::TableLeaf;
+        const std::optional<std::int64_t> rowid =
+            tableCell ? std::optional(cell.rowid) : std::nullopt;
+        const auto payload = map.livePayload(bytes, cell, scratch_);
+        const auto record = carvers_[t].readRecord(payload, rowid);
+        if (!record) return;
+        carvers_[t].learn(record->types);
+        carvers_[t].values(payload, *record, values_);
+        copies_.addLive(valuesKey(t, values_.values()));
+        events_.rowFound({t, RecordState::Normal, pages_.source(page),
+                          pages_.fileOffset(page) + cell.offset, rowid, values_.values()});
+    }
+
+    // sqlite_master's deleted records in `r` that created a table no table found so far names.
+    void findDroppedTables(const Region& r) {
+        if (!schemaCarver_ || !mayHoldCreate(r.bytes, encoding_)) return;
+        for (const Candidate& c : candidatesOf(r, *schemaCarver_, tableCount(), false)) {
+            schemaCarver_->values(r.bytes, c.record, values_);
+            const auto v = values_.values();
+            using Kind = ValueView::Kind;
+            if (v[0].kind != Kind::Text || v[1].kind != Kind::Text || v[4].kind != Kind::Text ||
+                v[0].bytes != "table")
+                continue;
+            const std::string name(v[1].bytes);
+            if (std::any_of(tables_.begin(), tables_.end(),
+                            [&](const TableShape& t) { return t.name == name; }))
+                continue;
+            auto shape = tableShape(v[4].bytes);
+            if (!shape) continue;
+            shape->name = name;
+            shape->dropped = true;
+            if (v[3].kind == Kind::Integer) claimFormerPages(v[3].integer, tables_.size());
+            addTable(std::move(*shape));
+        }
     }
 
     // A dropped table's pages went to the free list as they were: its root, and the children
@@ -227,87 +227,30 @@ class Recoverer {
         formerOwner_.emplace(header->rightChild, table);
     }
 
-    void readLiveCell(std::uint32_t page, const BtreeCell& cell) {
-        const auto it = rootTable_.find(map_->owner(page));
-        if (it == rootTable_.end()) return;
-        OverflowBudget budget(pages_);
-        const auto payload = readPayload(pages_, pages_.page(page), cell, scratch_, budget,
-                                         [&](std::uint32_t p, std::uint32_t) {
-                                             return map_->role(p) == PageRole::Overflow &&
-                                                    map_->chainHead(p) == cell.overflowPage;
-                                         });
-        auto record = carvers_[it->second].readRecord(payload, cell.rowid);
-        if (!record) return;
-        carvers_[it->second].learn(record->types);
-        // Index b-tree cells (WITHOUT ROWID tables) have no row id.
-        const bool tableCell = map_->role(page) == PageRole::TableLeaf;
-        toDeclaredOrder(out_.tables[it->second], record->values);
-        RecoveredRow row{it->second,
-                         RecordState::Normal,
-                         pages_.source(page),
-                         pages_.fileOffset(page) + cell.offset,
-                         tableCell ? std::optional(cell.rowid) : std::nullopt,
-                         std::move(record->values)};
-        liveRows_.emplace(rowHash(row.table, row.values), out_.rows.size());
-        out_.rows.push_back(std::move(row));
-    }
+    // What a region is to the tables: whose page it is or was, and whether its bytes are keys.
+    struct Place {
+        std::optional<std::size_t> owner;      // the table whose leaf it is or was
+        std::optional<std::size_t> liveOwner;  // the live table whose b-tree holds it now
+        bool indexOnly = false;  // a page of an index, now or once: its bytes are keys, not rows
+    };
 
-    template <typename F>
-    void forEachRegion(F&& visit) {
-        const std::uint32_t pageSize = pages_.pageSize();
-        // Two passes over every region: sqlite_master's deleted records, then every table's.
-        const std::uint64_t total =
-            2 * (std::uint64_t{pages_.pageCount()} + source_.oldImages().size());
-        auto f = [&](const Region& r) {
-            visit(r);
-            if (options_.progress && ++regionsDone_ % 256 == 0)
-                options_.progress(regionsDone_, total);
-        };
-        std::vector<ByteRange> unused;
-        for (std::uint32_t p = 1; p <= pages_.pageCount(); ++p) {
-            const auto bytes = pages_.page(p);
-            if (bytes.empty()) continue;
-            const PageRole role = map_->role(p);
-            const bool known = role != PageRole::Unknown && role != PageRole::FreeLeaf;
-            if (known) map_->unusedRanges(p, unused);
-            const bool btree = !known || role == PageRole::TableLeaf ||
-                               role == PageRole::TableInterior || role == PageRole::IndexLeaf ||
-                               role == PageRole::IndexInterior;
-            const auto liveOwner = liveOwnerOf(p);
-            const std::uint32_t header = format::btreeHeaderOffset(p);
-            const bool keys =
-                known
-                    ? (role == PageRole::IndexLeaf || role == PageRole::IndexInterior) && !liveOwner
-                    : keysOnly(bytes, header, ownerOf(p));
-            f(Region{bytes, pages_.source(p), pages_.fileOffset(p), header, ownerOf(p), liveOwner,
-                     known ? unused : std::vector<ByteRange>{}, known, btree, keys});
+    Place placeOf(const Region& r) const {
+        Place p;
+        p.owner = ownerOf(r.page);
+        if (r.reached) {
+            p.liveOwner = liveOwnerOf(r.page);
+            const PageRole role = map_->role(r.page);
+            p.indexOnly =
+                (role == PageRole::IndexLeaf || role == PageRole::IndexInterior) && !p.liveOwner;
+            return p;
         }
-        for (const DatabaseSource::OldImage& image : source_.oldImages()) {
-            const auto file = source_.file(image.source);
-            if (image.offset + pageSize > file.size()) continue;
-            const auto bytes = file.subspan(image.offset, pageSize);
-            const std::uint32_t header = format::btreeHeaderOffset(image.page);
-            f(Region{bytes,
-                     image.source,
-                     image.offset,
-                     header,
-                     ownerOf(image.page),
-                     std::nullopt,
-                     {},
-                     false,
-                     true,
-                     keysOnly(bytes, header, ownerOf(image.page))});
-        }
-    }
-
-    // A page whose header says it was an index's holds keys, not rows, unless it was a page of
-    // a WITHOUT ROWID table (whose index b-tree holds its rows).
-    bool keysOnly(std::span<const std::uint8_t> bytes, std::uint32_t header,
-                  std::optional<std::size_t> owner) const {
-        if (header >= bytes.size() ||
-            (bytes[header] != format::kIndexInterior && bytes[header] != format::kIndexLeaf))
-            return false;
-        return !owner || out_.tables[*owner].stored.empty();
+        // A page whose header says it was an index's holds keys, not rows, unless it was a page
+        // of a WITHOUT ROWID table (whose index b-tree holds its rows).
+        const std::uint32_t at = format::btreeHeaderOffset(r.page);
+        const bool indexPage = at < r.bytes.size() && (r.bytes[at] == format::kIndexInterior ||
+                                                       r.bytes[at] == format::kIndexLeaf);
+        p.indexOnly = indexPage && (!p.owner || tables_[*p.owner].stored.empty());
+        return p;
     }
 
     std::optional<std::size_t> ownerOf(std::uint32_t page) const {
@@ -326,27 +269,34 @@ class Recoverer {
         return it == rootTable_.end() ? std::nullopt : std::optional(it->second);
     }
 
+    void visit(const Region& r) override {
+        const Place place = placeOf(r);
+        if (place.indexOnly) return;
+        // A live table's page holds that table's records (or, reused, a dropped table's): only
+        // they compete there. Free pages and older images may hold anyone's.
+        owners_.clear();
+        if (r.reached && place.liveOwner) owners_.push_back(*place.liveOwner);
+        if (!owners_.empty() && place.owner && *place.owner != owners_[0])
+            owners_.push_back(*place.owner);
+        if (owners_.empty())
+            for (std::size_t t = 0; t <= tableCount(); ++t)
+                owners_.push_back(t);
+        carveRegion(r, place, owners_);
+    }
+
     // Every record of table `table` the region may hold.
     std::vector<Candidate> candidatesOf(const Region& r, const TableCarver& carver,
-                                        std::size_t table, bool ownerMatch) {
+                                        std::size_t table, bool ownerMatch) const {
         std::vector<Candidate> out;
-        const auto header =
-            r.btree ? parseBtreePage(r.bytes, r.headerOffset, usable_) : std::nullopt;
+        const std::optional<BtreePage>& header = r.header;
         // A page whose structure the map does not vouch for but that reads as a table leaf was
         // one: its cells are rows as they were.
-        if (!r.knownStructure && header && header->kind == BtreeKind::TableLeaf)
-            readFormerCells(r, *header, carver, table, ownerMatch, out);
-        std::vector<ByteRange> ranges = r.unused;
-        std::vector<ByteRange> freeblocks;
-        if (header) {
-            freeblocks = freeblocksOf(r.bytes, *header, usable_);
-            if (!r.knownStructure) {
-                std::vector<ByteRange> scratch;
-                btreeUnusedRanges(r.bytes, *header, usable_, ranges, nullptr, scratch);
-            }
-        } else if (!r.knownStructure) {
-            ranges = {{r.headerOffset, usable_}};
-        }
+        if (!r.reached && header && header->kind == BtreeKind::TableLeaf)
+            readFormerCells(r, carver, table, ownerMatch, out);
+        const ByteRange whole{format::btreeHeaderOffset(r.page), usable_};
+        const std::span<const ByteRange> ranges = r.reached ? r.unused
+                                                  : header  ? r.aroundCells
+                                                            : std::span<const ByteRange>(&whole, 1);
         std::vector<FoundRecord> found;
         for (const ByteRange& range : ranges)
             carver.findRecords(r.bytes, range.begin, range.end, found);
@@ -355,52 +305,53 @@ class Recoverer {
             starts.push_back(f.begin);
         for (const ByteRange& range : ranges)
             carver.rebuildMarked(r.bytes, range.begin, range.end, starts, found);
-        for (const ByteRange& fb : freeblocks) {
-            auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
-            std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found));
-            // From its end too: a chain broken by one cell still gives the cells after it.
-            carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found);
-        }
+        if (header)
+            for (const ByteRange& fb : freeblocksOf(r.bytes, *header, usable_)) {
+                auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
+                std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found));
+                // From its end too: a chain broken by one cell still gives the cells after it.
+                carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found);
+            }
         for (FoundRecord& f : found)
             out.push_back({table, std::move(f), false, ownerMatch});
         return out;
     }
 
-    void readFormerCells(const Region& r, const BtreePage& header, const TableCarver& carver,
-                         std::size_t table, bool ownerMatch, std::vector<Candidate>& out) {
-        for (std::uint32_t i = 0; i < header.cellCount; ++i) {
-            const auto cell = readCell(r.bytes, header, i, usable_);
-            if (!cell) continue;
-            const auto local = r.bytes.subspan(cell->payloadStart, cell->localSize);
-            auto record = carver.readRecord(local, cell->rowid);
+    void readFormerCells(const Region& r, const TableCarver& carver, std::size_t table,
+                         bool ownerMatch, std::vector<Candidate>& out) const {
+        for (const BtreeCell& cell : r.cells) {
+            const auto local = r.bytes.subspan(cell.payloadStart, cell.localSize);
+            auto record = carver.readRecord(local, cell.rowid);
             if (!record) continue;
-            record->begin = cell->offset;
-            record->header = cell->payloadStart;
-            record->end = cell->offset + cell->size;
+            // Its bytes are the page's, from the cell on.
+            record->body += cell.payloadStart;
+            record->limit += cell.payloadStart;
+            record->begin = cell.offset;
+            record->header = cell.payloadStart;
+            record->end = cell.offset + cell.size;
             out.push_back({table, std::move(*record), true, ownerMatch});
         }
     }
 
     // The tables compete for the region's bytes: each stretch goes to the best record found there.
-    void carveRegion(const Region& r, const std::vector<std::size_t>& tables) {
+    void carveRegion(const Region& r, const Place& place, const std::vector<std::size_t>& tables) {
         std::vector<Candidate> all;
         for (std::size_t t : tables) {
-            auto found = candidatesOf(r, carvers_[t], t, r.owner && *r.owner == t);
+            auto found = candidatesOf(r, carverOf(t), t, place.owner && *place.owner == t);
             // Where no page says whose records lie here, a short record fits some table almost
             // anywhere: only records with every value of its column's class and most values of
             // the serial types the table's live rows use there.
             // Anywhere, a record of a single byte or number is more likely chance than a row.
             std::erase_if(found, [&](const Candidate& c) {
-                if (contentBytes(c.record.values) < 2) return true;
-                return !r.owner && (c.record.typed < carvers_[t].shape().columns.size() ||
-                                    c.record.likeLive * 2 < valuesGiven(c.record.values));
+                if (c.record.content < 2) return true;
+                return !place.owner &&
+                       (c.record.typed < columnsOf(t) || c.record.likeLive * 2 < c.record.given);
             });
             std::move(found.begin(), found.end(), std::back_inserter(all));
         }
-        if (!r.owner) keepLikelyOwner(all);
+        if (!place.owner) keepLikelyOwner(all);
         std::sort(all.begin(), all.end(), [&](const Candidate& a, const Candidate& b) {
-            return better(a, b, carvers_[a.table].shape().columns.size(),
-                          carvers_[b.table].shape().columns.size());
+            return better(a, b, columnsOf(a.table), columnsOf(b.table));
         });
         std::vector<ByteRange> taken;
         std::vector<const Candidate*> kept;
@@ -425,7 +376,7 @@ class Recoverer {
     void keepLikelyOwner(std::vector<Candidate>& all) const {
         std::map<std::size_t, int> whole;
         for (const Candidate& c : all)
-            if (c.wholeCell && c.table < out_.tables.size()) ++whole[c.table];
+            if (c.wholeCell && c.table < tableCount()) ++whole[c.table];
         if (whole.empty()) return;
         const auto best = std::max_element(whole.begin(), whole.end(),
                                            [](auto& a, auto& b) { return a.second < b.second; });
@@ -434,59 +385,78 @@ class Recoverer {
             1)
             return;
         const std::size_t owner = best->first;
-        std::erase_if(all, [&](const Candidate& c) {
-            return c.table != owner && c.table < out_.tables.size();
-        });
+        std::erase_if(
+            all, [&](const Candidate& c) { return c.table != owner && c.table < tableCount(); });
     }
 
     void keepDeleted(const Region& r, const Candidate& c) {
-        if (c.table >= out_.tables.size()) return;  // a schema entry
-        std::vector<FieldValue> values = c.record.values;
-        toDeclaredOrder(out_.tables[c.table], values);
-        const std::uint64_t hash = rowHash(c.table, values);
-        if (!options_.allCopies) {
-            if (listed(liveRows_, hash, c.table, values) ||
-                listed(deletedRows_, hash, c.table, values))
-                return;
-            deletedRows_.emplace(hash, out_.rows.size());
-        }
-        out_.rows.push_back({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
-                             c.record.rowid, std::move(values)});
+        if (c.table >= tableCount()) return;  // a schema entry
+        carverOf(c.table).values(r.bytes, c.record, values_);
+        const RecordKey key = valuesKey(c.table, values_.values());
+        if (!copies_.firstDeleted(key, key)) return;
+        events_.rowFound({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
+                          c.record.rowid, values_.values()});
     }
 
-    // Whether a row of `table` with these values is among `rows` (listed rows by hash).
-    bool listed(const std::unordered_multimap<std::uint64_t, std::size_t>& rows, std::uint64_t hash,
-                std::size_t table, const std::vector<FieldValue>& values) const {
-        const auto [from, to] = rows.equal_range(hash);
-        return std::any_of(from, to, [&](const auto& entry) {
-            const RecoveredRow& row = out_.rows[entry.second];
-            return row.table == table && row.values == values;
-        });
-    }
-
+    const DatabaseImage& image_;
     DatabaseSource source_;
-    const DatabasePages& pages_;
-    RecoveryOptions options_;
+    DatabasePages pages_;
+    CarveEvents& events_;
+    const std::uint8_t& halted_;
+    CopyFilter copies_;
     std::uint32_t encoding_;
     std::uint32_t usable_;
     const PageMap* map_ = nullptr;
+    bool schemaRead_ = false;
+    std::uint32_t lastLivePage_ = 0;
+    std::uint32_t livePages_ = 0;
     std::map<std::uint32_t, std::size_t> rootTable_;
     std::map<std::uint32_t, std::size_t> formerOwner_;  // free pages a dropped table left
+    // Announced tables and their shapes as records store them; never moved once announced.
+    std::deque<TableShape> tables_, stored_;
+    std::vector<TableCarver> carvers_;  // by table
     std::optional<TableShape> schemaShape_;
-    std::vector<TableShape> storedShapes_;  // the tables' columns as records store them
-    std::vector<TableCarver> carvers_;      // one per table, then sqlite_master's
-    std::unordered_multimap<std::uint64_t, std::size_t> liveRows_, deletedRows_;  // into out_.rows
+    std::optional<TableCarver> schemaCarver_;  // sqlite_master's own records compete too
+    std::vector<std::size_t> owners_;
     std::vector<std::uint8_t> scratch_;
-    std::uint64_t regionsDone_ = 0;
-    Recovery out_;
+    RowValues values_;
+};
+
+// Keeps every row, values copied.
+class Collector : public CarveEvents {
+  public:
+    void noted(const SourceNote&) override {}
+    void progressRange(std::uint32_t, std::uint32_t) override {}
+    void pageReached(std::uint32_t) override {}
+    void idle() override {}
+    void tableFound(std::size_t, const TableShape& table) override {
+        recovery.tables.push_back(table);
+    }
+    void rowFound(const RecoveredRowView& row) override {
+        std::vector<FieldValue> values;
+        values.reserve(row.values.size());
+        for (const ValueView& v : row.values)
+            values.push_back(toFieldValue(v));
+        recovery.rows.push_back(
+            {row.table, row.state, row.source, row.offset, row.rowid, std::move(values)});
+    }
+    Recovery recovery;
 };
 
 }  // namespace
 
-Recovery recoverTables(const std::string& path, const RecoveryOptions& options) {
+CarveResult carveTables(const std::string& path, CarveEvents& events,
+                        const RecoveryOptions& options, const std::uint8_t& halted) {
     const ImageLoad load = loadDatabaseImage(path);
     if (!load.image) throw NotADatabase(path + ": not an SQLite 3 database");
-    return Recoverer(path, *load.image, options).run();
+    return TableCarve(path, *load.image, events, options, halted).run();
+}
+
+Recovery recoverTables(const std::string& path, const RecoveryOptions& options) {
+    Collector collector;
+    const std::uint8_t running = 0;
+    carveTables(path, collector, options, running);
+    return std::move(collector.recovery);
 }
 
 }  // namespace pc

@@ -1,12 +1,13 @@
 // Every table of any SQLite database: its live rows read from its b-tree, its deleted rows found in
 // every byte no live cell holds (free space and freeblocks of pages, pages on the free list, older
 // page images in the -wal and -journal), each record given to one table only. Tables whose schema
-// entry was itself deleted are found among sqlite_master's deleted records.
+// entry was itself deleted are found among sqlite_master's deleted records. Rows leave as they are
+// found: the carve keeps the live rows' keys, never the rows.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,30 +16,37 @@
 #include "record_state.h"
 #include "source_file.h"
 #include "table_shape.h"
+#include "walk_events.h"
 
 namespace pc {
 
-struct RecoveredRow {
-    std::size_t table;  // in Recovery::tables
+// One row as it is found; its values view bytes that last only during the call that hands it over.
+struct RecoveredRowView {
+    std::size_t table;  // the index the table was announced with
     RecordState state;
     SourceFile source;
     std::uint64_t offset;  // of the record's cell (or header, where the cell start is gone)
     std::optional<std::int64_t> rowid;
-    std::vector<FieldValue> values;  // one per column of the table
+    std::span<const ValueView> values;  // one per column of the table, in declared order
 };
 
-struct Recovery {
-    std::vector<TableShape> tables;  // the schema's tables in schema order, then dropped ones
+class CarveEvents : public WalkEvents {
+  public:
+    // Table `index`, announced before any of its rows: the schema's tables first, in schema
+    // order, then each dropped table when its schema entry is found.
+    virtual void tableFound(std::size_t index, const TableShape& table) = 0;
     // Live rows first, each table's in b-tree order; then deleted rows in the order of the pages
     // and images they were found in.
-    std::vector<RecoveredRow> rows;
+    virtual void rowFound(const RecoveredRowView& row) = 0;
 };
 
 struct RecoveryOptions {
     // List every copy of a row (a live row's stale copies, a deleted row's repeats).
     bool allCopies = false;
-    // Told now and then how many of the pages and page images to read are read.
-    std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
+struct CarveResult {
+    bool stopped = false;  // `halted` was set before the end
 };
 
 class NotADatabase : public std::runtime_error {
@@ -46,7 +54,27 @@ class NotADatabase : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Throws NotADatabase when the file has no SQLite 3 header, FileError when it cannot be read.
+// Carves every table of the database at `path`, telling `events` what it finds; stops before the
+// next page once `halted` is non-zero. Throws NotADatabase when the file has no SQLite 3 header,
+// FileError when it cannot be read.
+CarveResult carveTables(const std::string& path, CarveEvents& events,
+                        const RecoveryOptions& options, const std::uint8_t& halted);
+
+// Every row at once, for callers that want them all in memory (tests, small files).
+struct RecoveredRow {
+    std::size_t table;
+    RecordState state;
+    SourceFile source;
+    std::uint64_t offset;
+    std::optional<std::int64_t> rowid;
+    std::vector<FieldValue> values;  // one per column of the table
+};
+
+struct Recovery {
+    std::vector<TableShape> tables;  // the schema's tables in schema order, then dropped ones
+    std::vector<RecoveredRow> rows;  // in the order found
+};
+
 Recovery recoverTables(const std::string& path, const RecoveryOptions& options = {});
 
 }  // namespace pc

@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -13,9 +16,10 @@ namespace pc {
 
 namespace {
 
-void appendHex(std::string& out, const std::vector<std::uint8_t>& bytes) {
+void appendHex(std::string& out, std::string_view bytes) {
     static constexpr char kHex[] = "0123456789abcdef";
-    for (std::uint8_t b : bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<std::uint8_t>(c);
         out += kHex[b >> 4];
         out += kHex[b & 0xF];
     }
@@ -27,40 +31,62 @@ void appendReal(std::string& out, double d) {
     out += buf;
 }
 
-void appendJsonValue(std::string& out, const FieldValue& v) {
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        out += std::to_string(*i);
-    else if (const auto* d = std::get_if<double>(&v))
-        std::isfinite(*d) ? appendReal(out, *d) : void(out += "null");
-    else if (const auto* s = std::get_if<std::string>(&v))
-        appendJsonString(out, *s);
-    else if (const auto* b = std::get_if<Blob>(&v)) {
-        out += "{\"hex\":\"";
-        appendHex(out, b->bytes);
-        out += "\"}";
-    } else
-        out += "null";
+void appendInteger(std::string& out, std::int64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
 }
 
-void appendCsvValue(std::string& out, const FieldValue& v) {
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        out += std::to_string(*i);
-    else if (const auto* d = std::get_if<double>(&v))
-        appendReal(out, *d);
-    else if (const auto* s = std::get_if<std::string>(&v))
-        appendCsvField(out, *s);
-    else if (const auto* b = std::get_if<Blob>(&v))
-        appendHex(out, b->bytes);
+void appendJsonValue(std::string& out, const ValueView& v) {
+    using Kind = ValueView::Kind;
+    switch (v.kind) {
+        case Kind::Null: out += "null"; return;
+        case Kind::Integer: appendInteger(out, v.integer); return;
+        case Kind::Real:
+            std::isfinite(v.real) ? appendReal(out, v.real) : void(out += "null");
+            return;
+        case Kind::Text: appendJsonString(out, v.bytes); return;
+        case Kind::Blob:
+            out += "{\"hex\":\"";
+            appendHex(out, v.bytes);
+            out += "\"}";
+            return;
+    }
+}
+
+void appendCsvValue(std::string& out, const ValueView& v) {
+    using Kind = ValueView::Kind;
+    switch (v.kind) {
+        case Kind::Null: return;
+        case Kind::Integer: appendInteger(out, v.integer); return;
+        case Kind::Real: appendReal(out, v.real); return;
+        case Kind::Text: appendCsvField(out, v.bytes); return;
+        case Kind::Blob: appendHex(out, v.bytes); return;
+    }
 }
 
 }  // namespace
 
-std::string valueText(const FieldValue& value) {
-    if (std::holds_alternative<std::monostate>(value)) return "NULL";
-    if (const auto* s = std::get_if<std::string>(&value)) return *s;
+std::string valueText(const ValueView& value) {
+    if (value.kind == ValueView::Kind::Null) return "NULL";
+    if (value.kind == ValueView::Kind::Text) return std::string(value.bytes);
     std::string out;
     appendCsvValue(out, value);
     return out;
+}
+
+std::string valueText(const FieldValue& value) {
+    ValueView v;
+    if (const auto* i = std::get_if<std::int64_t>(&value))
+        v = {ValueView::Kind::Integer, *i, 0, {}};
+    if (const auto* d = std::get_if<double>(&value)) v = {ValueView::Kind::Real, 0, *d, {}};
+    if (const auto* t = std::get_if<std::string>(&value)) v = {ValueView::Kind::Text, 0, 0, *t};
+    if (const auto* b = std::get_if<Blob>(&value))
+        v = {ValueView::Kind::Blob,
+             0,
+             0,
+             {reinterpret_cast<const char*>(b->bytes.data()), b->bytes.size()}};
+    return valueText(v);
 }
 
 namespace {
@@ -96,88 +122,176 @@ struct FinalizeStmt {
     throw ExportError("Cannot write \"" + path + "\". " + sqlite3_errmsg(db));
 }
 
-void bindValue(sqlite3_stmt* s, int at, const FieldValue& v) {
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        sqlite3_bind_int64(s, at, *i);
-    else if (const auto* d = std::get_if<double>(&v))
-        sqlite3_bind_double(s, at, *d);
-    else if (const auto* t = std::get_if<std::string>(&v))
-        sqlite3_bind_text(s, at, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
-    else if (const auto* b = std::get_if<Blob>(&v))
-        sqlite3_bind_blob(s, at, b->bytes.data(), static_cast<int>(b->bytes.size()),
-                          SQLITE_TRANSIENT);
-    else
-        sqlite3_bind_null(s, at);
+void bindValue(sqlite3_stmt* s, int at, const ValueView& v) {
+    using Kind = ValueView::Kind;
+    switch (v.kind) {
+        case Kind::Null: sqlite3_bind_null(s, at); return;
+        case Kind::Integer: sqlite3_bind_int64(s, at, v.integer); return;
+        case Kind::Real: sqlite3_bind_double(s, at, v.real); return;
+        case Kind::Text:
+            sqlite3_bind_text(s, at, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                              SQLITE_STATIC);
+            return;
+        case Kind::Blob:
+            sqlite3_bind_blob(s, at, v.bytes.data(), static_cast<int>(v.bytes.size()),
+                              SQLITE_STATIC);
+            return;
+    }
 }
 
-}  // namespace
+// The start of a row's JSON line up to its state, and each column's key, made once per table.
+struct JsonTable {
+    std::string head;
+    std::vector<std::string> keys;
+};
 
-void appendRecoveredJson(std::string& out, const Recovery& recovery, const RecoveredRow& row) {
-    const TableShape& table = recovery.tables[row.table];
-    out += "{\"table\":";
-    appendJsonString(out, table.name);
-    if (table.dropped) out += ",\"dropped\":true";
-    out += ",\"state\":\"";
+JsonTable jsonTable(const TableShape& table) {
+    JsonTable t;
+    t.head = "{\"table\":";
+    appendJsonString(t.head, table.name);
+    if (table.dropped) t.head += ",\"dropped\":true";
+    t.head += ",\"state\":\"";
+    for (const ColumnShape& c : table.columns) {
+        std::string key;
+        appendJsonString(key, c.name);
+        key += ':';
+        t.keys.push_back(std::move(key));
+    }
+    return t;
+}
+
+void appendJsonRow(std::string& out, const JsonTable& table, const RecoveredRowView& row) {
+    out += table.head;
     out += stateKey(row.state);
     out += "\",\"source\":\"";
     out += sourceKey(row.source);
-    out += "\",\"offset\":" + std::to_string(row.offset) + ",\"rowid\":";
-    out += row.rowid ? std::to_string(*row.rowid) : "null";
+    out += "\",\"offset\":";
+    appendInteger(out, static_cast<std::int64_t>(row.offset));
+    out += ",\"rowid\":";
+    row.rowid ? appendInteger(out, *row.rowid) : void(out += "null");
     out += ",\"values\":{";
-    for (std::size_t c = 0; c < table.columns.size(); ++c) {
+    for (std::size_t c = 0; c < table.keys.size(); ++c) {
         if (c) out += ',';
-        appendJsonString(out, table.columns[c].name);
-        out += ':';
-        appendJsonValue(out, c < row.values.size() ? row.values[c] : FieldValue{});
+        out += table.keys[c];
+        appendJsonValue(out, c < row.values.size() ? row.values[c] : ValueView{});
     }
     out += "}}\n";
 }
 
-std::vector<std::string> writeRecoveredCsv(const Recovery& recovery, const std::string& folder) {
-    std::vector<std::string> written;
-    for (std::size_t t = 0; t < recovery.tables.size(); ++t) {
-        const TableShape& table = recovery.tables[t];
-        std::string text = "_state,_source,_offset,_rowid";
-        for (const ColumnShape& c : table.columns) {
-            text += ',';
-            appendCsvField(text, c.name);
-        }
-        text += "\r\n";
-        bool any = false;
-        for (const RecoveredRow& row : recovery.rows) {
-            if (row.table != t) continue;
-            any = true;
-            text += stateKey(row.state);
-            text += ',';
-            text += sourceKey(row.source);
-            text += ',' + std::to_string(row.offset) + ',';
-            if (row.rowid) text += std::to_string(*row.rowid);
-            for (const FieldValue& v : row.values) {
-                text += ',';
-                appendCsvValue(text, v);
-            }
-            text += "\r\n";
-        }
-        if (!any) continue;
-        const std::string path = joinPath(folder, fileNameOf(table.name));
-        writeWholeFile(path, text);
-        written.push_back(path);
-    }
-    return written;
+[[noreturn]] void cannotWrite(const std::string& name, int error) {
+    throw ExportError("Cannot write \"" + name + "\". " + std::strerror(error));
 }
 
-void writeRecoveredDatabase(const Recovery& recovery, const std::string& path) {
-    if (std::filesystem::exists(path))
-        throw ExportError("Cannot write \"" + path + "\". The file exists.");
-    sqlite3* raw = nullptr;
-    const int opened =
-        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    const std::unique_ptr<sqlite3, CloseDb> db(raw);
-    if (opened != SQLITE_OK) sqliteFailed(path, raw);
-    if (sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqliteFailed(path, db.get());
-    for (std::size_t t = 0; t < recovery.tables.size(); ++t) {
-        const TableShape& table = recovery.tables[t];
+class JsonLinesWriter : public RecoveredRowsWriter {
+  public:
+    JsonLinesWriter(std::FILE* out, std::string name) : out_(out), name_(std::move(name)) {
+        buffer_.reserve(kChunk + 4096);
+    }
+    void table(std::size_t index, const TableShape& table) override {
+        if (tables_.size() <= index) tables_.resize(index + 1);
+        tables_[index] = jsonTable(table);
+    }
+    void row(const RecoveredRowView& row) override {
+        appendJsonRow(buffer_, tables_[row.table], row);
+        if (buffer_.size() >= kChunk) flush();
+    }
+    void finish() override {
+        flush();
+        if (std::fflush(out_) != 0) cannotWrite(name_, errno);
+    }
+    std::vector<std::string> written() const override { return {}; }
+
+  private:
+    static constexpr std::size_t kChunk = 256u << 10;
+    void flush() {
+        if (!buffer_.empty() &&
+            std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size())
+            cannotWrite(name_, errno);
+        buffer_.clear();
+    }
+    std::FILE* out_;
+    std::string name_;
+    std::vector<JsonTable> tables_;
+    std::string buffer_;
+};
+
+class CsvTablesWriter : public RecoveredRowsWriter {
+  public:
+    explicit CsvTablesWriter(std::string folder) : folder_(std::move(folder)) {}
+    void table(std::size_t index, const TableShape& table) override {
+        if (tables_.size() <= index) tables_.resize(index + 1);
+        tables_[index].shape = &table;
+    }
+    void row(const RecoveredRowView& row) override {
+        Table& t = tables_[row.table];
+        if (!t.file) open(t);
+        line_.clear();
+        line_ += stateKey(row.state);
+        line_ += ',';
+        line_ += sourceKey(row.source);
+        line_ += ',';
+        appendInteger(line_, static_cast<std::int64_t>(row.offset));
+        line_ += ',';
+        if (row.rowid) appendInteger(line_, *row.rowid);
+        for (const ValueView& v : row.values) {
+            line_ += ',';
+            appendCsvValue(line_, v);
+        }
+        line_ += "\r\n";
+        t.file->write(line_);
+    }
+    void finish() override {
+        for (Table& t : tables_)
+            if (t.file) {
+                t.file->commit();
+                written_.push_back(t.file->path());
+            }
+    }
+    std::vector<std::string> written() const override { return written_; }
+
+  private:
+    struct Table {
+        const TableShape* shape = nullptr;
+        std::unique_ptr<StreamedFile> file;
+    };
+    void open(Table& t) {
+        t.file = std::make_unique<StreamedFile>(joinPath(folder_, fileNameOf(t.shape->name)));
+        std::string head = "_state,_source,_offset,_rowid";
+        for (const ColumnShape& c : t.shape->columns) {
+            head += ',';
+            appendCsvField(head, c.name);
+        }
+        head += "\r\n";
+        t.file->write(head);
+    }
+    std::string folder_;
+    std::vector<Table> tables_;
+    std::vector<std::string> written_;
+    std::string line_;
+};
+
+class SqliteTablesWriter : public RecoveredRowsWriter {
+  public:
+    explicit SqliteTablesWriter(std::string path) : path_(std::move(path)) {
+        if (std::filesystem::exists(path_))
+            throw ExportError("Cannot write \"" + path_ + "\". The file exists.");
+        sqlite3* raw = nullptr;
+        const int opened = sqlite3_open_v2(path_.c_str(), &raw,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        db_.reset(raw);
+        created_ = opened == SQLITE_OK;
+        if (opened != SQLITE_OK) sqliteFailed(path_, raw);
+        exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN");
+    }
+    ~SqliteTablesWriter() override {
+        if (finished_ || !created_) return;
+        // Nothing half written stays: the file is the program's own, made by this writer.
+        statements_.clear();
+        db_.reset();
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+    void table(std::size_t index, const TableShape& table) override {
         // Columns without types: values keep the class they were found in.
         std::string create =
             "CREATE TABLE " + quotedName(table.name) + "(_state, _source, _offset, _rowid";
@@ -186,30 +300,68 @@ void writeRecoveredDatabase(const Recovery& recovery, const std::string& path) {
             create += ", " + quotedName(c.name);
             insert += ",?";
         }
-        create += ")";
-        insert += ")";
-        if (sqlite3_exec(db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-            sqliteFailed(path, db.get());
-        sqlite3_stmt* rawStmt = nullptr;
-        if (sqlite3_prepare_v2(db.get(), insert.c_str(), -1, &rawStmt, nullptr) != SQLITE_OK)
-            sqliteFailed(path, db.get());
-        const std::unique_ptr<sqlite3_stmt, FinalizeStmt> stmt(rawStmt);
-        for (const RecoveredRow& row : recovery.rows) {
-            if (row.table != t) continue;
-            sqlite3_bind_text(stmt.get(), 1, stateKey(row.state), -1, SQLITE_STATIC);
-            sqlite3_bind_text(stmt.get(), 2, sourceKey(row.source), -1, SQLITE_STATIC);
-            sqlite3_bind_int64(stmt.get(), 3, static_cast<sqlite3_int64>(row.offset));
-            row.rowid ? void(sqlite3_bind_int64(stmt.get(), 4, *row.rowid))
-                      : void(sqlite3_bind_null(stmt.get(), 4));
-            for (std::size_t c = 0; c < table.columns.size(); ++c)
-                bindValue(stmt.get(), static_cast<int>(c) + 5,
-                          c < row.values.size() ? row.values[c] : FieldValue{});
-            if (sqlite3_step(stmt.get()) != SQLITE_DONE) sqliteFailed(path, db.get());
-            sqlite3_reset(stmt.get());
-        }
+        exec(create + ")");
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db_.get(), (insert + ")").c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            sqliteFailed(path_, db_.get());
+        if (statements_.size() <= index) statements_.resize(index + 1);
+        statements_[index].reset(raw);
     }
-    if (sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqliteFailed(path, db.get());
+    void row(const RecoveredRowView& row) override {
+        sqlite3_stmt* stmt = statements_[row.table].get();
+        sqlite3_bind_text(stmt, 1, stateKey(row.state), -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, sourceKey(row.source), -1, SQLITE_STATIC);
+        sqlite3_bind_int64(stmt, 3, static_cast<sqlite3_int64>(row.offset));
+        row.rowid ? void(sqlite3_bind_int64(stmt, 4, *row.rowid))
+                  : void(sqlite3_bind_null(stmt, 4));
+        const int columns = sqlite3_bind_parameter_count(stmt);
+        for (int c = 5; c <= columns; ++c) {
+            const auto i = static_cast<std::size_t>(c - 5);
+            bindValue(stmt, c, i < row.values.size() ? row.values[i] : ValueView{});
+        }
+        if (sqlite3_step(stmt) != SQLITE_DONE) sqliteFailed(path_, db_.get());
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    }
+    void finish() override {
+        exec("COMMIT");
+        statements_.clear();
+        if (sqlite3_close(db_.release()) != SQLITE_OK)
+            throw ExportError("Cannot write \"" + path_ + "\".");
+        finished_ = true;
+    }
+    std::vector<std::string> written() const override {
+        return finished_ ? std::vector<std::string>{path_} : std::vector<std::string>{};
+    }
+
+  private:
+    void exec(const std::string& sql) {
+        if (sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqliteFailed(path_, db_.get());
+    }
+    std::string path_;
+    std::unique_ptr<sqlite3, CloseDb> db_;
+    std::vector<std::unique_ptr<sqlite3_stmt, FinalizeStmt>> statements_;
+    bool created_ = false;
+    bool finished_ = false;
+};
+
+}  // namespace
+
+void appendRecoveredJson(std::string& out, const TableShape& table, const RecoveredRowView& row) {
+    appendJsonRow(out, jsonTable(table), row);
+}
+
+std::unique_ptr<RecoveredRowsWriter> jsonLinesWriter(std::FILE* out, std::string name) {
+    return std::make_unique<JsonLinesWriter>(out, std::move(name));
+}
+
+std::unique_ptr<RecoveredRowsWriter> csvTablesWriter(std::string folder) {
+    return std::make_unique<CsvTablesWriter>(std::move(folder));
+}
+
+std::unique_ptr<RecoveredRowsWriter> sqliteTablesWriter(std::string path) {
+    return std::make_unique<SqliteTablesWriter>(std::move(path));
 }
 
 }  // namespace pc

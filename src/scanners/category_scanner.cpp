@@ -198,7 +198,7 @@ void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource
     // The map reads the main file's pages through a buffer; what it touches of the mapping
     // (overflow chains, pages a read could not copy) is given back every so often.
     s.pages.releaseEvery(kReleaseStride);
-    s.map.emplace(s.pages, params().table, collect);
+    s.map.emplace(s.pages, params().table, collect, &state_->ScanHalted);
     s.pages.releaseEvery(0);
     s.copies.seal();
     s.root = s.map->tableRoot(params().table);

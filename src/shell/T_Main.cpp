@@ -835,15 +835,36 @@ void TMain::carveTables(const std::string& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::shared_ptr<const Recovery> recovery;
     std::string failure;
-    RecoveryOptions options;
     // The bar moves and the window paints; it takes no input until the carve ends.
-    options.progress = [this](std::uint64_t done, std::uint64_t total) {
-        progressBar_->setRange(0, 1000);
-        progressBar_->setValue(static_cast<int>(1000 * done / std::max<std::uint64_t>(total, 1)));
-        if (pumpDue()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    struct Collect : CarveEvents {
+        explicit Collect(TMain& w) : window(w) {}
+        void noted(const SourceNote&) override {}
+        void progressRange(std::uint32_t maximum, std::uint32_t) override {
+            window.progressBar_->setRange(0, static_cast<int>(std::max(maximum, 1u)));
+        }
+        void pageReached(std::uint32_t index) override {
+            window.progressBar_->setValue(static_cast<int>(index));
+            if (window.pumpDue())
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+        void idle() override {}
+        void tableFound(std::size_t, const TableShape& table) override {
+            recovery.tables.push_back(table);
+        }
+        void rowFound(const RecoveredRowView& row) override {
+            std::vector<FieldValue> values;
+            for (const ValueView& v : row.values)
+                values.push_back(toFieldValue(v));
+            recovery.rows.push_back(
+                {row.table, row.state, row.source, row.offset, row.rowid, std::move(values)});
+        }
+        TMain& window;
+        Recovery recovery;
+    } collect(*this);
     try {
-        recovery = std::make_shared<const Recovery>(recoverTables(path, options));
+        const std::uint8_t running = 0;
+        pc::carveTables(path, collect, {}, running);
+        recovery = std::make_shared<const Recovery>(std::move(collect.recovery));
     } catch (const NotADatabase&) {
         failure = "无效的数据文件！";
     } catch (const FileError& e) {

@@ -191,8 +191,34 @@ TEST(TableRecoveryKeys, FullTextTablesShowTheirRowsUnderTheirOwnName) {
     }
 }
 
-// Progress goes forward and ends at its total, on a file of several pages and an older image.
-TEST(TableRecoveryProgress, GoesForwardToTheEnd) {
+// Hears a carve: its progress, its tables and rows; sets the stop flag at page `stopAt`.
+struct Listener : CarveEvents {
+    void noted(const SourceNote& n) override { notes.push_back(n); }
+    void progressRange(std::uint32_t maximum, std::uint32_t) override { total = maximum; }
+    void pageReached(std::uint32_t index) override {
+        seen.push_back(index);
+        if (index >= stopAt) halted = 1;
+    }
+    void idle() override {}
+    void tableFound(std::size_t index, const TableShape& table) override {
+        EXPECT_EQ(index, tables.size());
+        tables.push_back(table.name);
+    }
+    void rowFound(const RecoveredRowView& row) override {
+        ASSERT_LT(row.table, tables.size());  // announced before its rows
+        ++rows;
+    }
+    std::vector<SourceNote> notes;
+    std::vector<std::string> tables;
+    std::vector<std::uint32_t> seen;
+    std::uint32_t total = 0, stopAt = ~0u;
+    std::uint8_t halted = 0;
+    std::size_t rows = 0;
+};
+
+// Progress goes forward and ends at its total; a stop ends the carve before the next page, with
+// the rows found so far told.
+TEST(TableRecoveryProgress, GoesForwardToTheEndAndStopsWhenAsked) {
     testing::TempDir dir;
     const std::string path = dir.file("t.db");
     {
@@ -203,17 +229,18 @@ TEST(TableRecoveryProgress, GoesForwardToTheEnd) {
                      {"row " + std::to_string(i) + std::string(100, '.')});
         db.exec("COMMIT;");
     }
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
-    RecoveryOptions options;
-    options.progress = [&](std::uint64_t done, std::uint64_t total) {
-        seen.emplace_back(done, total);
-    };
-    const Recovery r = recoverTables(path, options);
-    EXPECT_EQ(r.rows.size(), 2000u);
-    ASSERT_GE(seen.size(), 2u);
-    EXPECT_EQ(seen.back().first, seen.back().second);
-    for (std::size_t i = 1; i < seen.size(); ++i)
-        EXPECT_GE(seen[i].first, seen[i - 1].first);
+    Listener all;
+    EXPECT_FALSE(carveTables(path, all, {}, all.halted).stopped);
+    EXPECT_EQ(all.rows, 2000u);
+    ASSERT_GE(all.seen.size(), 2u);
+    EXPECT_EQ(all.seen.back(), all.total);
+    EXPECT_TRUE(std::is_sorted(all.seen.begin(), all.seen.end()));
+
+    Listener stopped;
+    stopped.stopAt = all.total / 4;  // within the walk of the live rows
+    EXPECT_TRUE(carveTables(path, stopped, {}, stopped.halted).stopped);
+    EXPECT_LT(stopped.rows, 2000u);
+    EXPECT_LE(stopped.seen.back(), stopped.stopAt + 1);
 }
 
 // A modern phone's file: write-ahead log never checkpointed, secure_delete on. The live rows
