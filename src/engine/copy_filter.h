@@ -30,9 +30,20 @@ class CopyFilter {
     // Whether the deleted record with these keys is the first copy of its row; it then counts as
     // kept.
     bool firstDeleted(const RecordKey& live, const RecordKey& deleted) {
+        return firstDeleted({&live, 1}, {&deleted, 1}, {&deleted, 1});
+    }
+    // The same where a record is known by several keys: it is a copy when one of `live` is a
+    // live row's or one of `seen` was kept before; a first copy is kept under each of `keep`.
+    bool firstDeleted(std::span<const RecordKey> live, std::span<const RecordKey> seen,
+                      std::span<const RecordKey> keep) {
         if (all_) return true;
-        if (live_.contains(live)) return false;
-        return deleted_.insert(deleted);
+        for (const RecordKey& k : live)
+            if (live_.contains(k)) return false;
+        for (const RecordKey& k : seen)
+            if (deleted_.contains(k)) return false;
+        for (const RecordKey& k : keep)
+            deleted_.insert(k);
+        return true;
     }
 
   private:

@@ -97,7 +97,7 @@ void DatabaseSource::readJournal(std::uint32_t& pageCount) {
         putBack.assign(pageCount + 1u, false);
     }
     for (const JournalRecord& r : journal->records()) {
-        if (journal->hot() && r.checksumOk && r.page <= pageCount && !putBack[r.page]) {
+        if (journal->hot() && r.playback && r.page <= pageCount && !putBack[r.page]) {
             putBack[r.page] = true;
             replacements_.push_back({r.page, SourceFile::Journal, r.offset});
         } else {

@@ -136,10 +136,11 @@ RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> c
     return h.key();
 }
 
-RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values) {
+RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values, int without) {
     KeyHasher h;
     h.word(table);
-    for (const ValueView& v : values) {
+    for (std::size_t c = 0; c < values.size(); ++c) {
+        const ValueView& v = static_cast<int>(c) == without ? ValueView{} : values[c];
         h.word(kNull + static_cast<std::uint64_t>(v.kind));
         switch (v.kind) {
             case ValueView::Kind::Null: break;

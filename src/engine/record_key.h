@@ -85,7 +85,8 @@ class RecordKeyList {
 // Equal values give equal keys whatever their storage: an integer is one whatever its width.
 RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> columns);
 
-// The key of a row of table `table` by all its values: equal values give equal keys.
-RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values);
+// The key of a row of table `table` by its values, column `without` (if any) taken as NULL:
+// equal values give equal keys.
+RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values, int without = -1);
 
 }  // namespace pc

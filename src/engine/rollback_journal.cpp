@@ -47,10 +47,10 @@ void RollbackJournal::readSegments(std::span<const std::uint8_t> bytes, std::uin
     const std::uint64_t recordSize = kJournalRecordOverhead + std::uint64_t{pageSize};
     std::uint64_t at = 0;
     bool first = true;
-    bool intact = true;  // every record so far passed its checksum
+    bool intact = true;  // every record SQLite would play back so far passed its checksum
     while (bytes.size() - at >= kHeaderFields &&
            std::memcmp(bytes.data() + at, kJournalMagic, 8) == 0) {
-        std::uint64_t count = *readBe32(bytes, at + kJournalCountOffset);
+        const std::uint64_t stored = *readBe32(bytes, at + kJournalCountOffset);
         const std::uint32_t nonce = *readBe32(bytes, at + kJournalNonceOffset);
         const std::uint32_t sector = *readBe32(bytes, at + kJournalSectorOffset);
         if (!validSector(sector) || *readBe32(bytes, at + kJournalPageSizeOffset) != pageSize)
@@ -58,20 +58,24 @@ void RollbackJournal::readSegments(std::span<const std::uint8_t> bytes, std::uin
         if (first) initialSize_ = *readBe32(bytes, at + kJournalInitialSizeOffset);
         const std::uint64_t start = at + sector;
         if (start > bytes.size()) break;
-        // A count of 0 or all ones: the records were not counted; the file's length says.
+        // A count of all ones: the records were not counted, the file's length says. SQLite
+        // plays back that many records of a hot journal, and none of a segment counted 0; the
+        // first segment's uncounted records are still older images.
         const std::uint64_t fit = (bytes.size() - start) / recordSize;
-        if (count == 0xFFFFFFFF || (count == 0 && first)) count = fit;
-        count = std::min(count, fit);
+        const std::uint64_t played = stored == 0xFFFFFFFF ? fit : std::min(stored, fit);
+        const std::uint64_t count = stored == 0 && first ? fit : played;
         for (std::uint64_t i = 0; i < count; ++i) {
             const std::uint64_t r = start + i * recordSize;
             const std::uint32_t page = *readBe32(bytes, r);
             if (page == 0 || page > kMaxPage) break;
             const bool ok = recordChecksum(nonce, bytes.subspan(r + 4, pageSize)) ==
                             *readBe32(bytes, r + 4 + pageSize);
-            intact = intact && ok;
-            records_.push_back({page, r + 4, ok});
+            // SQLite's playback ends at the first record whose checksum fails.
+            if (i < played) intact = intact && ok;
+            const bool playback = i < played && intact;
+            hot_ = hot_ || playback;
+            records_.push_back({page, r + 4, ok, playback});
         }
-        if (first) hot_ = intact && !records_.empty();
         first = false;
         const std::uint64_t end = start + count * recordSize;
         at = (end + sector - 1) / sector * sector;
@@ -91,7 +95,7 @@ void RollbackJournal::readZeroedHeader(std::span<const std::uint8_t> bytes, std:
         for (std::uint64_t r = sector; bytes.size() - r >= recordSize; r += recordSize) {
             const std::uint32_t p = *readBe32(bytes, r);
             if (p == 0 || p > kMaxPage) break;
-            records_.push_back({p, r + 4, false});
+            records_.push_back({p, r + 4, false, false});
         }
         return;
     }

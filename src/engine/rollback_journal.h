@@ -1,8 +1,9 @@
 // A rollback journal (`FILE-journal`) as SQLite writes it: segments of a header padded to a sector,
 // then records of a page number, the page as it was before the transaction and a checksum. A
-// journal whose first header is valid and whose records pass their checksums is hot: the main file
-// holds a transaction that never committed, and putting the journal's pages back is the database's
-// newest state. A header zeroed after a commit (PERSIST mode) still leaves its records, at the
+// journal with records SQLite would play back (those its headers count, up to the first whose
+// checksum fails) is hot: the main file holds a transaction that never committed, and putting
+// those pages back, the file cut to its size before the transaction, is the database's newest
+// state. A header zeroed after a commit (PERSIST mode) still leaves its records, at the
 // first sector boundary, as old page images.
 #pragma once
 
@@ -17,6 +18,7 @@ struct JournalRecord {
     std::uint32_t page;
     std::uint64_t offset;  // of the page bytes in the file
     bool checksumOk;       // false where the header that would vouch for it is gone
+    bool playback;         // SQLite would put it back when it rolls a hot journal back
 };
 
 class RollbackJournal {

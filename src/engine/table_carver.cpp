@@ -84,6 +84,11 @@ void TableCarver::learn(const std::vector<std::uint64_t>& types) {
         liveTypes_[c] = static_cast<std::uint16_t>(liveTypes_[c] | (1u << typeBit(types[c])));
 }
 
+bool TableCarver::learnedAny() const {
+    return std::any_of(liveTypes_.begin(), liveTypes_.end(),
+                       [](std::uint16_t t) { return t != 0; });
+}
+
 bool TableCarver::seenLive(std::size_t c, std::uint64_t t) const {
     return (liveTypes_[c] >> typeBit(t)) & 1;
 }
@@ -94,7 +99,7 @@ bool TableCarver::seenLive(std::size_t c, std::uint64_t t) const {
 bool TableCarver::allowed(std::size_t column, std::uint64_t t) const {
     if (t == 10 || t == 11) return false;
     if (static_cast<int>(column) == shape_->rowidColumn) return t == 0;
-    if (t == 0) return true;
+    if (t == 0) return !shape_->columns[column].notNull;
     switch (shape_->columns[column].affinity) {
         case Affinity::Integer:
         case Affinity::Real: return isNumber(t) || isText(t);
@@ -343,22 +348,26 @@ std::vector<FoundRecord> TableCarver::rebuildFreeblock(
 }
 
 std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t> payload,
-                                                   std::optional<std::int64_t> rowid) const {
+                                                   std::optional<std::int64_t> rowid,
+                                                   bool live) const {
     RecordLayout layout;
     const auto n = static_cast<std::uint32_t>(shape_->columns.size());
     // One column more than the table has is read to know a record of another table.
-    if (!decodeRecord(payload, layout, n + 1) || layout.columns == 0 || layout.columns > n)
-        return std::nullopt;
+    if (!decodeRecord(payload, layout, n + 1) || layout.columns == 0) return std::nullopt;
+    if (layout.columns > n && !live) return std::nullopt;
     FoundRecord r;
     r.rowid = rowid;
     r.header = 0;
+    r.allColumns = layout.columns >= n;
     r.body = layout.headerSize;
     r.limit = static_cast<std::uint32_t>(payload.size());
     r.types.resize(n, 0);
     for (std::uint32_t c = 0; c < n; ++c) {
         const std::uint64_t t = c < layout.columns ? layout.serialTypes[c] : 0;
         const bool key = static_cast<int>(c) == shape_->rowidColumn;
-        if (!allowed(c, t) && !key) return std::nullopt;
+        // A live row holds what it holds; a former one what the table allows in the columns it
+        // has (one written before columns were added lacks them).
+        if (!live && c < layout.columns && !allowed(c, t) && !key) return std::nullopt;
         r.types[c] = t;
         r.typed += typedFor(c, t) ? 1 : 0;
         r.likeLive += seenLive(c, t) ? 1 : 0;

@@ -30,6 +30,8 @@ struct FoundRecord {
     std::uint32_t given = 0;     // values that are not NULL
     std::uint32_t content = 0;   // text and blob bytes other than zeros, and one per number
     bool rebuilt = false;        // a serial type or the header length was worked out, not read
+    bool allColumns = true;      // it holds every column (one written before columns were added
+                                 // does not)
     std::vector<std::uint64_t> types;  // serial types, one per column
 };
 
@@ -67,9 +69,13 @@ class TableCarver {
     void rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
                        std::span<const std::uint32_t> starts, std::vector<FoundRecord>& out) const;
 
-    // A table leaf cell's record (its payload, the local part of it when the rest is gone).
+    // A table leaf cell's record (its payload, the local part of it when the rest is gone). A
+    // live cell's is read whatever its values; a former one's only when the table allows them.
     std::optional<FoundRecord> readRecord(std::span<const std::uint8_t> payload,
-                                          std::optional<std::int64_t> rowid) const;
+                                          std::optional<std::int64_t> rowid,
+                                          bool live = false) const;
+    // Whether any live row was learned: what its rows look like is known.
+    bool learnedAny() const;
 
     // The values of `record`, found in `bytes`, in the table's declared column order; an
     // INTEGER PRIMARY KEY column shows the row id where it is known.

@@ -53,6 +53,9 @@ bool mayHoldCreate(std::span<const std::uint8_t> bytes, std::uint32_t encoding) 
     return text.find(word) != std::string_view::npos;
 }
 
+// Records of fewer columns have headers of a few bytes, which fit almost any bytes by chance.
+constexpr std::size_t kShortRecord = 4;
+
 // A record found for one table in one page or image, before the tables compete for its bytes.
 struct Candidate {
     std::size_t table;
@@ -61,14 +64,14 @@ struct Candidate {
     bool ownerMatch;  // the page is (or was) a leaf of this table
 };
 
-// Better first: the record whose page says whose it is; a cell read whole; every value of its
-// column's class; more serial types as the table's live rows have them; read rather than
-// rebuilt; more values of their class; longer.
+// Better first: the record whose page says whose it is; a cell read whole; one that holds every
+// column of its table; every value of its column's class; more serial types as the table's live
+// rows have them; read rather than rebuilt; more values of their class; longer.
 bool better(const Candidate& a, const Candidate& b, std::size_t columnsA, std::size_t columnsB) {
     auto rank = [](const Candidate& c, std::size_t columns) {
-        return std::make_tuple(c.ownerMatch, c.wholeCell, c.record.typed == columns,
-                               c.record.likeLive, !c.record.rebuilt, c.record.typed,
-                               c.record.end - c.record.begin);
+        return std::make_tuple(c.ownerMatch, c.wholeCell, c.record.allColumns,
+                               c.record.typed == columns, c.record.likeLive, !c.record.rebuilt,
+                               c.record.typed, c.record.end - c.record.begin);
     };
     return rank(a, columnsA) > rank(b, columnsB);
 }
@@ -180,11 +183,13 @@ class TableCarve : private RegionVisitor {
         const std::optional<std::int64_t> rowid =
             tableCell ? std::optional(cell.rowid) : std::nullopt;
         const auto payload = map.livePayload(bytes, cell, scratch_);
-        const auto record = carvers_[t].readRecord(payload, rowid);
+        const auto record = carvers_[t].readRecord(payload, rowid, true);
         if (!record) return;
         carvers_[t].learn(record->types);
         carvers_[t].values(payload, *record, values_);
-        copies_.addLive(valuesKey(t, values_.values()));
+        const RowKeys keys = rowKeys(t, values_.values());
+        copies_.addLive(keys.loose);
+        if (keys.exact) copies_.addLive(*keys.exact);
         events_.rowFound({t, RecordState::Normal, pages_.source(page),
                           pages_.fileOffset(page) + cell.offset, rowid, values_.values()});
     }
@@ -338,14 +343,28 @@ class TableCarve : private RegionVisitor {
         std::vector<Candidate> all;
         for (std::size_t t : tables) {
             auto found = candidatesOf(r, carverOf(t), t, place.owner && *place.owner == t);
-            // Where no page says whose records lie here, a short record fits some table almost
-            // anywhere: only records with every value of its column's class and most values of
-            // the serial types the table's live rows use there.
+            // Where no page says the records are this table's, a short record fits some table
+            // almost anywhere: only records with every value of its column's class and, where the
+            // table's live rows show what its records look like, most values of the serial types
+            // they use there.
             // Anywhere, a record of a single byte or number is more likely chance than a row.
+            // A table without live rows is vouched for by a record's whole cell (on a former
+            // leaf of it, or its length and row id still before it), and on a former leaf of it
+            // by what else lies there.
+            const bool learned = carverOf(t).learnedAny();
+            const bool formerLeaf = std::any_of(found.begin(), found.end(), [](auto& c) {
+                return c.wholeCell && c.record.content >= 2;
+            });
             std::erase_if(found, [&](const Candidate& c) {
                 if (c.record.content < 2) return true;
-                return !place.owner &&
-                       (c.record.typed < columnsOf(t) || c.record.likeLive * 2 < c.record.given);
+                if (place.owner == t) return false;
+                if (c.record.typed < columnsOf(t)) return true;
+                // Without its cell's start, a record must look like the live rows in full, and
+                // be longer than the few header bytes that fit almost any bytes.
+                const bool cell = c.wholeCell || c.record.rowid;
+                if (!learned) return !formerLeaf && !cell;
+                if (cell) return c.record.likeLive * 2 < c.record.given;
+                return c.record.likeLive < c.record.given || columnsOf(t) < kShortRecord;
             });
             std::move(found.begin(), found.end(), std::back_inserter(all));
         }
@@ -392,10 +411,41 @@ class TableCarve : private RegionVisitor {
     void keepDeleted(const Region& r, const Candidate& c) {
         if (c.table >= tableCount()) return;  // a schema entry
         carverOf(c.table).values(r.bytes, c.record, values_);
-        const RecordKey key = valuesKey(c.table, values_.values());
-        if (!copies_.firstDeleted(key, key)) return;
+        if (!firstCopy(c.table, values_.values())) return;
         events_.rowFound({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
                           c.record.rowid, values_.values()});
+    }
+
+    // A row's keys: by its values without the row id, and, for a table whose INTEGER PRIMARY
+    // KEY holds it, by them with the row id where it is known.
+    struct RowKeys {
+        RecordKey loose;
+        std::optional<RecordKey> exact;
+    };
+    RowKeys rowKeys(std::size_t t, std::span<const ValueView> values) const {
+        const int key = tables_[t].rowidColumn;
+        if (key < 0) return {valuesKey(t, values), std::nullopt};
+        const RecordKey loose = valuesKey(t, values, key);
+        if (values[static_cast<std::size_t>(key)].kind == ValueView::Kind::Null) return {loose, {}};
+        return {loose, valuesKey(t, values)};
+    }
+
+    // Whether a deleted row is the first copy of its row. A copy whose row id is known is a copy
+    // only of a row with that row id, or of one kept without a row id; one whose row id is gone
+    // is a copy of any row with its other values. A table without an INTEGER PRIMARY KEY keeps
+    // the row id out of its values: its rows are told apart by those alone.
+    bool firstCopy(std::size_t t, std::span<const ValueView> values) {
+        const RowKeys k = rowKeys(t, values);
+        if (tables_[t].rowidColumn < 0) return copies_.firstDeleted(k.loose, k.loose);
+        // Kept without a row id: known under a key of its own as well.
+        const RecordKey withoutRowid{k.loose.a ^ 0x2545F4914F6CDD1Dull, k.loose.b + 1};
+        if (!k.exact) {
+            const RecordKey keep[] = {k.loose, withoutRowid};
+            return copies_.firstDeleted({&k.loose, 1}, {&k.loose, 1}, keep);
+        }
+        const RecordKey seen[] = {*k.exact, withoutRowid};
+        const RecordKey keep[] = {*k.exact, k.loose};
+        return copies_.firstDeleted({&*k.exact, 1}, seen, keep);
     }
 
     const DatabaseImage& image_;

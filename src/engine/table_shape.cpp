@@ -88,8 +88,8 @@ std::optional<TableShape> tableShape(std::string_view createSql) {
     TableShape shape;
     shape.name = columnText(stmt.get(), 0);
     shape.sql = sql;
-    if (sqlite3_prepare_v2(db.get(), "SELECT name, type, pk FROM pragma_table_info(?)", -1,
-                           &rawStmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db.get(), "SELECT name, type, pk, \"notnull\" FROM pragma_table_info(?)",
+                           -1, &rawStmt, nullptr) != SQLITE_OK)
         return std::nullopt;
     stmt.reset(rawStmt);
     sqlite3_bind_text(stmt.get(), 1, shape.name.c_str(), -1, SQLITE_TRANSIENT);
@@ -100,7 +100,8 @@ std::optional<TableShape> tableShape(std::string_view createSql) {
             ++keyColumns;
             if (upperOf(declared) == "INTEGER") integerKey = static_cast<int>(shape.columns.size());
         }
-        shape.columns.push_back({columnText(stmt.get(), 0), declared, affinityOf(declared)});
+        shape.columns.push_back({columnText(stmt.get(), 0), declared, affinityOf(declared),
+                                 sqlite3_column_int(stmt.get(), 3) != 0});
     }
     // Only a primary key of one column declared exactly INTEGER stands for the row id, and not
     // when SQLite gave it an index of its own ("INTEGER PRIMARY KEY DESC" is an ordinary column).

@@ -21,6 +21,7 @@ struct ColumnShape {
     std::string name;
     std::string declared;
     Affinity affinity;
+    bool notNull = false;  // declared NOT NULL: a record of the table never holds NULL there
 };
 
 struct TableShape {
