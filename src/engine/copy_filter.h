@@ -54,8 +54,7 @@ class CopyFilter {
 
 inline void CopyFilter::seal() {
     live_.reserve(live_.size() + gathered_.size());
-    gathered_.forEachBlock([&](std::span<const RecordKey> keys) { live_.insertAll(keys); });
-    gathered_ = {};
+    gathered_.drainBlocks([&](std::span<const RecordKey> keys) { live_.insertAll(keys); });
 }
 
 }  // namespace pc

@@ -10,38 +10,40 @@ namespace pc {
 
 namespace {
 
-// Two independent 64-bit lanes over the same words; each mixes like the finalizer of MurmurHash3.
+// Two 64-bit lanes over the same words, each step a 128-bit product folded to 64 bits (as
+// wyhash mixes): texts are taken sixteen bytes a step, so that keying whole rows costs little
+// beside reading them.
 class KeyHasher {
   public:
     void word(std::uint64_t w) {
-        a_ = mix(a_ ^ w) + 0x9E3779B97F4A7C15ull;
-        b_ = mix(b_ + w * 0xC2B2AE3D27D4EB4Full) ^ 0x165667B19E3779F9ull;
+        a_ = fold(a_ ^ w, kA);
+        b_ = fold(b_ ^ w, kB);
     }
     void bytes(std::span<const std::uint8_t> s) {
         word(s.size());
         std::size_t i = 0;
-        for (; i + 8 <= s.size(); i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, s.data() + i, 8);
-            word(w);
+        for (; i + 16 <= s.size(); i += 16) {
+            std::uint64_t w0, w1;
+            std::memcpy(&w0, s.data() + i, 8);
+            std::memcpy(&w1, s.data() + i + 8, 8);
+            const std::uint64_t a = fold(w0 ^ kA, w1 ^ a_);
+            b_ = fold(w1 ^ kB, w0 ^ b_);
+            a_ = a;
         }
-        std::uint64_t tail = 0;
-        std::memcpy(&tail, s.data() + i, s.size() - i);
-        word(tail);
+        std::uint64_t tail[2] = {0, 0};
+        std::memcpy(tail, s.data() + i, s.size() - i);
+        word(tail[0]);
+        if (s.size() - i > 8) word(tail[1]);
     }
-    RecordKey key() const {
-        return {mix(a_ ^ 0xFF51AFD7ED558CCDull), mix(b_ + 0xC4CEB9FE1A85EC53ull)};
-    }
+    RecordKey key() const { return {fold(a_ ^ kC, b_ ^ kA), fold(b_ ^ kD, a_ ^ kB)}; }
 
   private:
-    static std::uint64_t mix(std::uint64_t x) {
-        x ^= x >> 33;
-        x *= 0xFF51AFD7ED558CCDull;
-        x ^= x >> 33;
-        x *= 0xC4CEB9FE1A85EC53ull;
-        x ^= x >> 33;
-        return x;
+    static std::uint64_t fold(std::uint64_t x, std::uint64_t y) {
+        const unsigned __int128 p = static_cast<unsigned __int128>(x) * y;
+        return static_cast<std::uint64_t>(p) ^ static_cast<std::uint64_t>(p >> 64);
     }
+    static constexpr std::uint64_t kA = 0xA0761D6478BD642Full, kB = 0xE7037ED1A0B428DBull;
+    static constexpr std::uint64_t kC = 0x8EBC6AF09C88C6E3ull, kD = 0x589965CC75374CC3ull;
     std::uint64_t a_ = 0x243F6A8885A308D3ull;
     std::uint64_t b_ = 0x13198A2E03707344ull;
 };
@@ -152,6 +154,14 @@ RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values, int 
                 break;
         }
     }
+    return h.key();
+}
+
+RecordKey extendedKey(const RecordKey& key, std::uint64_t number) {
+    KeyHasher h;
+    h.word(key.a);
+    h.word(key.b);
+    h.word(number);
     return h.key();
 }
 

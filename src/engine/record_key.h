@@ -67,12 +67,17 @@ class RecordKeyList {
     std::size_t size() const {
         return blocks_.empty() ? 0 : (blocks_.size() - 1) * kBlockKeys + used_;
     }
-    // Every key, block by block, in the order given.
+    // Every key, block by block, in the order given; each block is given back to the system once
+    // it was seen, so that what the keys go into grows as they go: the list is empty after.
     template <typename F>
-    void forEachBlock(F f) const {
-        for (std::size_t i = 0; i < blocks_.size(); ++i)
+    void drainBlocks(F f) {
+        for (std::size_t i = 0; i < blocks_.size(); ++i) {
             f(std::span<const RecordKey>(&blocks_[i][0],
                                          i + 1 == blocks_.size() ? used_ : kBlockKeys));
+            blocks_[i] = {};
+        }
+        blocks_.clear();
+        used_ = 0;
     }
 
   private:
@@ -88,5 +93,8 @@ RecordKey recordKey(const CarvedRecord& record, std::span<const std::uint32_t> c
 // The key of a row of table `table` by its values, column `without` (if any) taken as NULL:
 // equal values give equal keys.
 RecordKey valuesKey(std::uint64_t table, std::span<const ValueView> values, int without = -1);
+
+// A key of its own for `key` together with one number more (a row id): equal pairs, equal keys.
+RecordKey extendedKey(const RecordKey& key, std::uint64_t number);
 
 }  // namespace pc

@@ -79,9 +79,28 @@ bool plainText(std::span<const std::uint8_t> bytes, std::uint32_t encoding) {
 
 }  // namespace
 
-void TableCarver::learn(const std::vector<std::uint64_t>& types) {
-    for (std::size_t c = 0; c < types.size() && c < liveTypes_.size(); ++c)
-        liveTypes_[c] = static_cast<std::uint16_t>(liveTypes_[c] | (1u << typeBit(types[c])));
+bool TableCarver::readLive(std::span<const std::uint8_t> payload, std::optional<std::int64_t> rowid,
+                           RowValues& out) {
+    const std::size_t n = shape_->columns.size();
+    if (!decodeRecord(payload, liveLayout_, static_cast<std::uint32_t>(n)) ||
+        liveLayout_.columns == 0)
+        return false;
+    auto declared = [&](std::size_t c) { return shape_->stored.empty() ? c : shape_->stored[c]; };
+    out.reset(n);
+    for (std::size_t c = 0; c < liveLayout_.columns; ++c) {
+        const std::uint64_t t = liveLayout_.serialTypes[c];
+        liveTypes_[c] = static_cast<std::uint16_t>(liveTypes_[c] | (1u << typeBit(t)));
+        const std::uint64_t size = serialBodySize(t).value_or(0);
+        const std::uint64_t at = liveLayout_.bodyOffsets[c];
+        if (at + size <= payload.size())
+            out.set(declared(c), t, payload.subspan(at, size), encoding_);
+    }
+    // Columns added after the row was written read as NULL, as SQLite reads them.
+    for (std::size_t c = liveLayout_.columns; c < n; ++c)
+        liveTypes_[c] = static_cast<std::uint16_t>(liveTypes_[c] | 1u);
+    if (shape_->rowidColumn >= 0 && rowid)
+        out.setInteger(declared(static_cast<std::size_t>(shape_->rowidColumn)), *rowid);
+    return true;
 }
 
 bool TableCarver::learnedAny() const {
@@ -289,7 +308,12 @@ void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_
         if (s >= begin && s <= end) cellStart[s - begin] = true;
     const auto pageEnd = static_cast<std::uint32_t>(page.size());
     std::vector<FoundRecord> here;
-    for (std::uint32_t at = end >= 5 ? end - 5 : 0; at >= begin && at + 5 <= end; --at) {
+    if (end < begin + 5) return;
+    const std::uint8_t* bytes = page.data();
+    for (std::uint32_t at = end - 4; at-- > begin;) {
+        // Most places hold no freeblock header: its size alone refuses them.
+        const std::uint32_t quick = std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (quick < 5 || at + quick > pageEnd) continue;
         const auto size = readBe16(page, at + 2);
         if (freedCellAt(page, at, end) && *size >= 5 && cellStart[at + *size - begin]) {
             cellStart[at - begin] = true;
@@ -317,7 +341,6 @@ void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_
                 out.push_back(std::move(here[*pick]));
             }
         }
-        if (at == 0) break;
     }
 }
 
@@ -348,13 +371,12 @@ std::vector<FoundRecord> TableCarver::rebuildFreeblock(
 }
 
 std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t> payload,
-                                                   std::optional<std::int64_t> rowid,
-                                                   bool live) const {
+                                                   std::optional<std::int64_t> rowid) const {
     RecordLayout layout;
     const auto n = static_cast<std::uint32_t>(shape_->columns.size());
     // One column more than the table has is read to know a record of another table.
-    if (!decodeRecord(payload, layout, n + 1) || layout.columns == 0) return std::nullopt;
-    if (layout.columns > n && !live) return std::nullopt;
+    if (!decodeRecord(payload, layout, n + 1) || layout.columns == 0 || layout.columns > n)
+        return std::nullopt;
     FoundRecord r;
     r.rowid = rowid;
     r.header = 0;
@@ -365,9 +387,9 @@ std::optional<FoundRecord> TableCarver::readRecord(std::span<const std::uint8_t>
     for (std::uint32_t c = 0; c < n; ++c) {
         const std::uint64_t t = c < layout.columns ? layout.serialTypes[c] : 0;
         const bool key = static_cast<int>(c) == shape_->rowidColumn;
-        // A live row holds what it holds; a former one what the table allows in the columns it
-        // has (one written before columns were added lacks them).
-        if (!live && c < layout.columns && !allowed(c, t) && !key) return std::nullopt;
+        // What the table allows in the columns it has (one written before columns were added
+        // lacks them).
+        if (c < layout.columns && !allowed(c, t) && !key) return std::nullopt;
         r.types[c] = t;
         r.typed += typedFor(c, t) ? 1 : 0;
         r.likeLive += seenLive(c, t) ? 1 : 0;

@@ -42,10 +42,6 @@ class TableCarver {
 
     const TableShape& shape() const { return *shape_; }
 
-    // A live row's serial types: what the table's rows look like, to tell a record rebuilt in
-    // the right place from one rebuilt a byte off.
-    void learn(const std::vector<std::uint64_t>& types);
-
     // Appends the records whose header and body lie whole in [begin, end) of `page`, in the order
     // of their headers; each with its row id when the two varints before its header are there
     // and agree with it.
@@ -69,11 +65,17 @@ class TableCarver {
     void rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
                        std::span<const std::uint32_t> starts, std::vector<FoundRecord>& out) const;
 
-    // A table leaf cell's record (its payload, the local part of it when the rest is gone). A
-    // live cell's is read whatever its values; a former one's only when the table allows them.
+    // A former table leaf cell's record (its payload, the local part of it when the rest is
+    // gone), when the table allows its values.
     std::optional<FoundRecord> readRecord(std::span<const std::uint8_t> payload,
-                                          std::optional<std::int64_t> rowid,
-                                          bool live = false) const;
+                                          std::optional<std::int64_t> rowid) const;
+    // A live cell's record (its payload): its values into `out`, in declared order, whatever
+    // they hold; its serial types are learned, to tell what the table's rows look like (a record
+    // rebuilt in the right place from one rebuilt a byte off). False when its header cannot be
+    // read.
+    bool readLive(std::span<const std::uint8_t> payload, std::optional<std::int64_t> rowid,
+                  RowValues& out);
+
     // Whether any live row was learned: what its rows look like is known.
     bool learnedAny() const;
 
@@ -109,6 +111,7 @@ class TableCarver {
     std::vector<std::uint16_t>
         liveTypes_;  // per column: bits 0..11 the small types, 12 text, 13 blob
     mutable std::vector<std::uint64_t> types_, rebuiltTypes_;  // reused by the searches
+    RecordLayout liveLayout_;
 };
 
 // The freeblocks of a b-tree page, in chain order: [offset, offset + size). The walk ends at a

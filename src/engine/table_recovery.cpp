@@ -183,10 +183,7 @@ class TableCarve : private RegionVisitor {
         const std::optional<std::int64_t> rowid =
             tableCell ? std::optional(cell.rowid) : std::nullopt;
         const auto payload = map.livePayload(bytes, cell, scratch_);
-        const auto record = carvers_[t].readRecord(payload, rowid, true);
-        if (!record) return;
-        carvers_[t].learn(record->types);
-        carvers_[t].values(payload, *record, values_);
+        if (!carvers_[t].readLive(payload, rowid, values_)) return;
         const RowKeys keys = rowKeys(t, values_.values());
         copies_.addLive(keys.loose);
         if (keys.exact) copies_.addLive(*keys.exact);
@@ -303,13 +300,18 @@ class TableCarve : private RegionVisitor {
                                                   : header  ? r.aroundCells
                                                             : std::span<const ByteRange>(&whole, 1);
         std::vector<FoundRecord> found;
+        // Zeroed bytes (what secure_delete and fresh pages hold) hold no record.
+        auto blank = [&](const ByteRange& range) {
+            const auto bytes = r.bytes.subspan(range.begin, range.end - range.begin);
+            return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+        };
         for (const ByteRange& range : ranges)
-            carver.findRecords(r.bytes, range.begin, range.end, found);
+            if (!blank(range)) carver.findRecords(r.bytes, range.begin, range.end, found);
         std::vector<std::uint32_t> starts;
         for (const FoundRecord& f : found)
             starts.push_back(f.begin);
         for (const ByteRange& range : ranges)
-            carver.rebuildMarked(r.bytes, range.begin, range.end, starts, found);
+            if (!blank(range)) carver.rebuildMarked(r.bytes, range.begin, range.end, starts, found);
         if (header)
             for (const ByteRange& fb : freeblocksOf(r.bytes, *header, usable_)) {
                 auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
@@ -426,8 +428,9 @@ class TableCarve : private RegionVisitor {
         const int key = tables_[t].rowidColumn;
         if (key < 0) return {valuesKey(t, values), std::nullopt};
         const RecordKey loose = valuesKey(t, values, key);
-        if (values[static_cast<std::size_t>(key)].kind == ValueView::Kind::Null) return {loose, {}};
-        return {loose, valuesKey(t, values)};
+        const ValueView& rowid = values[static_cast<std::size_t>(key)];
+        if (rowid.kind != ValueView::Kind::Integer) return {loose, {}};
+        return {loose, extendedKey(loose, static_cast<std::uint64_t>(rowid.integer))};
     }
 
     // Whether a deleted row is the first copy of its row. A copy whose row id is known is a copy

@@ -58,7 +58,7 @@ TEST(RecordKeyList, GivesEveryKeyBackInOrder) {
         std::size_t next = 0;
         RecordKeySet set;
         set.reserve(list.size());
-        list.forEachBlock([&](std::span<const RecordKey> keys) {
+        list.drainBlocks([&](std::span<const RecordKey> keys) {
             for (const RecordKey& k : keys) {
                 ASSERT_EQ(k, (RecordKey{next * 7 + 1, next}));
                 ++next;
@@ -66,6 +66,7 @@ TEST(RecordKeyList, GivesEveryKeyBackInOrder) {
             set.insertAll(keys);
         });
         EXPECT_EQ(next, count);
+        EXPECT_EQ(list.size(), 0u);  // drained
         EXPECT_EQ(set.size(), count);
         if (count) {
             EXPECT_TRUE(set.contains({(count - 1) * 7 + 1, count - 1}));
