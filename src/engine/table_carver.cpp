@@ -1,6 +1,7 @@
 #include "table_carver.h"
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 #include <utility>
 
@@ -39,8 +40,47 @@ bool freedCellAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint
 
 }  // namespace
 
+// Most places hold no freeblock header: its size alone refuses them.
+void RecordEnds::addFreedCells(std::span<const std::uint8_t> page) {
+    const auto pageEnd = static_cast<std::uint32_t>(page.size());
+    const std::uint8_t* bytes = page.data();
+    for (std::uint32_t at = begin_; at + 4 <= end_ && at + 4 <= pageEnd; ++at) {
+        const std::uint32_t size = std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (size >= 4 && at + size <= pageEnd && freedCellAt(page, at, pageEnd)) add(at);
+    }
+}
+
+std::uint32_t RecordEnds::next(std::uint32_t from, std::uint32_t to) const {
+    to = std::min(to, end_ + 1);
+    if (from < begin_) from = begin_;
+    while (from < to) {
+        const std::uint32_t i = from - begin_;
+        const std::uint64_t word = bits_[i >> 6] >> (i & 63);
+        if (word != 0)
+            return std::min(to, from + static_cast<std::uint32_t>(std::countr_zero(word)));
+        from += 64 - (i & 63);
+    }
+    return to;
+}
+
 TableCarver::TableCarver(const TableShape& shape, std::uint32_t encoding)
     : shape_(&shape), encoding_(encoding), liveTypes_(shape.columns.size(), 0) {
+    for (std::size_t k = 0; k < quick_.size() && k < shape.columns.size(); ++k)
+        for (unsigned b = 0; b < 256; ++b)
+            quick_[k][b] =
+                b < 0x80 ? allowed(k, b) : allowed(k, 2 * 0x80 + 12) || allowed(k, 2 * 0x80 + 13);
+}
+
+bool TableCarver::quickTypes(std::span<const std::uint8_t> bytes, std::uint32_t at,
+                             std::size_t first) const {
+    const std::size_t last = std::min({first + kQuickTypes, quick_.size(), shape_->columns.size()});
+    for (std::size_t k = first; k < last; ++k) {
+        if (at >= bytes.size()) return true;  // the full test says
+        const std::uint8_t b = bytes[at++];
+        if (!quick_[k][b]) return false;
+        if (b >= 0x80) return true;  // a longer varint: the later types' places are unknown
+    }
+    return true;
 }
 
 namespace {
@@ -156,7 +196,8 @@ std::uint32_t TableCarver::readTypes(std::span<const std::uint8_t> page, std::ui
 
 std::optional<FoundRecord> TableCarver::judge(std::span<const std::uint8_t> page,
                                               const std::vector<std::uint64_t>& types,
-                                              std::uint32_t body) const {
+                                              std::uint32_t body, const TextIndex* text) const {
+    if (text && (encoding_ > 1 || text->base() != page.data())) text = nullptr;
     FoundRecord r;
     std::uint64_t at = body;
     for (std::size_t c = 0; c < types.size(); ++c) {
@@ -166,11 +207,18 @@ std::optional<FoundRecord> TableCarver::judge(std::span<const std::uint8_t> page
         bool plain = true;
         if (isText(types[c])) {
             // A text that is not one is no record of this table.
-            if (encoding_ <= 1 &&
-                !isValidUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
-                return std::nullopt;
-            if (encoding_ > 1 && size % 2 != 0) return std::nullopt;
-            plain = plainText(bytes, encoding_);
+            const auto from = static_cast<std::uint32_t>(at);
+            const auto to = static_cast<std::uint32_t>(at + size);
+            if (text) {
+                if (!text->valid(from, to)) return std::nullopt;
+                plain = text->plain(from, to);
+            } else {
+                if (encoding_ <= 1 &&
+                    !isValidUtf8({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
+                    return std::nullopt;
+                if (encoding_ > 1 && size % 2 != 0) return std::nullopt;
+                plain = plainText(bytes, encoding_);
+            }
         }
         if (types[c] != 0) {
             ++r.given;
@@ -209,38 +257,47 @@ void TableCarver::values(std::span<const std::uint8_t> bytes, const FoundRecord&
 }
 
 void TableCarver::findRecords(std::span<const std::uint8_t> page, std::uint32_t begin,
-                              std::uint32_t end, std::vector<FoundRecord>& out) const {
-    const std::size_t n = shape_->columns.size();
-    types_.assign(n, 0);
-    const std::uint32_t maxHeader = static_cast<std::uint32_t>(1 + n * kMaxHeaderBytesPerColumn);
+                              std::uint32_t end, std::vector<FoundRecord>& out,
+                              const TextIndex* text) const {
     end = std::min<std::uint32_t>(end, static_cast<std::uint32_t>(page.size()));
-    for (std::uint32_t pos = begin; pos + 1 < end; ++pos) {
-        const auto h = readVarint(page.first(end), pos);
-        if (!h || h->value < 1 + n || h->value > maxHeader || pos + h->value > end) continue;
-        const std::uint32_t headerEnd = static_cast<std::uint32_t>(pos + h->value);
-        if (readTypes(page, pos + h->length, headerEnd, 0, types_) != headerEnd) continue;
-        auto r = judge(page.first(end), types_, headerEnd);
-        if (!r) continue;
-        r->header = r->begin = pos;
-        // The cell's payload length and row id, when they are still before the header.
-        const std::uint64_t payload = r->end - pos;
-        for (std::uint32_t a = 1; a <= 3 && !r->rowid; ++a)
-            for (std::uint32_t b = 1; b <= 9 && !r->rowid; ++b) {
-                if (pos < begin + a + b) break;
-                const std::uint32_t cell = pos - a - b;
-                const auto p = readVarint(page, cell, a);
-                const auto id = readVarint(page, cell + a, b);
-                if (p && p->length == a && p->value == payload && id && id->length == b) {
-                    r->rowid = static_cast<std::int64_t>(id->value);
-                    r->begin = cell;
-                }
+    for (std::uint32_t pos = begin; pos + 1 < end; ++pos)
+        recordAt(page, begin, end, pos, out, text);
+}
+
+std::uint32_t TableCarver::maxHeaderSize() const {
+    return static_cast<std::uint32_t>(1 + shape_->columns.size() * kMaxHeaderBytesPerColumn);
+}
+
+void TableCarver::recordAt(std::span<const std::uint8_t> page, std::uint32_t begin,
+                           std::uint32_t end, std::uint32_t pos, std::vector<FoundRecord>& out,
+                           const TextIndex* text) const {
+    const std::size_t n = shape_->columns.size();
+    const auto h = readVarint(page.first(end), pos);
+    if (!h || h->value < 1 + n || h->value > maxHeaderSize() || pos + h->value > end) return;
+    const std::uint32_t headerEnd = static_cast<std::uint32_t>(pos + h->value);
+    types_.resize(n);
+    if (readTypes(page, pos + h->length, headerEnd, 0, types_) != headerEnd) return;
+    auto r = judge(page.first(end), types_, headerEnd, text);
+    if (!r) return;
+    r->header = r->begin = pos;
+    // The cell's payload length and row id, when they are still before the header.
+    const std::uint64_t payload = r->end - pos;
+    for (std::uint32_t a = 1; a <= 3 && !r->rowid; ++a)
+        for (std::uint32_t b = 1; b <= 9 && !r->rowid; ++b) {
+            if (pos < begin + a + b) break;
+            const std::uint32_t cell = pos - a - b;
+            const auto p = readVarint(page, cell, a);
+            const auto id = readVarint(page, cell + a, b);
+            if (p && p->length == a && p->value == payload && id && id->length == b) {
+                r->rowid = static_cast<std::int64_t>(id->value);
+                r->begin = cell;
             }
-        if (shape_->rowidColumn >= 0 && r->rowid) {
-            ++r->given;
-            ++r->content;
         }
-        out.push_back(std::move(*r));
+    if (shape_->rowidColumn >= 0 && r->rowid) {
+        ++r->given;
+        ++r->content;
     }
+    out.push_back(std::move(*r));
 }
 
 std::optional<std::uint64_t> TableCarver::typeOfLength(std::size_t column,
@@ -258,14 +315,15 @@ std::optional<std::uint64_t> TableCarver::typeOfLength(std::size_t column,
 }
 
 void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at,
-                            std::uint32_t limit, std::vector<FoundRecord>& out) const {
+                            std::uint32_t limit, const RecordEnds& ends,
+                            std::vector<FoundRecord>& out, const TextIndex* text) const {
     const std::size_t n = shape_->columns.size();
     const auto bytes = page.first(std::min<std::size_t>(limit, page.size()));
     // The header began 2 bytes in (its length byte and first type lost: a cell whose payload
     // length and row id were one byte each, the most common) or 3 (its length byte lost).
     for (const std::uint32_t start : {at + 2, at + 3}) {
         const std::size_t lost = at + 4 - start - 1;
-        if (lost >= n) continue;
+        if (lost >= n || !quickTypes(bytes, at + 4, lost)) continue;
         std::vector<std::uint64_t>& types = rebuiltTypes_;
         types.assign(n, 0);
         const std::uint32_t headerEnd = readTypes(bytes, at + 4, limit, lost, types);
@@ -274,95 +332,108 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
         for (std::size_t c = lost; c < n; ++c)
             known += serialBodySize(types[c]).value_or(0);
         if (headerEnd + known > limit) continue;
-        // Without the first type, the first body may be any length that leaves the rest: the
-        // one that ends the freeblock, and the shorter ones up to a bound that keeps crafted
-        // pages from costing the square of their size.
-        const std::uint64_t most = lost ? limit - headerEnd - known : 0;
-        for (std::uint64_t length = 0; length <= most;
-             length = length < kGuessedLengths || length == most ? length + 1 : most) {
+        const auto shortest = static_cast<std::uint32_t>(headerEnd + known);
+        auto tryLength = [&](std::uint64_t length) {
             if (lost) {
                 const auto t = typeOfLength(0, length);
-                if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) continue;
+                if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) return;
                 types[0] = *t;
             }
-            auto r = judge(bytes, types, headerEnd);
-            if (!r) continue;
+            auto r = judge(bytes, types, headerEnd, text);
+            if (!r) return;
             r->begin = at;
             r->header = start;
             r->rebuilt = true;
             out.push_back(std::move(*r));
+        };
+        if (!lost) {
+            if (ends.has(shortest)) tryLength(0);
+            continue;
         }
+        // Without the first type, the first body may be any length that leaves the rest and
+        // ends the record where one may end: up to a bound, and the one that ends the range.
+        const std::uint32_t most = limit - shortest;
+        const std::uint32_t bound =
+            shortest + static_cast<std::uint32_t>(std::min<std::uint64_t>(most, kGuessedLengths));
+        for (std::uint32_t e = ends.next(shortest, bound + 1); e <= bound;
+             e = ends.next(e + 1, bound + 1))
+            tryLength(e - shortest);
+        if (most > kGuessedLengths && ends.has(limit)) tryLength(most);
     }
 }
 
 void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin,
                                 std::uint32_t end, std::span<const std::uint32_t> starts,
-                                std::vector<FoundRecord>& out) const {
-    if (end <= begin || end > page.size()) return;
+                                std::vector<FoundRecord>& out, const TextIndex* text,
+                                const RecordEnds* freed) const {
+    if (end < begin + 5 || end > page.size()) return;
+    if (!freed) {
+        RecordEnds own(begin, end);
+        own.addFreedCells(page);
+        return rebuildMarked(page, begin, end, starts, out, text, &own);
+    }
     // Freed cells leave the content area from its start, so each one ends where the range ends,
     // where another freed cell begins or where a cell merged into it (its bytes untouched) was
-    // found whole: walking back from the end finds them in one pass.
-    std::vector<bool> cellStart(end - begin + 1, false);
-    cellStart[end - begin] = true;
-    for (const std::uint32_t s : starts)
-        if (s >= begin && s <= end) cellStart[s - begin] = true;
-    const auto pageEnd = static_cast<std::uint32_t>(page.size());
+    // found whole: walking back from the end finds them in one pass. `cellStart` holds those
+    // places; `ends` them and where any freed cell's header lies.
+    RecordEnds cellStart(begin, end);
+    RecordEnds ends = *freed;
+    for (RecordEnds* e : {&cellStart, &ends}) {
+        e->add(end);
+        for (const std::uint32_t s : starts)
+            e->add(s);
+    }
     std::vector<FoundRecord> here;
-    if (end < begin + 5) return;
     const std::uint8_t* bytes = page.data();
     for (std::uint32_t at = end - 4; at-- > begin;) {
-        // Most places hold no freeblock header: its size alone refuses them.
-        const std::uint32_t quick = std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
-        if (quick < 5 || at + quick > pageEnd) continue;
-        const auto size = readBe16(page, at + 2);
-        if (freedCellAt(page, at, end) && *size >= 5 && cellStart[at + *size - begin]) {
-            cellStart[at - begin] = true;
+        if (!freed->has(at)) continue;
+        const std::uint32_t size = std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (size < 5) continue;
+        if (at + size <= end && cellStart.has(at + size)) {
+            cellStart.add(at);
+            ends.add(at);
             // Cells freed next to it were merged in: the size may cover several.
-            auto chain = rebuildFreeblock(page, at, at + *size, starts);
+            auto chain = rebuildFreeblock(page, at, at + size, starts, text);
             std::move(chain.begin(), chain.end(), std::back_inserter(out));
-        } else if (freedCellAt(page, at, pageEnd) && *size >= 5) {
-            // Cells written since may cover the end of the freed run: only its first record,
-            // only when every value is what its column declares and it ends where something
-            // known begins.
-            here.clear();
-            rebuiltAt(page, at, std::min<std::uint32_t>(at + *size, end), here);
-            std::optional<std::size_t> pick;
-            for (std::size_t i = 0; i < here.size(); ++i) {
-                const std::uint32_t e = here[i].end;
-                const bool known = here[i].typed == shape_->columns.size() &&
-                                   (cellStart[e - begin] || freedCellAt(page, e, pageEnd));
-                auto rank = [&](std::size_t k) {
-                    return std::pair(here[k].likeLive, here[k].typed);
-                };
-                if (known && (!pick || rank(i) > rank(*pick))) pick = i;
-            }
-            if (pick) {
-                cellStart[at - begin] = true;
-                out.push_back(std::move(here[*pick]));
-            }
+            continue;
+        }
+        // Cells written since may cover the end of the freed run: only its first record, only
+        // when every value is what its column declares and it ends where something known begins.
+        here.clear();
+        rebuiltAt(page, at, std::min<std::uint32_t>(at + size, end), ends, here, text);
+        std::optional<std::size_t> pick;
+        auto rank = [&](std::size_t k) { return std::pair(here[k].likeLive, here[k].typed); };
+        for (std::size_t i = 0; i < here.size(); ++i)
+            if (here[i].typed == shape_->columns.size() && (!pick || rank(i) > rank(*pick)))
+                pick = i;
+        if (pick) {
+            cellStart.add(at);
+            ends.add(at);
+            out.push_back(std::move(here[*pick]));
         }
     }
 }
 
-std::vector<FoundRecord> TableCarver::rebuildFreeblock(
-    std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
-    std::span<const std::uint32_t> starts) const {
+std::vector<FoundRecord> TableCarver::rebuildFreeblock(std::span<const std::uint8_t> page,
+                                                       std::uint32_t begin, std::uint32_t end,
+                                                       std::span<const std::uint32_t> starts,
+                                                       const TextIndex* text) const {
     std::vector<FoundRecord> chain, here;
     // Every cell freed into the run carries a freeblock header, or was merged into the one before
     // it untouched and was found whole: a record must end where the run does or at one of those.
     // A header's size may reach past the run, cut short by a cell written since.
-    const auto pageEnd = static_cast<std::uint32_t>(page.size());
-    auto boundary = [&](std::uint32_t at) {
-        return at == end || std::find(starts.begin(), starts.end(), at) != starts.end() ||
-               (at + 4 <= end && freedCellAt(page, at, pageEnd));
-    };
+    RecordEnds ends(begin, end);
+    ends.add(end);
+    for (const std::uint32_t s : starts)
+        ends.add(s);
+    ends.addFreedCells(page);
     auto rank = [](const FoundRecord& f) { return std::make_pair(f.likeLive, f.typed); };
     for (std::uint32_t at = begin; at + 5 <= end;) {
         here.clear();
-        rebuiltAt(page, at, end, here);
+        rebuiltAt(page, at, end, ends, here, text);
         std::optional<std::size_t> pick;
         for (std::size_t i = 0; i < here.size(); ++i)
-            if (boundary(here[i].end) && (!pick || rank(here[i]) > rank(here[*pick]))) pick = i;
+            if (!pick || rank(here[i]) > rank(here[*pick])) pick = i;
         if (!pick) break;
         at = here[*pick].end;
         chain.push_back(std::move(here[*pick]));

@@ -4,6 +4,7 @@
 // table leaf (a page on the free list, an older image of a page).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,6 +14,7 @@
 #include "field_value.h"
 #include "record_layout.h"
 #include "table_shape.h"
+#include "text_index.h"
 
 namespace pc {
 
@@ -35,6 +37,31 @@ struct FoundRecord {
     std::vector<std::uint64_t> types;  // serial types, one per column
 };
 
+// The places of a byte range where a rebuilt record may end, as a bitmap: a record is looked for
+// only at lengths that end at one of them, so that a range costs a small constant a byte whatever
+// its headers claim.
+class RecordEnds {
+  public:
+    RecordEnds(std::uint32_t begin, std::uint32_t end)
+        : begin_(begin), end_(end), bits_((end - begin) / 64 + 1, 0) {}
+    void add(std::uint32_t at) {
+        if (at < begin_ || at > end_) return;
+        bits_[(at - begin_) >> 6] |= std::uint64_t{1} << ((at - begin_) & 63);
+    }
+    // Every place of the range where the freeblock header SQLite gives a freed cell lies.
+    void addFreedCells(std::span<const std::uint8_t> page);
+    bool has(std::uint32_t at) const {
+        return at >= begin_ && at <= end_ &&
+               (bits_[(at - begin_) >> 6] >> ((at - begin_) & 63)) & 1;
+    }
+    // The first place in [from, to), or `to` when there is none.
+    std::uint32_t next(std::uint32_t from, std::uint32_t to) const;
+
+  private:
+    std::uint32_t begin_, end_;
+    std::vector<std::uint64_t> bits_;
+};
+
 class TableCarver {
   public:
     // `encoding`: the database's text encoding.
@@ -45,8 +72,22 @@ class TableCarver {
     // Appends the records whose header and body lie whole in [begin, end) of `page`, in the order
     // of their headers; each with its row id when the two varints before its header are there
     // and agree with it.
+    // `text`, when given, is what the page's bytes say of texts (UTF-8 databases).
     void findRecords(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
-                     std::vector<FoundRecord>& out) const;
+                     std::vector<FoundRecord>& out, const TextIndex* text = nullptr) const;
+
+    std::size_t columnCount() const { return shape_->columns.size(); }
+    // The longest record header looked for.
+    std::uint32_t maxHeaderSize() const;
+    // Whether column `column` of a record of the table may hold serial type `type`.
+    bool allows(std::size_t column, std::uint64_t type) const { return allowed(column, type); }
+
+    // The record whose header starts at `pos`, when it lies whole in [begin, end) of `page`
+    // (`begin`: how far back its cell's start may be looked for); what findRecords tests at
+    // each place.
+    void recordAt(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
+                  std::uint32_t pos, std::vector<FoundRecord>& out,
+                  const TextIndex* text = nullptr) const;
 
     // The records of a freeblock [begin, end) of `page` whose cells' first four bytes a
     // freeblock header took (the freeblock's own, and, where freed cells were merged into it,
@@ -56,14 +97,18 @@ class TableCarver {
     // or where the next can be read (`starts`: where records with whole headers begin).
     std::vector<FoundRecord> rebuildFreeblock(std::span<const std::uint8_t> page,
                                               std::uint32_t begin, std::uint32_t end,
-                                              std::span<const std::uint32_t> starts) const;
+                                              std::span<const std::uint32_t> starts,
+                                              const TextIndex* text = nullptr) const;
 
     // Appends the records of cells freed in [begin, end) that still carry the freeblock header
     // SQLite gave them (a freed cell's bytes at the start of the cell area go to the unallocated
     // space, header and all), each run of them ending where its header's size says.
     // `starts` are where records found whole begin.
+    // `freed`, when given, holds the places of the range where freed cells' headers lie (the same
+    // for every table: worked out once).
     void rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
-                       std::span<const std::uint32_t> starts, std::vector<FoundRecord>& out) const;
+                       std::span<const std::uint32_t> starts, std::vector<FoundRecord>& out,
+                       const TextIndex* text = nullptr, const RecordEnds* freed = nullptr) const;
 
     // A former table leaf cell's record (its payload, the local part of it when the rest is
     // gone), when the table allows its values.
@@ -94,14 +139,17 @@ class TableCarver {
     // The record whose types are `types` and whose bodies start at `body` of `page`, judged by
     // its stored bytes; nullopt when a text is not text or every value is NULL.
     std::optional<FoundRecord> judge(std::span<const std::uint8_t> page,
-                                     const std::vector<std::uint64_t>& types,
-                                     std::uint32_t body) const;
+                                     const std::vector<std::uint64_t>& types, std::uint32_t body,
+                                     const TextIndex* text) const;
     // The serial type of column `column` whose body is `length` bytes, as its affinity has it.
     std::optional<std::uint64_t> typeOfLength(std::size_t column, std::uint64_t length) const;
     // Every rebuilt record a cell at `at` whose first four bytes are gone may be, ending by
-    // `limit`.
+    // `limit` at one of `ends`.
     void rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint32_t limit,
-                   std::vector<FoundRecord>& out) const;
+                   const RecordEnds& ends, std::vector<FoundRecord>& out,
+                   const TextIndex* text) const;
+    // Whether the bytes at `at` may be the serial types of columns `first` on, by the first few.
+    bool quickTypes(std::span<const std::uint8_t> bytes, std::uint32_t at, std::size_t first) const;
 
     // Serial type `t` of column `c` seen in a live row (a text or blob of any length counts).
     bool seenLive(std::size_t c, std::uint64_t t) const;
@@ -112,6 +160,10 @@ class TableCarver {
         liveTypes_;  // per column: bits 0..11 the small types, 12 text, 13 blob
     mutable std::vector<std::uint64_t> types_, rebuiltTypes_;  // reused by the searches
     RecordLayout liveLayout_;
+    // The first few types looked at, from column 0 or 1 on (the first type of a rebuilt record
+    // may be lost).
+    static constexpr std::size_t kQuickTypes = 3;
+    std::array<std::array<bool, 256>, kQuickTypes + 1> quick_{};  // by column, by first byte
 };
 
 // The freeblocks of a b-tree page, in chain order: [offset, offset + size). The walk ends at a

@@ -13,6 +13,7 @@
 #include "copy_filter.h"
 #include "database_image.h"
 #include "database_source.h"
+#include "header_prefilter.h"
 #include "page_map.h"
 #include "record_key.h"
 #include "region_walk.h"
@@ -134,6 +135,7 @@ class TableCarve : private RegionVisitor {
         tables_.push_back(std::move(shape));
         stored_.push_back(storedShape(tables_.back()));
         carvers_.emplace_back(stored_.back(), encoding_);
+        prefilter_.reset();
         events_.tableFound(tables_.size() - 1, tables_.back());
     }
 
@@ -194,7 +196,10 @@ class TableCarve : private RegionVisitor {
     // sqlite_master's deleted records in `r` that created a table no table found so far names.
     void findDroppedTables(const Region& r) {
         if (!schemaCarver_ || !mayHoldCreate(r.bytes, encoding_)) return;
-        for (const Candidate& c : candidatesOf(r, *schemaCarver_, tableCount(), false)) {
+        indexText(r);
+        const std::size_t schema[] = {tableCount()};
+        candidatesOf(r, schema, {}, perTable_);
+        for (const Candidate& c : perTable_[0]) {
             schemaCarver_->values(r.bytes, c.record, values_);
             const auto v = values_.values();
             using Kind = ValueView::Kind;
@@ -271,9 +276,16 @@ class TableCarve : private RegionVisitor {
         return it == rootTable_.end() ? std::nullopt : std::optional(it->second);
     }
 
+    // What the region's bytes say of UTF-8 texts, worked out once for every table's search.
+    const TextIndex* text() const { return encoding_ <= 1 ? &text_ : nullptr; }
+    void indexText(const Region& r) {
+        if (encoding_ <= 1) text_.build(r.bytes);
+    }
+
     void visit(const Region& r) override {
         const Place place = placeOf(r);
         if (place.indexOnly) return;
+        indexText(r);
         // A live table's page holds that table's records (or, reused, a dropped table's): only
         // they compete there. Free pages and older images may hold anyone's.
         owners_.clear();
@@ -286,42 +298,81 @@ class TableCarve : private RegionVisitor {
         carveRegion(r, place, owners_);
     }
 
-    // Every record of table `table` the region may hold.
-    std::vector<Candidate> candidatesOf(const Region& r, const TableCarver& carver,
-                                        std::size_t table, bool ownerMatch) const {
-        std::vector<Candidate> out;
+    // The tables' headers looked for all at once: every table's, then sqlite_master's.
+    const HeaderPrefilter& prefilter() {
+        if (!prefilter_) {
+            std::vector<const TableCarver*> all;
+            for (std::size_t t = 0; t <= tableCount(); ++t)
+                if (t < tableCount() || schemaCarver_) all.push_back(&carverOf(t));
+            prefilter_.emplace(all);
+        }
+        return *prefilter_;
+    }
+
+    // Every record of each of `tables` the region may hold: those of tables[i] in out[i].
+    void candidatesOf(const Region& r, std::span<const std::size_t> tables, const Place& place,
+                      std::vector<std::vector<Candidate>>& out) {
+        out.assign(tables.size(), {});
         const std::optional<BtreePage>& header = r.header;
-        // A page whose structure the map does not vouch for but that reads as a table leaf was
-        // one: its cells are rows as they were.
-        if (!r.reached && header && header->kind == BtreeKind::TableLeaf)
-            readFormerCells(r, carver, table, ownerMatch, out);
         const ByteRange whole{format::btreeHeaderOffset(r.page), usable_};
         const std::span<const ByteRange> ranges = r.reached ? r.unused
                                                   : header  ? r.aroundCells
                                                             : std::span<const ByteRange>(&whole, 1);
-        std::vector<FoundRecord> found;
         // Zeroed bytes (what secure_delete and fresh pages hold) hold no record.
-        auto blank = [&](const ByteRange& range) {
+        std::vector<bool> blank;
+        for (const ByteRange& range : ranges) {
             const auto bytes = r.bytes.subspan(range.begin, range.end - range.begin);
-            return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
-        };
-        for (const ByteRange& range : ranges)
-            if (!blank(range)) carver.findRecords(r.bytes, range.begin, range.end, found);
-        std::vector<std::uint32_t> starts;
-        for (const FoundRecord& f : found)
-            starts.push_back(f.begin);
-        for (const ByteRange& range : ranges)
-            if (!blank(range)) carver.rebuildMarked(r.bytes, range.begin, range.end, starts, found);
-        if (header)
-            for (const ByteRange& fb : freeblocksOf(r.bytes, *header, usable_)) {
-                auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts);
-                std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found));
+            blank.push_back(
+                std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; }));
+        }
+        wanted_.assign(tableCount() + 1, false);
+        slot_.resize(tableCount() + 1);
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            wanted_[tables[i]] = true;
+            slot_[tables[i]] = i;
+        }
+        std::vector<std::vector<FoundRecord>> found(tables.size());
+        for (std::size_t k = 0; k < ranges.size(); ++k) {
+            if (blank[k]) continue;
+            const ByteRange range = ranges[k];
+            prefilter().search(r.bytes, range.begin, range.end, wanted_,
+                               [&](std::uint32_t pos, std::size_t t) {
+                                   carverOf(t).recordAt(r.bytes, range.begin, range.end, pos,
+                                                        found[slot_[t]], text());
+                               });
+        }
+        // Where freed cells' headers lie is the same for every table.
+        std::vector<RecordEnds> freed;
+        for (std::size_t k = 0; k < ranges.size(); ++k) {
+            freed.emplace_back(ranges[k].begin, ranges[k].end);
+            if (!blank[k]) freed.back().addFreedCells(r.bytes);
+        }
+        const std::vector<ByteRange> freeblocks =
+            header ? freeblocksOf(r.bytes, *header, usable_) : std::vector<ByteRange>{};
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            const std::size_t t = tables[i];
+            const TableCarver& carver = carverOf(t);
+            const bool ownerMatch = place.owner == t;
+            // A page whose structure the map does not vouch for but that reads as a table leaf
+            // was one: its cells are rows as they were.
+            if (!r.reached && header && header->kind == BtreeKind::TableLeaf)
+                readFormerCells(r, carver, t, ownerMatch, out[i]);
+            std::vector<std::uint32_t> starts;
+            for (const FoundRecord& f : found[i])
+                starts.push_back(f.begin);
+            for (std::size_t k = 0; k < ranges.size(); ++k)
+                if (!blank[k])
+                    carver.rebuildMarked(r.bytes, ranges[k].begin, ranges[k].end, starts, found[i],
+                                         text(), &freed[k]);
+            for (const ByteRange& fb : freeblocks) {
+                auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts, text());
+                std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found[i]));
                 // From its end too: a chain broken by one cell still gives the cells after it.
-                carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found);
+                carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found[i], text());
             }
-        for (FoundRecord& f : found)
-            out.push_back({table, std::move(f), false, ownerMatch});
-        return out;
+            for (FoundRecord& f : found[i])
+                out[i].push_back({t, std::move(f), false, ownerMatch});
+        }
     }
 
     void readFormerCells(const Region& r, const TableCarver& carver, std::size_t table,
@@ -343,8 +394,10 @@ class TableCarve : private RegionVisitor {
     // The tables compete for the region's bytes: each stretch goes to the best record found there.
     void carveRegion(const Region& r, const Place& place, const std::vector<std::size_t>& tables) {
         std::vector<Candidate> all;
-        for (std::size_t t : tables) {
-            auto found = candidatesOf(r, carverOf(t), t, place.owner && *place.owner == t);
+        candidatesOf(r, tables, place, perTable_);
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            const std::size_t t = tables[i];
+            std::vector<Candidate>& found = perTable_[i];
             // Where no page says the records are this table's, a short record fits some table
             // almost anywhere: only records with every value of its column's class and, where the
             // table's live rows show what its records look like, most values of the serial types
@@ -374,14 +427,13 @@ class TableCarve : private RegionVisitor {
         std::sort(all.begin(), all.end(), [&](const Candidate& a, const Candidate& b) {
             return better(a, b, columnsOf(a.table), columnsOf(b.table));
         });
-        std::vector<ByteRange> taken;
+        // Each stretch of bytes to one record: the bytes taken, a bit each.
+        RecordEnds taken(0, static_cast<std::uint32_t>(r.bytes.size()));
         std::vector<const Candidate*> kept;
         for (const Candidate& c : all) {
-            const bool overlaps = std::any_of(taken.begin(), taken.end(), [&](const ByteRange& t) {
-                return c.record.begin < t.end && t.begin < c.record.end;
-            });
-            if (overlaps) continue;
-            taken.push_back({c.record.begin, c.record.end});
+            if (taken.next(c.record.begin, c.record.end) < c.record.end) continue;
+            for (std::uint32_t at = c.record.begin; at < c.record.end; ++at)
+                taken.add(at);
             kept.push_back(&c);
         }
         std::sort(kept.begin(), kept.end(), [](const Candidate* a, const Candidate* b) {
@@ -473,6 +525,11 @@ class TableCarve : private RegionVisitor {
     std::vector<std::size_t> owners_;
     std::vector<std::uint8_t> scratch_;
     RowValues values_;
+    TextIndex text_;
+    std::optional<HeaderPrefilter> prefilter_;
+    std::vector<bool> wanted_;
+    std::vector<std::size_t> slot_;
+    std::vector<std::vector<Candidate>> perTable_;
 };
 
 // Keeps every row, values copied.

@@ -8,7 +8,7 @@
 
 namespace pc {
 
-bool isValidUtf8ByteWise(std::string_view bytes) {
+std::size_t utf8SequenceAt(const std::uint8_t* p, std::size_t available) {
     // The well-formed sequences of the Unicode standard (table 3-7): the lead byte fixes the
     // length and the range of the second byte; every later byte is 80..BF.
     struct Lead {
@@ -16,6 +16,8 @@ bool isValidUtf8ByteWise(std::string_view bytes) {
     };
     static constexpr auto kLeads = [] {
         std::array<Lead, 256> t{};
+        for (int b = 0; b < 0x80; ++b)
+            t[b] = {1, 0, 0};
         for (int b = 0xC2; b <= 0xDF; ++b)
             t[b] = {2, 0x80, 0xBF};
         for (int b = 0xE0; b <= 0xEF; ++b)
@@ -28,6 +30,16 @@ bool isValidUtf8ByteWise(std::string_view bytes) {
         t[0xF4] = {4, 0x80, 0x8F};  // nothing beyond U+10FFFF
         return t;
     }();
+    if (available == 0) return 0;
+    const Lead lead = kLeads[*p];
+    if (lead.length <= 1) return lead.length;
+    if (available < lead.length || p[1] < lead.low || p[1] > lead.high) return 0;
+    for (unsigned i = 2; i < lead.length; ++i)
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    return lead.length;
+}
+
+bool isValidUtf8ByteWise(std::string_view bytes) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
@@ -53,12 +65,9 @@ bool isValidUtf8ByteWise(std::string_view bytes) {
             p += 3;
         }
         if (p == end || *p < 0x80) continue;
-        const Lead lead = kLeads[*p];
-        if (lead.length == 0 || end - p < lead.length || p[1] < lead.low || p[1] > lead.high)
-            return false;
-        for (unsigned i = 2; i < lead.length; ++i)
-            if ((p[i] & 0xC0) != 0x80) return false;
-        p += lead.length;
+        const std::size_t length = utf8SequenceAt(p, static_cast<std::size_t>(end - p));
+        if (length == 0) return false;
+        p += length;
     }
     return true;
 }

@@ -3,11 +3,17 @@
 // long texts are checked 32 bytes at a time where the processor can.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace pc {
 
 bool isValidUtf8(std::string_view bytes);
+
+// The length of the well-formed sequence at `p` (1 for ASCII), with `available` bytes there; 0
+// when none starts there.
+std::size_t utf8SequenceAt(const std::uint8_t* p, std::size_t available);
 
 // The same answer, byte by byte: the reference the wide check is held to, and what short texts
 // take.

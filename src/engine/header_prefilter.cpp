@@ -1,0 +1,31 @@
+#include "header_prefilter.h"
+
+namespace pc {
+
+HeaderPrefilter::HeaderPrefilter(std::span<const TableCarver* const> carvers) {
+    for (std::size_t t = 0; t < carvers.size(); ++t) {
+        if (t % 64 == 0) {
+            groups_.emplace_back();
+            groups_.back().first = t;
+        }
+        Group& g = groups_.back();
+        const TableCarver& c = *carvers[t];
+        const std::uint64_t bit = std::uint64_t{1} << (t % 64);
+        const std::size_t n = c.columnCount();
+        const std::uint32_t most = c.maxHeaderSize();
+        for (unsigned b = 0; b < 256; ++b) {
+            if (b < 0x80 ? b >= 1 + n && b <= most : most >= 0x80) g.size[b] |= bit;
+            for (unsigned k = 0; k < kTypes; ++k) {
+                if (k >= n) {
+                    g.fits[k][b] |= bit;  // the header has ended: nothing more to look at
+                } else if (b < 0x80) {
+                    if (c.allows(k, b)) g.fits[k][b] |= bit;
+                } else if (c.allows(k, 2 * 0x80 + 12) || c.allows(k, 2 * 0x80 + 13)) {
+                    g.longer[k][b] |= bit;  // a text or blob of 58 bytes or more
+                }
+            }
+        }
+    }
+}
+
+}  // namespace pc
