@@ -1,7 +1,9 @@
 #include "bench_data.h"
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <vector>
 
 #include "sms_fixture.h"
 #include "sqlite_db.h"
@@ -48,6 +50,21 @@ LogPair smsLogPairOf(unsigned megabytes) {
     fixtures::SqliteDb db(pair.checkpointed);
     db.query("PRAGMA wal_checkpoint(TRUNCATE)");
     return pair;
+}
+
+std::string shiftedCopyOf(const std::string& path) {
+    namespace fs = std::filesystem;
+    const std::string shifted = fs::path(path).replace_extension("").string() + "-shifted.db";
+    if (fs::exists(shifted) && fs::file_size(shifted) == fs::file_size(path) + 1) return shifted;
+    std::ifstream in(path, std::ios::binary);
+    std::ofstream out(shifted, std::ios::binary | std::ios::trunc);
+    std::vector<char> block(1 << 20);
+    in.read(block.data(), 100);
+    out.write(block.data(), in.gcount());
+    out.put('\0');
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
+        out.write(block.data(), in.gcount());
+    return shifted;
 }
 
 }  // namespace pc::bench

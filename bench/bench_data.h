@@ -16,4 +16,8 @@ struct LogPair {
 };
 LogPair smsLogPairOf(unsigned megabytes);
 
+// A copy of the database at `path` with one byte inserted after its header: no page lines up
+// with what the header says any more.
+std::string shiftedCopyOf(const std::string& path);
+
 }  // namespace pc::bench

@@ -15,13 +15,20 @@ HeaderPrefilter::HeaderPrefilter(std::span<const TableCarver* const> carvers) {
         const std::uint32_t most = c.maxHeaderSize();
         for (unsigned b = 0; b < 256; ++b) {
             if (b < 0x80 ? b >= 1 + n && b <= most : most >= 0x80) g.size[b] |= bit;
+            if (b >= 2 + n) g.roomy[b] |= bit;
             for (unsigned k = 0; k < kTypes; ++k) {
                 if (k >= n) {
                     g.fits[k][b] |= bit;  // the header has ended: nothing more to look at
+                    g.typedFits[k][b] |= bit;
                 } else if (b < 0x80) {
                     if (c.allows(k, b)) g.fits[k][b] |= bit;
-                } else if (c.allows(k, 2 * 0x80 + 12) || c.allows(k, 2 * 0x80 + 13)) {
-                    g.longer[k][b] |= bit;  // a text or blob of 58 bytes or more
+                    if (c.allows(k, b) && c.ofItsClass(k, b)) g.typedFits[k][b] |= bit;
+                } else {
+                    // A text or blob of 58 bytes or more.
+                    for (const std::uint64_t t : {2 * 0x80 + 12, 2 * 0x80 + 13}) {
+                        if (c.allows(k, t)) g.longer[k][b] |= bit;
+                        if (c.allows(k, t) && c.ofItsClass(k, t)) g.typedLonger[k][b] |= bit;
+                    }
                 }
             }
         }

@@ -30,6 +30,9 @@ constexpr std::uint32_t kMaxHeaderBytesPerColumn = 3;
 // length that ends their freeblock.
 constexpr std::uint64_t kGuessedLengths = 1024;
 
+// Records of fewer columns have headers of a few bytes, which fit almost any bytes by chance.
+constexpr std::size_t kShortRecord = 4;
+
 // Whether the freeblock header SQLite writes into a freed cell lies at `at`: the next freeblock
 // (none, or one further on, never adjacent: it would have been merged) and a size within `end`.
 bool freedCellAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint32_t end) {
@@ -41,12 +44,27 @@ bool freedCellAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint
 }  // namespace
 
 // Most places hold no freeblock header: its size alone refuses them.
-void RecordEnds::addFreedCells(std::span<const std::uint8_t> page) {
+void RecordEnds::addFreedCells(std::span<const std::uint8_t> page, std::uint32_t from,
+                               std::uint32_t to) {
     const auto pageEnd = static_cast<std::uint32_t>(page.size());
     const std::uint8_t* bytes = page.data();
-    for (std::uint32_t at = begin_; at + 4 <= end_ && at + 4 <= pageEnd; ++at) {
+    from = std::max(from, begin_);
+    to = std::min(to, end_);
+    for (std::uint32_t at = from; at + 4 <= to && at + 4 <= pageEnd; ++at) {
         const std::uint32_t size = std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
         if (size >= 4 && at + size <= pageEnd && freedCellAt(page, at, pageEnd)) add(at);
+    }
+}
+
+void RecordEnds::addAll(std::uint32_t from, std::uint32_t to) {
+    from = std::max(from, begin_);
+    to = std::min(to, end_ + 1);
+    for (std::uint32_t at = from; at < to;) {
+        const std::uint32_t i = at - begin_;
+        const std::uint32_t n = std::min<std::uint32_t>(64 - (i & 63), to - at);
+        const std::uint64_t run = n == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << n) - 1);
+        bits_[i >> 6] |= run << (i & 63);
+        at += n;
     }
 }
 
@@ -146,6 +164,23 @@ bool TableCarver::readLive(std::span<const std::uint8_t> payload, std::optional<
 bool TableCarver::learnedAny() const {
     return std::any_of(liveTypes_.begin(), liveTypes_.end(),
                        [](std::uint16_t t) { return t != 0; });
+}
+
+bool TableCarver::acceptable(const FoundRecord& r, bool wholeCell,
+                             const StrangerRules& rules) const {
+    // Anywhere, a record of a single byte or number is more likely chance than a row.
+    if (r.content < 2) return false;
+    if (!rules.apply) return true;
+    // Every value of its column's class; a table without live rows is vouched for by a record's
+    // whole cell (on a former leaf of it, or its length and row id still before it), and on a
+    // former leaf of it by what else lies there.
+    if (r.typed < shape_->columns.size()) return false;
+    const bool cell = wholeCell || r.rowid;
+    if (!learnedAny()) return rules.formerLeaf || cell;
+    // Most values of the serial types the live rows use there; without its cell's start, all of
+    // them, and longer than the few header bytes that fit almost any bytes.
+    if (cell) return r.likeLive * 2 >= r.given;
+    return r.likeLive >= r.given && shape_->columns.size() >= kShortRecord;
 }
 
 bool TableCarver::seenLive(std::size_t c, std::uint64_t t) const {
@@ -270,29 +305,66 @@ std::uint32_t TableCarver::maxHeaderSize() const {
 
 void TableCarver::recordAt(std::span<const std::uint8_t> page, std::uint32_t begin,
                            std::uint32_t end, std::uint32_t pos, std::vector<FoundRecord>& out,
-                           const TextIndex* text) const {
+                           const TextIndex* text, const StrangerRules& rules) const {
     const std::size_t n = shape_->columns.size();
     const auto h = readVarint(page.first(end), pos);
     if (!h || h->value < 1 + n || h->value > maxHeaderSize() || pos + h->value > end) return;
     const std::uint32_t headerEnd = static_cast<std::uint32_t>(pos + h->value);
     types_.resize(n);
     if (readTypes(page, pos + h->length, headerEnd, 0, types_) != headerEnd) return;
+    // The cell's payload length and row id, when they are still before the header.
+    std::optional<std::int64_t> rowid;
+    std::uint32_t cellStart = pos;
+    // Whether a varint of `length` bytes can end just before `end`: every byte before its last
+    // carries the high bit, and its last does not (but for the ninth, which is all value).
+    auto varintEndsAt = [&](std::uint32_t end, std::uint32_t length) {
+        if (end < begin + length) return false;
+        if (length < 9 && page[end - 1] >= 0x80) return false;
+        for (std::uint32_t i = end - length; i + 1 < end; ++i)
+            if (page[i] < 0x80) return false;
+        return true;
+    };
+    auto findCell = [&](std::uint64_t payload) {
+        for (std::uint32_t a = 1; a <= 3 && !rowid; ++a)
+            for (std::uint32_t b = 1; b <= 9 && !rowid; ++b) {
+                if (!varintEndsAt(pos, b)) continue;
+                if (!varintEndsAt(pos - b, a)) continue;
+                const std::uint32_t cell = pos - a - b;
+                const auto p = readVarint(page, cell, a);
+                const auto id = readVarint(page, cell + a, b);
+                if (p && p->length == a && p->value == payload && id && id->length == b) {
+                    rowid = static_cast<std::int64_t>(id->value);
+                    cellStart = cell;
+                }
+            }
+    };
+    if (rules.apply) {
+        // Judged first by its types alone (its texts' bytes could only make it worse), with its
+        // cell's start looked for only where it needs one.
+        FoundRecord sketch;
+        std::uint64_t payload = headerEnd - pos;
+        for (std::size_t c = 0; c < n; ++c) {
+            const std::uint64_t t = types_[c];
+            payload += serialBodySize(t).value_or(0);
+            sketch.typed += typedFor(c, t) ? 1 : 0;
+            sketch.likeLive += seenLive(c, t) ? 1 : 0;
+            sketch.given += t != 0 ? 1 : 0;
+        }
+        sketch.content = 2;
+        if (!acceptable(sketch, false, rules)) {
+            findCell(payload);
+            if (!rowid) return;
+            sketch.rowid = rowid;
+            sketch.given += shape_->rowidColumn >= 0 ? 1 : 0;
+            if (!acceptable(sketch, false, rules)) return;
+        }
+    }
     auto r = judge(page.first(end), types_, headerEnd, text);
     if (!r) return;
-    r->header = r->begin = pos;
-    // The cell's payload length and row id, when they are still before the header.
-    const std::uint64_t payload = r->end - pos;
-    for (std::uint32_t a = 1; a <= 3 && !r->rowid; ++a)
-        for (std::uint32_t b = 1; b <= 9 && !r->rowid; ++b) {
-            if (pos < begin + a + b) break;
-            const std::uint32_t cell = pos - a - b;
-            const auto p = readVarint(page, cell, a);
-            const auto id = readVarint(page, cell + a, b);
-            if (p && p->length == a && p->value == payload && id && id->length == b) {
-                r->rowid = static_cast<std::int64_t>(id->value);
-                r->begin = cell;
-            }
-        }
+    if (!rowid) findCell(r->end - pos);
+    r->header = pos;
+    r->begin = cellStart;
+    r->rowid = rowid;
     if (shape_->rowidColumn >= 0 && r->rowid) {
         ++r->given;
         ++r->content;
@@ -369,7 +441,7 @@ void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_
     if (end < begin + 5 || end > page.size()) return;
     if (!freed) {
         RecordEnds own(begin, end);
-        own.addFreedCells(page);
+        own.addFreedCells(page, begin, end);
         return rebuildMarked(page, begin, end, starts, out, text, &own);
     }
     // Freed cells leave the content area from its start, so each one ends where the range ends,
@@ -393,7 +465,7 @@ void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_
             cellStart.add(at);
             ends.add(at);
             // Cells freed next to it were merged in: the size may cover several.
-            auto chain = rebuildFreeblock(page, at, at + size, starts, text);
+            auto chain = rebuildFreeblock(page, at, at + size, starts, text, freed);
             std::move(chain.begin(), chain.end(), std::back_inserter(out));
             continue;
         }
@@ -417,16 +489,17 @@ void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_
 std::vector<FoundRecord> TableCarver::rebuildFreeblock(std::span<const std::uint8_t> page,
                                                        std::uint32_t begin, std::uint32_t end,
                                                        std::span<const std::uint32_t> starts,
-                                                       const TextIndex* text) const {
+                                                       const TextIndex* text,
+                                                       const RecordEnds* freed) const {
     std::vector<FoundRecord> chain, here;
     // Every cell freed into the run carries a freeblock header, or was merged into the one before
     // it untouched and was found whole: a record must end where the run does or at one of those.
     // A header's size may reach past the run, cut short by a cell written since.
-    RecordEnds ends(begin, end);
+    RecordEnds ends = freed ? *freed : RecordEnds(begin, end);
+    if (!freed) ends.addFreedCells(page, begin, end);
     ends.add(end);
     for (const std::uint32_t s : starts)
         ends.add(s);
-    ends.addFreedCells(page);
     auto rank = [](const FoundRecord& f) { return std::make_pair(f.likeLive, f.typed); };
     for (std::uint32_t at = begin; at + 5 <= end;) {
         here.clear();

@@ -48,8 +48,11 @@ class RecordEnds {
         if (at < begin_ || at > end_) return;
         bits_[(at - begin_) >> 6] |= std::uint64_t{1} << ((at - begin_) & 63);
     }
-    // Every place of the range where the freeblock header SQLite gives a freed cell lies.
-    void addFreedCells(std::span<const std::uint8_t> page);
+    // Every place of [from, to).
+    void addAll(std::uint32_t from, std::uint32_t to);
+    // Every place of [from, to) within the range where the freeblock header SQLite gives a
+    // freed cell lies.
+    void addFreedCells(std::span<const std::uint8_t> page, std::uint32_t from, std::uint32_t to);
     bool has(std::uint32_t at) const {
         return at >= begin_ && at <= end_ &&
                (bits_[(at - begin_) >> 6] >> ((at - begin_) & 63)) & 1;
@@ -60,6 +63,13 @@ class RecordEnds {
   private:
     std::uint32_t begin_, end_;
     std::vector<std::uint64_t> bits_;
+};
+
+// What a carved record of a table must be where the region is not known to be the table's (its
+// page is no leaf of it, now or once): there a short record fits some table almost anywhere.
+struct StrangerRules {
+    bool apply = false;       // the region is not known to be the table's
+    bool formerLeaf = false;  // it reads as a former leaf holding whole cells of the table
 };
 
 class TableCarver {
@@ -81,13 +91,16 @@ class TableCarver {
     std::uint32_t maxHeaderSize() const;
     // Whether column `column` of a record of the table may hold serial type `type`.
     bool allows(std::size_t column, std::uint64_t type) const { return allowed(column, type); }
+    // Whether serial type `type` is of the class column `column` declares.
+    bool ofItsClass(std::size_t column, std::uint64_t type) const { return typedFor(column, type); }
 
     // The record whose header starts at `pos`, when it lies whole in [begin, end) of `page`
     // (`begin`: how far back its cell's start may be looked for); what findRecords tests at
-    // each place.
+    // each place. Only a record `rules` accept; those they refuse by its header alone are not
+    // read further.
     void recordAt(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
-                  std::uint32_t pos, std::vector<FoundRecord>& out,
-                  const TextIndex* text = nullptr) const;
+                  std::uint32_t pos, std::vector<FoundRecord>& out, const TextIndex* text = nullptr,
+                  const StrangerRules& rules = {}) const;
 
     // The records of a freeblock [begin, end) of `page` whose cells' first four bytes a
     // freeblock header took (the freeblock's own, and, where freed cells were merged into it,
@@ -98,14 +111,15 @@ class TableCarver {
     std::vector<FoundRecord> rebuildFreeblock(std::span<const std::uint8_t> page,
                                               std::uint32_t begin, std::uint32_t end,
                                               std::span<const std::uint32_t> starts,
-                                              const TextIndex* text = nullptr) const;
+                                              const TextIndex* text = nullptr,
+                                              const RecordEnds* freed = nullptr) const;
 
     // Appends the records of cells freed in [begin, end) that still carry the freeblock header
     // SQLite gave them (a freed cell's bytes at the start of the cell area go to the unallocated
     // space, header and all), each run of them ending where its header's size says.
     // `starts` are where records found whole begin.
-    // `freed`, when given, holds the places of the range where freed cells' headers lie (the same
-    // for every table: worked out once).
+    // `freed`, when given, holds the places of the range (at least) where freed cells' headers
+    // lie (the same for every table: worked out once a page).
     void rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin, std::uint32_t end,
                        std::span<const std::uint32_t> starts, std::vector<FoundRecord>& out,
                        const TextIndex* text = nullptr, const RecordEnds* freed = nullptr) const;
@@ -123,6 +137,10 @@ class TableCarver {
 
     // Whether any live row was learned: what its rows look like is known.
     bool learnedAny() const;
+
+    // Whether a record found as `record` (read as a whole cell of a page when `wholeCell`) may be
+    // one of the table's where `rules` hold.
+    bool acceptable(const FoundRecord& record, bool wholeCell, const StrangerRules& rules) const;
 
     // The values of `record`, found in `bytes`, in the table's declared column order; an
     // INTEGER PRIMARY KEY column shows the row id where it is known.

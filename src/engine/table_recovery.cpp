@@ -54,9 +54,6 @@ bool mayHoldCreate(std::span<const std::uint8_t> bytes, std::uint32_t encoding) 
     return text.find(word) != std::string_view::npos;
 }
 
-// Records of fewer columns have headers of a few bytes, which fit almost any bytes by chance.
-constexpr std::size_t kShortRecord = 4;
-
 // A record found for one table in one page or image, before the tables compete for its bytes.
 struct Candidate {
     std::size_t table;
@@ -196,11 +193,11 @@ class TableCarve : private RegionVisitor {
     // sqlite_master's deleted records in `r` that created a table no table found so far names.
     void findDroppedTables(const Region& r) {
         if (!schemaCarver_ || !mayHoldCreate(r.bytes, encoding_)) return;
-        indexText(r);
+        beginRegion(r);
         const std::size_t schema[] = {tableCount()};
         candidatesOf(r, schema, {}, perTable_);
         for (const Candidate& c : perTable_[0]) {
-            schemaCarver_->values(r.bytes, c.record, values_);
+            schemaCarver_->values(bytes_, c.record, values_);
             const auto v = values_.values();
             using Kind = ValueView::Kind;
             if (v[0].kind != Kind::Text || v[1].kind != Kind::Text || v[4].kind != Kind::Text ||
@@ -241,6 +238,14 @@ class TableCarve : private RegionVisitor {
         bool indexOnly = false;  // a page of an index, now or once: its bytes are keys, not rows
     };
 
+    // The region's b-tree header where it can be believed: the structures reach the page, or
+    // every cell it lists can be read (bytes that merely start like a header list cells that
+    // cannot be).
+    static std::optional<BtreePage> trustedHeader(const Region& r) {
+        if (r.reached || (r.header && r.cells.size() == r.header->cellCount)) return r.header;
+        return std::nullopt;
+    }
+
     Place placeOf(const Region& r) const {
         Place p;
         p.owner = ownerOf(r.page);
@@ -253,9 +258,9 @@ class TableCarve : private RegionVisitor {
         }
         // A page whose header says it was an index's holds keys, not rows, unless it was a page
         // of a WITHOUT ROWID table (whose index b-tree holds its rows).
-        const std::uint32_t at = format::btreeHeaderOffset(r.page);
-        const bool indexPage = at < r.bytes.size() && (r.bytes[at] == format::kIndexInterior ||
-                                                       r.bytes[at] == format::kIndexLeaf);
+        const auto header = trustedHeader(r);
+        const bool indexPage = header && (header->kind == BtreeKind::IndexInterior ||
+                                          header->kind == BtreeKind::IndexLeaf);
         p.indexOnly = indexPage && (!p.owner || tables_[*p.owner].stored.empty());
         return p;
     }
@@ -277,15 +282,25 @@ class TableCarve : private RegionVisitor {
     }
 
     // What the region's bytes say of UTF-8 texts, worked out once for every table's search.
-    const TextIndex* text() const { return encoding_ <= 1 ? &text_ : nullptr; }
-    void indexText(const Region& r) {
-        if (encoding_ <= 1) text_.build(r.bytes);
+    const TextIndex* text() const { return indexTexts_ ? &text_ : nullptr; }
+    // Starts the search of a region: the bytes its records may lie in, and what they say of
+    // texts. In a page nothing vouches for (a file whose pages no longer line up with what its
+    // header says, say), records may run on past the page's end: the bytes after it are read
+    // with it.
+    void beginRegion(const Region& r) {
+        bytes_ = r.bytes;
+        const bool loose = !r.reached && !trustedHeader(r) && !r.older;
+        if (loose && r.buffer.data() <= r.bytes.data()) {
+            const auto at = static_cast<std::size_t>(r.bytes.data() - r.buffer.data());
+            bytes_ = r.buffer.subspan(at, std::min(r.buffer.size() - at, 2 * r.bytes.size()));
+        }
+        if (encoding_ <= 1) text_.reset(bytes_);
     }
 
     void visit(const Region& r) override {
         const Place place = placeOf(r);
         if (place.indexOnly) return;
-        indexText(r);
+        beginRegion(r);
         // A live table's page holds that table's records (or, reused, a dropped table's): only
         // they compete there. Free pages and older images may hold anyone's.
         owners_.clear();
@@ -313,62 +328,81 @@ class TableCarve : private RegionVisitor {
     void candidatesOf(const Region& r, std::span<const std::size_t> tables, const Place& place,
                       std::vector<std::vector<Candidate>>& out) {
         out.assign(tables.size(), {});
-        const std::optional<BtreePage>& header = r.header;
+        const std::optional<BtreePage> header = trustedHeader(r);
         const ByteRange whole{format::btreeHeaderOffset(r.page), usable_};
         const std::span<const ByteRange> ranges = r.reached ? r.unused
                                                   : header  ? r.aroundCells
                                                             : std::span<const ByteRange>(&whole, 1);
         // Zeroed bytes (what secure_delete and fresh pages hold) hold no record.
         std::vector<bool> blank;
+        std::uint64_t searched = 0;
         for (const ByteRange& range : ranges) {
             const auto bytes = r.bytes.subspan(range.begin, range.end - range.begin);
             blank.push_back(
                 std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; }));
+            searched += blank.back() ? 0 : bytes.size();
         }
+        // The texts of a few candidates in a page's small gaps are cheaper read than indexed.
+        indexTexts_ = encoding_ <= 1 && searched * 4 >= r.bytes.size();
         wanted_.assign(tableCount() + 1, false);
+        rules_.assign(tableCount() + 1, {});
+        strict_.assign(tableCount() + 1, false);
         slot_.resize(tableCount() + 1);
         for (std::size_t i = 0; i < tables.size(); ++i) {
-            wanted_[tables[i]] = true;
-            slot_[tables[i]] = i;
+            const std::size_t t = tables[i];
+            wanted_[t] = true;
+            slot_[t] = i;
+            // A page whose structure the map does not vouch for but that reads as a table leaf
+            // was one: its cells are rows as they were.
+            if (!r.reached && header && header->kind == BtreeKind::TableLeaf)
+                readFormerCells(r, carverOf(t), t, place.owner == t, out[i]);
+            // sqlite_master's own records are taken wherever they fit.
+            rules_[t].apply = place.owner != t && t < tableCount();
+            strict_[t] = rules_[t].apply;
+            rules_[t].formerLeaf = std::any_of(out[i].begin(), out[i].end(), [](auto& c) {
+                return c.wholeCell && c.record.content >= 2;
+            });
         }
         std::vector<std::vector<FoundRecord>> found(tables.size());
         for (std::size_t k = 0; k < ranges.size(); ++k) {
             if (blank[k]) continue;
             const ByteRange range = ranges[k];
-            prefilter().search(r.bytes, range.begin, range.end, wanted_,
+            // A range that ends the page may have records running on past it.
+            const bool runsOn = bytes_.size() > r.bytes.size() && range.end >= usable_;
+            const auto limit = runsOn ? static_cast<std::uint32_t>(bytes_.size()) : range.end;
+            prefilter().search(bytes_, range.begin, range.end, limit, wanted_, strict_,
                                [&](std::uint32_t pos, std::size_t t) {
-                                   carverOf(t).recordAt(r.bytes, range.begin, range.end, pos,
-                                                        found[slot_[t]], text());
+                                   carverOf(t).recordAt(bytes_, range.begin, limit, pos,
+                                                        found[slot_[t]], text(), rules_[t]);
                                });
         }
-        // Where freed cells' headers lie is the same for every table.
-        std::vector<RecordEnds> freed;
-        for (std::size_t k = 0; k < ranges.size(); ++k) {
-            freed.emplace_back(ranges[k].begin, ranges[k].end);
-            if (!blank[k]) freed.back().addFreedCells(r.bytes);
-        }
+        // Freed cells lie in b-tree pages, now or once: a page that reads as one, a free-list
+        // page, an older image. In a page nothing vouches for, bytes that merely look like
+        // their headers abound. Where their headers lie is the same for every table.
+        const bool freedCellsMayLie = header || r.reached || r.older;
+        RecordEnds freed(0, static_cast<std::uint32_t>(r.bytes.size()));
+        for (std::size_t k = 0; k < ranges.size(); ++k)
+            if (!blank[k] && freedCellsMayLie)
+                freed.addFreedCells(r.bytes, ranges[k].begin, ranges[k].end);
         const std::vector<ByteRange> freeblocks =
             header ? freeblocksOf(r.bytes, *header, usable_) : std::vector<ByteRange>{};
         for (std::size_t i = 0; i < tables.size(); ++i) {
             const std::size_t t = tables[i];
             const TableCarver& carver = carverOf(t);
             const bool ownerMatch = place.owner == t;
-            // A page whose structure the map does not vouch for but that reads as a table leaf
-            // was one: its cells are rows as they were.
-            if (!r.reached && header && header->kind == BtreeKind::TableLeaf)
-                readFormerCells(r, carver, t, ownerMatch, out[i]);
             std::vector<std::uint32_t> starts;
             for (const FoundRecord& f : found[i])
                 starts.push_back(f.begin);
             for (std::size_t k = 0; k < ranges.size(); ++k)
-                if (!blank[k])
+                if (!blank[k] && freedCellsMayLie)
                     carver.rebuildMarked(r.bytes, ranges[k].begin, ranges[k].end, starts, found[i],
-                                         text(), &freed[k]);
+                                         text(), &freed);
             for (const ByteRange& fb : freeblocks) {
-                auto rebuilt = carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts, text());
+                auto rebuilt =
+                    carver.rebuildFreeblock(r.bytes, fb.begin, fb.end, starts, text(), &freed);
                 std::move(rebuilt.begin(), rebuilt.end(), std::back_inserter(found[i]));
                 // From its end too: a chain broken by one cell still gives the cells after it.
-                carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found[i], text());
+                carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found[i], text(), &freed);
             }
             for (FoundRecord& f : found[i])
                 out[i].push_back({t, std::move(f), false, ownerMatch});
@@ -398,28 +432,8 @@ class TableCarve : private RegionVisitor {
         for (std::size_t i = 0; i < tables.size(); ++i) {
             const std::size_t t = tables[i];
             std::vector<Candidate>& found = perTable_[i];
-            // Where no page says the records are this table's, a short record fits some table
-            // almost anywhere: only records with every value of its column's class and, where the
-            // table's live rows show what its records look like, most values of the serial types
-            // they use there.
-            // Anywhere, a record of a single byte or number is more likely chance than a row.
-            // A table without live rows is vouched for by a record's whole cell (on a former
-            // leaf of it, or its length and row id still before it), and on a former leaf of it
-            // by what else lies there.
-            const bool learned = carverOf(t).learnedAny();
-            const bool formerLeaf = std::any_of(found.begin(), found.end(), [](auto& c) {
-                return c.wholeCell && c.record.content >= 2;
-            });
             std::erase_if(found, [&](const Candidate& c) {
-                if (c.record.content < 2) return true;
-                if (place.owner == t) return false;
-                if (c.record.typed < columnsOf(t)) return true;
-                // Without its cell's start, a record must look like the live rows in full, and
-                // be longer than the few header bytes that fit almost any bytes.
-                const bool cell = c.wholeCell || c.record.rowid;
-                if (!learned) return !formerLeaf && !cell;
-                if (cell) return c.record.likeLive * 2 < c.record.given;
-                return c.record.likeLive < c.record.given || columnsOf(t) < kShortRecord;
+                return !carverOf(t).acceptable(c.record, c.wholeCell, rules_[t]);
             });
             std::move(found.begin(), found.end(), std::back_inserter(all));
         }
@@ -428,12 +442,11 @@ class TableCarve : private RegionVisitor {
             return better(a, b, columnsOf(a.table), columnsOf(b.table));
         });
         // Each stretch of bytes to one record: the bytes taken, a bit each.
-        RecordEnds taken(0, static_cast<std::uint32_t>(r.bytes.size()));
+        RecordEnds taken(0, static_cast<std::uint32_t>(bytes_.size()));
         std::vector<const Candidate*> kept;
         for (const Candidate& c : all) {
             if (taken.next(c.record.begin, c.record.end) < c.record.end) continue;
-            for (std::uint32_t at = c.record.begin; at < c.record.end; ++at)
-                taken.add(at);
+            taken.addAll(c.record.begin, c.record.end);
             kept.push_back(&c);
         }
         std::sort(kept.begin(), kept.end(), [](const Candidate* a, const Candidate* b) {
@@ -464,7 +477,7 @@ class TableCarve : private RegionVisitor {
 
     void keepDeleted(const Region& r, const Candidate& c) {
         if (c.table >= tableCount()) return;  // a schema entry
-        carverOf(c.table).values(r.bytes, c.record, values_);
+        carverOf(c.table).values(bytes_, c.record, values_);
         if (!firstCopy(c.table, values_.values())) return;
         events_.rowFound({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
                           c.record.rowid, values_.values()});
@@ -525,9 +538,12 @@ class TableCarve : private RegionVisitor {
     std::vector<std::size_t> owners_;
     std::vector<std::uint8_t> scratch_;
     RowValues values_;
+    std::span<const std::uint8_t> bytes_;  // the current region's, as far as its records may run
     TextIndex text_;
+    bool indexTexts_ = false;  // the current region's texts are judged through text_
     std::optional<HeaderPrefilter> prefilter_;
-    std::vector<bool> wanted_;
+    std::vector<bool> wanted_, strict_;
+    std::vector<StrangerRules> rules_;  // by table, for the region being searched
     std::vector<std::size_t> slot_;
     std::vector<std::vector<Candidate>> perTable_;
 };

@@ -13,28 +13,47 @@ namespace pc {
 
 class TextIndex {
   public:
-    // Replaces what the index holds with what `bytes` say.
-    void build(std::span<const std::uint8_t> bytes);
+    // The index of `bytes`, worked out as far as it is asked about: a page whose texts no
+    // candidate asks about costs nothing, and bytes read with a page in case a record runs on
+    // past its end cost little more.
+    void reset(std::span<const std::uint8_t> bytes) {
+        bytes_ = bytes;
+        decoded_ = 0;
+        cleared_ = false;
+    }
 
-    const std::uint8_t* base() const { return base_; }
+    const std::uint8_t* base() const { return bytes_.data(); }
     // Whether [begin, end) of the bytes is well-formed UTF-8.
     bool valid(std::uint32_t begin, std::uint32_t end) const {
         if (begin == end) return true;
-        return !inside(begin) && !inside(end) && bad_[end] == bad_[begin];
+        decodeTo(end);
+        return !has(inside_, begin) && !has(inside_, end) && !any(bad_, begin, end);
     }
     // Whether [begin, end), well-formed, holds no control byte and no replacement character.
-    bool plain(std::uint32_t begin, std::uint32_t end) const { return odd_[end] == odd_[begin]; }
+    bool plain(std::uint32_t begin, std::uint32_t end) const {
+        decodeTo(end);
+        return !any(odd_, begin, end);
+    }
 
   private:
-    // Whether `at` lies within a well-formed sequence of several bytes, after its first.
-    bool inside(std::uint32_t at) const {
-        return at < size_ && (insideBits_[at >> 6] >> (at & 63)) & 1;
+    using Bits = std::vector<std::uint64_t>;
+    // Decodes the bytes until what is known of place `at` is.
+    void decodeTo(std::uint32_t at) const {
+        if (decoded_ <= at) decodeFurther(at);
     }
-    const std::uint8_t* base_ = nullptr;
-    std::uint32_t size_ = 0;
-    std::vector<std::uint32_t> bad_;  // bytes of no well-formed sequence before each place
-    std::vector<std::uint32_t> odd_;  // control bytes and replacement characters begun before
-    std::vector<std::uint64_t> insideBits_;
+    void decodeFurther(std::uint32_t at) const;
+    static bool has(const Bits& bits, std::uint32_t at) {
+        return at / 64 < bits.size() && (bits[at / 64] >> (at % 64)) & 1;
+    }
+    // Whether a bit of [begin, end) is set.
+    static bool any(const Bits& bits, std::uint32_t begin, std::uint32_t end);
+
+    std::span<const std::uint8_t> bytes_;
+    mutable std::uint32_t decoded_ = 0;  // where the next sequence starts
+    mutable bool cleared_ = false;
+    // A bit a byte: within a well-formed sequence of several bytes, after its first; of no
+    // well-formed sequence; a control byte or the start of a replacement character.
+    mutable Bits inside_, bad_, odd_;
 };
 
 }  // namespace pc
