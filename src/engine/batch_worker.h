@@ -46,6 +46,12 @@ class BatchWorker {
         changed_.notify_all();
     }
 
+    // Whether the work threw since the last drain: what is handed over after it may be lost.
+    bool failed() {
+        std::lock_guard lock(mutex_);
+        return error_ != nullptr;
+    }
+
     // Hands over what is filling and waits until all of it is done; rethrows the first exception
     // the work threw since the last drain.
     void drain() {
