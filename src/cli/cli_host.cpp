@@ -1,6 +1,8 @@
 #include "cli_host.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "window_words.h"
@@ -20,10 +22,11 @@ std::string oneLine(std::string text) {
 // Rows are written a chunk at a time: whole pages for the system, little memory held.
 constexpr std::size_t kRowChunk = 256u << 10;
 
-CliHost::CliHost(const ResultStore& store, Output rows, bool quiet)
+CliHost::CliHost(const ResultStore& store, Output rows, bool quiet, ScanState& state)
     : store_(store),
       rows_(std::move(rows)),
       encoder_(rows_.format, rows_.encoding, rows_.folder.has_value()),
+      state_(state),
       quiet_(quiet),
       progress_(quiet),
       pipe_([this](const ResultStore& rows, std::span<const RowPipe::Item> items) {
@@ -39,7 +42,7 @@ CliHost::~CliHost() {
         note(e.what(), true);
     }
     flushRows(true);
-    sayFileError();
+    sayOutputError();
 }
 
 void CliHost::startCategory(CategoryCode, const std::string& path) {
@@ -57,24 +60,32 @@ void CliHost::openFile(CategoryCode code) {
     try {
         file_.emplace(joinPath(*rows_.folder, outputFileName(rows_.format, code)));
     } catch (const ExportError& e) {
-        fileError(e.what());
-        sayFileError();
+        outputError(e.what());
+        sayOutputError();
     }
 }
 
-void CliHost::fileError(const std::string& text) {
-    if (!fileFailed_) fileErrorText_ = text;
-    fileFailed_ = true;
+void CliHost::outputError(const std::string& text) {
+    {
+        std::lock_guard lock(errorMutex_);
+        if (!outputLost_) errorText_ = text;
+    }
+    outputLost_ = true;
     file_.reset();  // the temporary file goes; an older file stays as it was
 }
 
-void CliHost::sayFileError() {
-    if (!fileErrorText_.empty()) note(std::exchange(fileErrorText_, {}), true);
+void CliHost::sayOutputError() {
+    std::string text;
+    {
+        std::lock_guard lock(errorMutex_);
+        text = std::exchange(errorText_, {});
+    }
+    if (!text.empty()) note(text, true);
 }
 
 void CliHost::drainRows() {
     pipe_.drain();
-    sayFileError();
+    sayOutputError();
 }
 
 void CliHost::writeRows(const ResultStore& rows, std::span<const RowPipe::Item> items) {
@@ -90,14 +101,16 @@ void CliHost::writeRows(const ResultStore& rows, std::span<const RowPipe::Item> 
 void CliHost::flushRows(bool all) {
     if (out_.empty() || (!all && out_.size() < kRowChunk)) return;
     if (!rows_.folder) {
-        std::fwrite(out_.data(), 1, out_.size(), stdout);
         // Rows before the totals said on standard error, also when both go to one file.
-        if (all) std::fflush(stdout);
+        if (!outputLost_ && (std::fwrite(out_.data(), 1, out_.size(), stdout) != out_.size() ||
+                             (all && std::fflush(stdout) != 0)))
+            outputError(std::string("standard output: Stream write error (") +
+                        std::strerror(errno) + ")");
     } else if (file_) {
         try {
             file_->write(out_);
         } catch (const ExportError& e) {
-            fileError(e.what());
+            outputError(file_->path() + ": " + e.what());
         }
     }
     out_.clear();
@@ -114,10 +127,10 @@ void CliHost::closeFile(std::int32_t rows) {
             written_.push_back(file_->path());
         }
     } catch (const ExportError& e) {
-        fileError(e.what());
+        outputError(file_->path() + ": " + e.what());
     }
     file_.reset();
-    sayFileError();
+    sayOutputError();
 }
 
 void CliHost::noted(const SourceNote& n) {
@@ -125,6 +138,10 @@ void CliHost::noted(const SourceNote& n) {
     const bool error = n.kind == SourceNote::Kind::OpenFailed ||
                        n.kind == SourceNote::Kind::ReadFailed ||
                        n.kind == SourceNote::Kind::Unreadable;
+    if (error) {
+        partial_ = true;
+        unread_.push_back(n.file.empty() ? path_ : n.file);
+    }
     note(path_ + ": " + noteText(n), error);
 }
 
@@ -134,15 +151,26 @@ void CliHost::rowKept(CategoryCode code, std::uint32_t index, RecordState) {
 
 void CliHost::finished(CategoryCode code, std::int32_t found, std::int32_t deleted) {
     closeFile(store_.count(code));
-    note(path_ + ": " + totalsText(code, found, deleted));
+    // Rows that were found but not written are claimed by no total.
+    if (outputLost_) return;
+    std::string totals = path_ + ": " + totalsText(code, found, deleted);
+    const std::vector<std::string> unread = std::exchange(unread_, {});
+    for (const std::string& file : unread)
+        totals += " (不完整: 无法读取 " + file + ")";
+    note(totals, !unread.empty());
 }
 
 void CliHost::failed(CategoryCode code, const ScanFailure& failure) {
     closeFile(store_.count(code));
-    note(path_ + ": " + oneLine(failureText(code, failure)), true);
+    unread_.clear();
+    // A file error names its file already.
+    const std::string text = oneLine(failureText(code, failure));
+    note(text.starts_with(path_ + ": ") ? text : path_ + ": " + text, true);
 }
 
 void CliHost::pageReached(std::uint32_t page) {
+    // Output that can no longer be written ends the scan, on the scan's own thread.
+    if (outputLost_) state_.ScanHalted = 1;
     progress_.show(path_, page, progressMax_);
 }
 

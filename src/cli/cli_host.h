@@ -4,13 +4,16 @@
 // chunks on a thread of their own (RowPipe) and never kept.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "row_format.h"
 #include "row_pipe.h"
+#include "run_globals.h"
 #include "scan_events.h"
 #include "terminal_progress.h"
 #include "text_export.h"
@@ -24,7 +27,8 @@ class CliHost : public ScanEvents {
         TextEncoding encoding;
         std::optional<std::string> folder;  // the export files' folder; none: standard output
     };
-    CliHost(const ResultStore& store, Output rows, bool quiet);
+    // `state`: the scan's, stopped when the rows can no longer be written.
+    CliHost(const ResultStore& store, Output rows, bool quiet, ScanState& state);
     ~CliHost() override;
 
     // The file the next scan reads, which its lines on standard error name.
@@ -42,9 +46,13 @@ class CliHost : public ScanEvents {
     // A line for standard error, shown even with --quiet when `always`.
     void note(const std::string& text, bool always = false);
 
-    // The export files written, in order; whether one could not be.
+    // The export files written, in order.
     const std::vector<std::string>& written() const { return written_; }
-    bool fileFailed() const { return fileFailed_; }
+    // Whether rows found could not be written (standard output or a file refused them): the
+    // command ends, and no totals claim them.
+    bool outputLost() const { return outputLost_; }
+    // Whether a file read could be read only in part (a side file that could not be read).
+    bool partial() const { return partial_; }
 
   private:
     void openFile(CategoryCode code);
@@ -55,9 +63,10 @@ class CliHost : public ScanEvents {
     // Waits for the pipe, then says what went wrong with the file meanwhile.
     void drainRows();
     void closeFile(std::int32_t rows);
-    // Drops the file (an older one stays as it was); the error is said by the scan's thread.
-    void fileError(const std::string& text);
-    void sayFileError();
+    // Drops the file (an older one stays as it was) and stops the scan; the error is said by the
+    // scan's thread.
+    void outputError(const std::string& text);
+    void sayOutputError();
 
     const ResultStore& store_;
     Output rows_;
@@ -65,8 +74,12 @@ class CliHost : public ScanEvents {
     std::string out_;
     std::optional<StreamedFile> file_;
     std::vector<std::string> written_;
-    bool fileFailed_ = false;
-    std::string fileErrorText_;  // not said yet
+    std::atomic<bool> outputLost_ = false;  // set on the pipe's thread too
+    std::mutex errorMutex_;
+    std::string errorText_;  // not said yet; guarded by errorMutex_
+    ScanState& state_;
+    bool partial_ = false;
+    std::vector<std::string> unread_;  // files of the current scan that could not be read
     bool quiet_;
     TerminalProgress progress_;
     std::string path_;

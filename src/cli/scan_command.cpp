@@ -1,5 +1,7 @@
 #include "scan_command.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "RunCommand.h"
@@ -53,7 +55,7 @@ int runScanCommand(const ScanOptions& o) {
     run.utcOffsetSeconds = o.utcOffsetSeconds;
     const TextEncoding encoding = o.encoding.value_or(
         o.out && o.format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8);
-    CliHost host(store, {o.format, encoding, o.out}, o.quiet);
+    CliHost host(store, {o.format, encoding, o.out}, o.quiet, state);
     if (o.out) {
         std::error_code ec;
         std::filesystem::create_directories(*o.out, ec);
@@ -80,14 +82,23 @@ int runScanCommand(const ScanOptions& o) {
         host.startCategory(job.code, job.path);
         if (runQueuedScan(run, job.code, host, store, state) != ScanOutcome::Completed)
             status = kSomethingFailed;
+        // Rows that could not be written end the command: nothing after would be either.
+        if (host.outputLost()) break;
     }
-    std::fflush(stdout);
-    if (!o.out) return status;
+    if (!o.out) {
+        if (!host.outputLost() && std::fflush(stdout) != 0)
+            host.note(
+                std::string("standard output: Stream write error (") + std::strerror(errno) + ")",
+                true);
+        else if (!host.outputLost())
+            return host.partial() ? kSomethingFailed : status;
+        return kOutputLost;
+    }
     for (const std::string& path : host.written())
         host.note("已保存 " + path);
-    if (host.fileFailed()) return kSomethingFailed;
+    if (host.outputLost()) return kOutputLost;
     host.note("恢复完成!");
-    return status;
+    return host.partial() ? kSomethingFailed : status;
 }
 
 }  // namespace pc::cli

@@ -161,8 +161,7 @@ TSQLiteDatabase::TSQLiteDatabase(const std::string& utf8Path) {
             file_ = MappedFile(utf8Path, MappedFile::Access::CopyOnWrite);
         }
     } catch (const FileError& e) {
-        throw ESQLiteException("Failed to open database \"" + utf8Path +
-                               "\" : " + std::strerror(e.errorNumber()));
+        throw ESQLiteException("Failed to open database \"" + utf8Path + "\" : " + e.reason());
     }
     if (source_)
         openPages(utf8Path, source_->source->newest());

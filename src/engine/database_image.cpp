@@ -14,6 +14,7 @@ DatabaseImage::DatabaseImage(MappedFile map, const DatabaseHeader& header)
 }
 
 ImageLoad loadDatabaseImage(const std::string& path) {
+    requireRegularFile(path);
     ImageLoad load;
     std::array<std::uint8_t, 512> block{};
     load.headerRead = ReadSectors(path, block, 0);

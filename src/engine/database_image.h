@@ -51,7 +51,7 @@ struct ImageLoad {
 
 // Loads the image of the database at `path`. The page count of the header is used unless it is 0
 // or claims more than the file holds; then the whole pages of the file are taken.
-// Throws FileError when the file's size cannot be read.
+// Throws FileError when the file is no regular file or its size cannot be read.
 ImageLoad loadDatabaseImage(const std::string& path);
 
 }  // namespace pc

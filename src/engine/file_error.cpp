@@ -5,9 +5,14 @@
 namespace pc {
 
 FileError::FileError(std::string path, int errnoValue)
-    : std::runtime_error(path + ": " + std::strerror(errnoValue)),
+    : FileError(std::move(path), errnoValue, std::strerror(errnoValue)) {
+}
+
+FileError::FileError(std::string path, int errnoValue, const std::string& reason)
+    : std::runtime_error(path + ": " + reason),
       path_(std::move(path)),
-      errno_(errnoValue) {
+      errno_(errnoValue),
+      reason_(reason) {
 }
 
 }  // namespace pc

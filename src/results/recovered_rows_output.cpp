@@ -364,12 +364,12 @@ class CsvTablesWriter : public RecoveredRowsWriter {
             appendCsvValue(line_, v);
         }
         line_ += "\r\n";
-        t.file->write(line_);
+        named(t, [&] { t.file->write(line_); });
     }
     void finish() override {
         for (Table& t : tables_)
             if (t.file) {
-                t.file->commit();
+                named(t, [&] { t.file->commit(); });
                 written_.push_back(t.file->path());
             }
     }
@@ -380,6 +380,15 @@ class CsvTablesWriter : public RecoveredRowsWriter {
         const TableShape* shape = nullptr;
         std::unique_ptr<StreamedFile> file;
     };
+    // A write that fails names its file.
+    template <typename Write>
+    static void named(Table& t, Write write) {
+        try {
+            write();
+        } catch (const ExportError& e) {
+            throw ExportError(t.file->path() + ": " + e.what());
+        }
+    }
     void open(Table& t) {
         t.file = std::make_unique<StreamedFile>(joinPath(folder_, fileNameOf(t.shape->name)));
         std::string head = "_state,_source,_offset,_rowid";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -33,12 +34,17 @@ std::string quote(const std::string& s) {
     return "'" + s + "'";
 }
 
-Result phonecarve(const TempDir& dir, const std::string& args) {
-    const std::string out = dir.file("stdout"), err = dir.file("stderr");
+// Runs the program with standard output to `out` (a file of the folder by default), ended after
+// a minute should it hang (status 124 then).
+Result phonecarve(const TempDir& dir, const std::string& args, std::string out = {}) {
+    const bool own = out.empty();
+    if (own) out = dir.file("stdout");
+    const std::string err = dir.file("stderr");
     const std::string cmd =
-        quote(PHONECARVE_BIN) + " " + args + " >" + quote(out) + " 2>" + quote(err);
+        "timeout 60 " + quote(PHONECARVE_BIN) + " " + args + " >" + quote(out) + " 2>" + quote(err);
     const int raw = std::system(cmd.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readText(out), testing::readText(err)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, own ? testing::readText(out) : "",
+            testing::readText(err)};
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -155,7 +161,7 @@ TEST(CliFileError, SaysAFileThatCannotBeWrittenOnceAndKeepsTheOlderFile) {
         testing::writeBytes(dir.file("limited.sh"), {script.begin(), script.end()});
         const int raw = std::system(("sh " + quote(dir.file("limited.sh"))).c_str());
         const std::string err = testing::readText(dir.file("stderr"));
-        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << limitBlocks << ": " << err;
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2) << limitBlocks << ": " << err;
         const auto said = [&](std::string_view text) {
             std::size_t n = 0;
             for (std::size_t at = err.find(text); at != std::string::npos;
@@ -164,6 +170,8 @@ TEST(CliFileError, SaysAFileThatCannotBeWrittenOnceAndKeepsTheOlderFile) {
             return n;
         };
         EXPECT_EQ(said("Stream write error"), 1u) << limitBlocks << ": " << err;
+        EXPECT_EQ(said("out/短信.txt"), 1u) << err;  // the message names the file
+        EXPECT_EQ(said("扫描完成"), 0u) << err;      // no totals claim rows not written
         EXPECT_EQ(said("已保存"), 0u) << err;
         EXPECT_EQ(testing::readText(dir.file("out/短信.txt")), older);
         EXPECT_FALSE(std::filesystem::exists(dir.file("out/短信.txt.partial")));
@@ -368,6 +376,52 @@ TEST(CliCarve, WritesTheTablesAskedForAndNeverOverAFile) {
         1);
     EXPECT_EQ(testing::readBytes(recovered), before);
     EXPECT_EQ(phonecarve(dir, "carve " + quote(dir.file("none.db"))).status, 2);
+}
+
+// Standard output that takes nothing more (a full disk): every command says so, naming it, ends
+// with status 2, and gives no totals for rows it could not write.
+TEST_F(Cli, EndsWithTwoWhenStandardOutputTakesNoMoreRows) {
+    for (const std::string& args :
+         {"scan --sms " + quote(sms()), "scan --format jsonl --sms " + quote(sms()),
+          "carve " + quote(sms())}) {
+        const Result r = phonecarve(dir_, args, "/dev/full");
+        EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+        EXPECT_NE(r.err.find("standard output"), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find("扫描完成"), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find(" rows,"), std::string::npos) << args << ": " << r.err;
+    }
+}
+
+// A database that is no regular file (a pipe, a folder) is refused before anything reads it: a
+// pipe no one writes would block every read.
+TEST_F(Cli, RefusesAPipeOrAFolderBeforeReadingIt) {
+    const std::string fifo = dir_.file("pipe.db");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir_.file("folder.db"));
+    for (const std::string& args : {"scan --sms " + quote(fifo), "carve " + quote(fifo)}) {
+        const Result r = phonecarve(dir_, args);
+        EXPECT_EQ(r.status, 1) << args << ": " << r.err;  // not 124: it ended by itself
+        EXPECT_NE(r.err.find("FIFO"), std::string::npos) << r.err;
+    }
+    // CLI11 refuses a folder as a usage error.
+    EXPECT_EQ(phonecarve(dir_, "carve " + quote(dir_.file("folder.db"))).status, 2);
+}
+
+// A log beside the database that cannot be read leaves the result partial: an error, said in
+// the totals too, and status 1, the rows that could be read written all the same.
+TEST_F(Cli, SaysAResultIsPartialWhenASideFileCannotBeRead) {
+    std::filesystem::create_directory(sms() + "-wal");  // there, but no file to read
+    const Result scan = phonecarve(dir_, "scan --sms " + quote(sms()));
+    EXPECT_EQ(scan.status, 1) << scan.err;
+    EXPECT_NE(scan.err.find("无法读取 mmssms.db-wal"), std::string::npos) << scan.err;
+    EXPECT_NE(scan.err.find("扫描完成,共找到 " + found() + " 条短信"), std::string::npos);
+    EXPECT_NE(scan.err.find("(不完整: 无法读取 mmssms.db-wal)"), std::string::npos) << scan.err;
+    EXPECT_EQ(lines(scan.out).size(), expected_.store.count(CategoryCode::Sms));
+
+    const Result carve = phonecarve(dir_, "carve " + quote(sms()));
+    EXPECT_EQ(carve.status, 1) << carve.err;
+    EXPECT_NE(carve.err.find("without mmssms.db-wal, which could not be read"), std::string::npos)
+        << carve.err;
 }
 
 }  // namespace
