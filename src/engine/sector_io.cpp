@@ -52,8 +52,8 @@ std::uint64_t FileSizeOf(const std::string& path) {
 
 void requireRegularFile(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw FileError(path, errno);
-    if (S_ISREG(st.st_mode)) return;
+    // A file that is not there, or cannot be looked at, is the opening's to report.
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return;
     const char* what = S_ISDIR(st.st_mode)    ? "a folder, not a database file"
                        : S_ISFIFO(st.st_mode) ? "a pipe (FIFO), not a database file"
                        : S_ISSOCK(st.st_mode) ? "a socket, not a database file"

@@ -16,8 +16,8 @@ SectorRead ReadSectors(const std::string& path, std::span<std::uint8_t> buffer,
 // Size of the file in bytes; throws FileError when it cannot be opened.
 std::uint64_t FileSizeOf(const std::string& path);
 
-// Throws FileError unless `path` names a regular file: a FIFO, a device or a folder would block
-// a read or give no database, and is refused before any is tried.
+// Throws FileError when `path` names something other than a regular file: a FIFO, a device or a
+// folder would block a read or give no database, and is refused before any is tried.
 void requireRegularFile(const std::string& path);
 
 }  // namespace pc
