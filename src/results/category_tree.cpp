@@ -48,11 +48,8 @@ void CategoryTree::setBranchCounts(std::int32_t found, std::int32_t deleted) {
     view_.expandAll();
 }
 
-void CategoryTree::addTablesBranch(const Recovery& recovery) {
+void CategoryTree::addTablesBranch(const RecoveredRowStore& store) {
     auto* root = new QTreeWidgetItem(QStringList{QString::fromUtf8("其它表")});
-    std::vector<std::array<std::int32_t, 2>> counts(recovery.tables.size());
-    for (const RecoveredRow& row : recovery.rows)
-        ++counts[row.table][row.state == RecordState::Deleted ? 1 : 0];
     auto tableNode = [](const QString& text, std::size_t table, RowFilter filter,
                         std::int32_t count) {
         auto* item = new QTreeWidgetItem(QStringList{text + "(" + QString::number(count) + ")"});
@@ -60,10 +57,11 @@ void CategoryTree::addTablesBranch(const Recovery& recovery) {
                       QVariant::fromValue<qulonglong>(table << 8 | static_cast<unsigned>(filter)));
         return item;
     };
-    for (std::size_t t = 0; t < recovery.tables.size(); ++t) {
-        const auto [normal, deleted] = counts[t];
-        QString name = QString::fromStdString(recovery.tables[t].name);
-        if (recovery.tables[t].dropped) name += QString::fromUtf8(" (已删除的表)");
+    for (std::size_t t = 0; t < store.tableCount(); ++t) {
+        const std::int32_t normal = store.count(t, RowFilter::Normal);
+        const std::int32_t deleted = store.count(t, RowFilter::Deleted);
+        QString name = QString::fromStdString(store.table(t).name);
+        if (store.table(t).dropped) name += QString::fromUtf8(" (已删除的表)");
         QTreeWidgetItem* node = tableNode(name, t, RowFilter::All, normal + deleted);
         node->addChild(tableNode(QString::fromUtf8("正常"), t, RowFilter::Normal, normal));
         node->addChild(tableNode(QString::fromUtf8("删除"), t, RowFilter::Deleted, deleted));

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "recovered_row_store.h"
 #include "result_types.h"
-#include "table_recovery.h"
 
 namespace pc {
 
@@ -24,7 +24,7 @@ class CategoryTree {
 
     // The "其它表" branch, last: a node per table of `recovery` with its normal and deleted
     // children, each with its count.
-    void addTablesBranch(const Recovery& recovery);
+    void addTablesBranch(const RecoveredRowStore& store);
 
     static std::optional<CategoryTag> tagOf(const QTreeWidgetItem* item);
     // The table and the rows of it a node of the "其它表" branch shows.

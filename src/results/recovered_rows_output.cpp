@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "batch_worker.h"
+#include "packed_rows.h"
 #include "row_format.h"
 
 namespace pc {
@@ -183,110 +184,12 @@ void appendJsonRow(std::string& out, const JsonTable& table, const RecoveredRowV
     throw ExportError("Cannot write \"" + name + "\". " + std::strerror(error));
 }
 
-// Rows packed as they come, to be encoded on a thread of its own: a tag byte, then a table's
-// JSON text (its index, its line's start, its columns' keys) or a row (its table, state, source,
-// offset, row id and values).
-class PackedRows {
-  public:
-    enum Tag : std::uint8_t { kTable, kRow };
-    void table(std::uint32_t index, const JsonTable& t) {
-        put<std::uint8_t>(kTable);
-        put(index);
-        text(t.head);
-        put(static_cast<std::uint32_t>(t.keys.size()));
-        for (const std::string& k : t.keys)
-            text(k);
-    }
-    void row(const RecoveredRowView& r) {
-        put<std::uint8_t>(kRow);
-        put(static_cast<std::uint32_t>(r.table));
-        put(static_cast<std::uint8_t>(r.state));
-        put(static_cast<std::uint8_t>(r.source));
-        put(r.offset);
-        put<std::uint8_t>(r.rowid ? 1 : 0);
-        put(r.rowid.value_or(0));
-        put(static_cast<std::uint32_t>(r.values.size()));
-        for (const ValueView& v : r.values) {
-            put(static_cast<std::uint8_t>(v.kind));
-            if (v.kind == ValueView::Kind::Integer) put(v.integer);
-            if (v.kind == ValueView::Kind::Real) put(v.real);
-            if (v.kind == ValueView::Kind::Text || v.kind == ValueView::Kind::Blob) text(v.bytes);
-        }
-    }
-    std::size_t size() const { return bytes_.size(); }
-    bool empty() const { return bytes_.empty(); }
-    void clear() { bytes_.clear(); }
-
-    // Reads the packed items back in order: onTable(index, JsonTable), onRow(view).
-    template <typename OnTable, typename OnRow>
-    void read(OnTable onTable, OnRow onRow) const {
-        std::size_t at = 0;
-        std::vector<ValueView> values;
-        while (at < bytes_.size()) {
-            if (get<std::uint8_t>(at) == kTable) {
-                JsonTable t;
-                const auto index = get<std::uint32_t>(at);
-                t.head = std::string(textAt(at));
-                const auto keys = get<std::uint32_t>(at);
-                for (std::uint32_t k = 0; k < keys; ++k)
-                    t.keys.emplace_back(textAt(at));
-                onTable(index, std::move(t));
-                continue;
-            }
-            RecoveredRowView r{};
-            r.table = get<std::uint32_t>(at);
-            r.state = static_cast<RecordState>(get<std::uint8_t>(at));
-            r.source = static_cast<SourceFile>(get<std::uint8_t>(at));
-            r.offset = get<std::uint64_t>(at);
-            const bool hasRowid = get<std::uint8_t>(at) != 0;
-            const auto rowid = get<std::int64_t>(at);
-            if (hasRowid) r.rowid = rowid;
-            values.resize(get<std::uint32_t>(at));
-            for (ValueView& v : values) {
-                v = {};
-                v.kind = static_cast<ValueView::Kind>(get<std::uint8_t>(at));
-                if (v.kind == ValueView::Kind::Integer) v.integer = get<std::int64_t>(at);
-                if (v.kind == ValueView::Kind::Real) v.real = get<double>(at);
-                if (v.kind == ValueView::Kind::Text || v.kind == ValueView::Kind::Blob)
-                    v.bytes = textAt(at);
-            }
-            r.values = values;
-            onRow(r);
-        }
-    }
-
-  private:
-    template <typename T>
-    void put(T v) {
-        const auto* p = reinterpret_cast<const char*>(&v);
-        bytes_.append(p, sizeof v);
-    }
-    void text(std::string_view t) {
-        put(static_cast<std::uint32_t>(t.size()));
-        bytes_.append(t);
-    }
-    template <typename T>
-    T get(std::size_t& at) const {
-        T v;
-        std::memcpy(&v, bytes_.data() + at, sizeof v);
-        at += sizeof v;
-        return v;
-    }
-    std::string_view textAt(std::size_t& at) const {
-        const auto n = get<std::uint32_t>(at);
-        const std::string_view t(bytes_.data() + at, n);
-        at += n;
-        return t;
-    }
-    std::string bytes_;
-};
-
 // JSON lines encoded and written on a thread of their own while the carve goes on: on two
 // processors the output costs the carve little. Rows travel packed, a megabyte at a time.
 class JsonLinesWriter : public RecoveredRowsWriter {
   public:
     JsonLinesWriter(std::FILE* out, std::string name)
-        : out_(out), name_(std::move(name)), worker_([this](PackedRows& rows) { encode(rows); }) {
+        : out_(out), name_(std::move(name)), worker_([this](Batch& batch) { encode(batch); }) {
         buffer_.reserve(kChunk + 4096);
     }
     ~JsonLinesWriter() override {
@@ -297,11 +200,11 @@ class JsonLinesWriter : public RecoveredRowsWriter {
         }
     }
     void table(std::size_t index, const TableShape& table) override {
-        worker_.filling().table(static_cast<std::uint32_t>(index), jsonTable(table));
+        worker_.filling().tables.emplace_back(index, jsonTable(table));
     }
     void row(const RecoveredRowView& row) override {
-        worker_.filling().row(row);
-        if (worker_.filling().size() < kBatch) return;
+        worker_.filling().rows.append(row);
+        if (worker_.filling().rows.bytes() < kBatch) return;
         // A write that failed ends the carve here rather than at its end.
         if (worker_.failed()) worker_.drain();
         worker_.submit();
@@ -315,17 +218,26 @@ class JsonLinesWriter : public RecoveredRowsWriter {
   private:
     static constexpr std::size_t kChunk = 256u << 10;
     static constexpr std::size_t kBatch = 1u << 20;
+    // A batch: the tables announced since the last, then rows (of those or of earlier tables).
+    struct Batch {
+        std::vector<std::pair<std::size_t, JsonTable>> tables;
+        PackedRows rows;
+        bool empty() const { return tables.empty() && rows.empty(); }
+        void clear() {
+            tables.clear();
+            rows.clear();
+        }
+    };
     // On the worker's thread.
-    void encode(const PackedRows& rows) {
-        rows.read(
-            [&](std::uint32_t index, JsonTable t) {
-                if (tables_.size() <= index) tables_.resize(index + 1);
-                tables_[index] = std::move(t);
-            },
-            [&](const RecoveredRowView& row) {
-                appendJsonRow(buffer_, tables_[row.table], row);
-                if (buffer_.size() >= kChunk) flush();
-            });
+    void encode(Batch& batch) {
+        for (auto& [index, table] : batch.tables) {
+            if (tables_.size() <= index) tables_.resize(index + 1);
+            tables_[index] = std::move(table);
+        }
+        batch.rows.forEach([&](const RecoveredRowView& row) {
+            appendJsonRow(buffer_, tables_[row.table], row);
+            if (buffer_.size() >= kChunk) flush();
+        });
         flush();
     }
     void flush() {
@@ -336,9 +248,9 @@ class JsonLinesWriter : public RecoveredRowsWriter {
     }
     std::FILE* out_;
     std::string name_;
-    std::vector<JsonTable> tables_;   // the worker's
-    std::string buffer_;              // the worker's
-    BatchWorker<PackedRows> worker_;  // last: its thread ends before the rest goes
+    std::vector<JsonTable> tables_;  // the worker's
+    std::string buffer_;             // the worker's
+    BatchWorker<Batch> worker_;      // last: its thread ends before the rest goes
 };
 
 class CsvTablesWriter : public RecoveredRowsWriter {

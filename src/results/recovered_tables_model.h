@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "recovered_row_store.h"
 #include "result_types.h"
-#include "table_recovery.h"
 
 namespace pc {
 
@@ -18,9 +18,11 @@ class RecoveredTablesModel : public QAbstractTableModel {
   public:
     explicit RecoveredTablesModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
-    void setRecovery(std::shared_ptr<const Recovery> recovery);
-    // Shows the rows of table `table` (an index into the recovery's tables) that `filter` lets
-    // through.
+    // The rows shown come from `store`, which outlives the model; nothing is shown until
+    // showTable. clear() lets go of the rows shown.
+    void setStore(const RecoveredRowStore* store);
+    void clear() { setStore(store_); }
+    // Shows the rows of table `table` of the store that `filter` lets through.
     void showTable(std::size_t table, RowFilter filter);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -29,9 +31,11 @@ class RecoveredTablesModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    std::shared_ptr<const Recovery> recovery_;
+    const RecoveredRowStore* store_ = nullptr;
     std::size_t table_ = 0;
-    std::vector<std::size_t> rows_;  // indexes into the recovery's rows
+    bool shown_ = false;
+    std::vector<std::uint32_t> rows_;  // indexes into the store's rows
+    mutable std::vector<ValueView> values_;
 };
 
 }  // namespace pc

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "recovered_row_store.h"
 #include "result_types.h"
 
 namespace pc {
@@ -35,6 +36,9 @@ class ScanHost {
                              MessageIcon icon) = 0;
     // An error no command handles: the application's own error report.
     virtual void showError(const std::string& text) = 0;
+    // The carve of every table of a file ended: its tables, with their rows, in the "其它表"
+    // branch.
+    virtual void addTablesBranch(const RecoveredRowStore& store) = 0;
 };
 
 }  // namespace pc

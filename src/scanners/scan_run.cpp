@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "file_error.h"
 #include "scanner_for.h"
 
 namespace pc {
@@ -31,6 +32,24 @@ ScanOutcome runQueuedScan(RunGlobals& run, CategoryCode code, ScanEvents& events
     selectCategory(run, code);
     const ScanOutcome outcome = scannerFor(code)->run(events, store, state, run);
     if (outcome == ScanOutcome::Completed) removeCopiesDoneWith(run, code);
+    return outcome;
+}
+
+ScanOutcome runTableCarve(const std::string& path, CarveWords& words, ScanState& state) {
+    state.ScanHalted = 0;
+    words.started(path);
+    ScanOutcome outcome = ScanOutcome::Completed;
+    try {
+        const CarveResult result = carveTables(path, words, {}, state.ScanHalted);
+        words.finished(result.stopped);
+    } catch (const NotADatabase&) {
+        words.failed(failureText(CategoryCode::Sms, {ScanFailure::Reason::NotADatabase, {}}));
+        outcome = ScanOutcome::EndedEarly;
+    } catch (const FileError& e) {
+        words.failed(e.what());
+        outcome = ScanOutcome::EndedEarly;
+    }
+    state.ScanHalted = 1;
     return outcome;
 }
 

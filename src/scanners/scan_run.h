@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "category_scanner.h"
+#include "window_words.h"
 
 namespace pc {
 
@@ -11,5 +12,9 @@ namespace pc {
 // queue reads (not after a scan that ended early on an error: the copy stays for another try).
 ScanOutcome runQueuedScan(RunGlobals& run, CategoryCode code, ScanEvents& events,
                           ResultStore& store, ScanState& state);
+
+// Carves every table of the database at `path` for the window, as a scan runs: `words` hears
+// its rows and progress, and the stop command (`state`) ends it with what it found.
+ScanOutcome runTableCarve(const std::string& path, CarveWords& words, ScanState& state);
 
 }  // namespace pc

@@ -118,4 +118,64 @@ void WindowWords::failed(CategoryCode code, const ScanFailure& failure) {
     host_.setCommandState(CommandState::Idle);
 }
 
+void CarveWords::started(const std::string& path) {
+    path_ = path;
+    found_ = deleted_ = 0;
+    countChanged_ = false;
+    store_.clear();
+    host_.log("其它表: " + path + " 扫描... ");
+    host_.setStatus(0, "正在扫描...");
+    host_.setCommandState(CommandState::Scanning);
+}
+
+void CarveWords::noted(const SourceNote& note) {
+    host_.log(noteText(note));
+}
+
+void CarveWords::pageReached(std::uint32_t index) {
+    flushCount();
+    host_.pageReached(index);
+}
+
+void CarveWords::idle() {
+    flushCount();
+    host_.pumpEvents();
+}
+
+void CarveWords::tableFound(std::size_t index, const TableShape& table) {
+    store_.addTable(index, table);
+}
+
+void CarveWords::rowFound(const RecoveredRowView& row) {
+    store_.append(row);
+    ++found_;
+    if (row.state == RecordState::Deleted) ++deleted_;
+    countChanged_ = true;
+}
+
+void CarveWords::flushCount() {
+    if (!countChanged_) return;
+    countChanged_ = false;
+    host_.setStatus(
+        2, "找到 " + std::to_string(found_) + " 条记录, " + std::to_string(deleted_) + "条删除");
+}
+
+void CarveWords::finished(bool stopped) {
+    countChanged_ = true;
+    flushCount();
+    const std::string totals = "其它表: " + std::to_string(store_.tableCount()) + " 张表, 共找到 " +
+                               std::to_string(found_) + " 条记录, 其中有" +
+                               std::to_string(deleted_) + "条删除";
+    host_.log(stopped ? totals + " (已停止, 部分结果)" : totals);
+    host_.setStatus(0, stopped ? "已停止（部分结果）" : "扫描完成");
+    host_.addTablesBranch(store_);
+    host_.setCommandState(CommandState::Idle);
+}
+
+void CarveWords::failed(const std::string& reason) {
+    host_.log(path_ + ": " + reason);
+    host_.showMessage(reason, "提示", MessageIcon::Information);
+    host_.setCommandState(CommandState::Idle);
+}
+
 }  // namespace pc

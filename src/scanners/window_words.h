@@ -4,6 +4,7 @@
 
 #include "scan_events.h"
 #include "scan_host.h"
+#include "table_recovery.h"
 
 namespace pc {
 
@@ -29,6 +30,37 @@ class WindowWords : public ScanEvents {
 
     ScanHost& host_;
     CategoryCode code_ = CategoryCode::Sms;
+    std::int32_t found_ = 0, deleted_ = 0;
+    bool countChanged_ = false;
+};
+
+// The window's words for the carve of every table of a file: its rows into `store`, the
+// progress, the running count, the log and the status as a scan shows them; at its end the
+// "其它表" branch.
+class CarveWords : public CarveEvents {
+  public:
+    CarveWords(ScanHost& host, RecoveredRowStore& store) : host_(host), store_(store) {}
+
+    // A carve of `path` begins: the store is emptied.
+    void started(const std::string& path);
+    void noted(const SourceNote& note) override;
+    void progressRange(std::uint32_t maximum, std::uint32_t stepBytes) override {
+        host_.setProgressRange(maximum, stepBytes);
+    }
+    void pageReached(std::uint32_t index) override;
+    void idle() override;
+    void tableFound(std::size_t index, const TableShape& table) override;
+    void rowFound(const RecoveredRowView& row) override;
+    // It ended, or was stopped: what it found is shown.
+    void finished(bool stopped);
+    void failed(const std::string& reason);
+
+  private:
+    void flushCount();
+
+    ScanHost& host_;
+    RecoveredRowStore& store_;
+    std::string path_;
     std::int32_t found_ = 0, deleted_ = 0;
     bool countChanged_ = false;
 };

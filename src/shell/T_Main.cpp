@@ -832,58 +832,17 @@ void TMain::runScanner(CategoryCode code) {
 }
 
 void TMain::carveTables(const std::string& path) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    std::shared_ptr<const Recovery> recovery;
-    std::string failure;
-    // The bar moves and the window paints; it takes no input until the carve ends.
-    struct Collect : CarveEvents {
-        explicit Collect(TMain& w) : window(w) {}
-        void noted(const SourceNote&) override {}
-        void progressRange(std::uint32_t maximum, std::uint32_t) override {
-            window.progressBar_->setRange(0, static_cast<int>(std::max(maximum, 1u)));
-        }
-        void pageReached(std::uint32_t index) override {
-            window.progressBar_->setValue(static_cast<int>(index));
-            if (window.pumpDue())
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
-        void idle() override {}
-        void tableFound(std::size_t, const TableShape& table) override {
-            recovery.tables.push_back(table);
-        }
-        void rowFound(const RecoveredRowView& row) override {
-            std::vector<FieldValue> values;
-            for (const ValueView& v : row.values)
-                values.push_back(toFieldValue(v));
-            recovery.rows.push_back(
-                {row.table, row.state, row.source, row.offset, row.rowid, std::move(values)});
-        }
-        TMain& window;
-        Recovery recovery;
-    } collect(*this);
-    try {
-        const std::uint8_t running = 0;
-        pc::carveTables(path, collect, {}, running);
-        recovery = std::make_shared<const Recovery>(std::move(collect.recovery));
-    } catch (const NotADatabase&) {
-        failure = "无效的数据文件！";
-    } catch (const FileError& e) {
-        failure = e.what();
-    }
-    QApplication::restoreOverrideCursor();
-    if (!recovery) {
-        log(path + ": " + failure);
-        prompter_.message(failure, "提示", MessageIcon::Information);
-        return;
-    }
-    const auto deleted =
-        std::count_if(recovery->rows.begin(), recovery->rows.end(),
-                      [](const RecoveredRow& row) { return row.state == RecordState::Deleted; });
-    log("其它表: " + std::to_string(recovery->tables.size()) + " 张表, 共找到 " +
-        std::to_string(recovery->rows.size()) + " 条记录, 其中有" + std::to_string(deleted) +
-        "条删除");
-    tablesModel_->setRecovery(recovery);
-    tree_->addTablesBranch(*recovery);
+    // Run as a scan runs: the progress moves, the window answers and the stop command ends it
+    // with what was found.
+    tablesModel_->setStore(&tables_);
+    pumpNow_ = true;
+    runTableCarve(path, carveWords_, state_);
+    progressBar_->setTextVisible(false);
+    scanClock_.invalidate();
+}
+
+void TMain::addTablesBranch(const RecoveredRowStore& store) {
+    tree_->addTablesBranch(store);
 }
 
 void TMain::showTableRows(std::size_t table, RowFilter filter) {
@@ -920,6 +879,7 @@ void TMain::setRecoverEnabled(bool enabled) {
 
 void TMain::clearRows() {
     model_->clearRows();
+    tablesModel_->clear();
 }
 
 void TMain::addCategoryBranch(CategoryCode code) {

@@ -106,6 +106,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void showMessage(const std::string& text, const std::string& caption,
                      MessageIcon icon) override;
     void showError(const std::string& text) override;
+    void addTablesBranch(const RecoveredRowStore& store) override;
 
     // ScanRunTarget
     RunGlobals& runGlobals() override { return globals_; }
@@ -186,6 +187,8 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     RunGlobals globals_;
     ScanState state_;
     WindowWords words_{*this};  // a scan's events as this window shows them
+    RecoveredRowStore tables_;  // the rows of the last carve of every table
+    CarveWords carveWords_{*this, tables_};
     QElapsedTimer pumpClock_;
     bool pumpNow_ = false;  // the next pumpDue() is true whatever the clock says
     std::uint32_t progress_ = 0;

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -357,6 +358,47 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(model->index(0, 2).data().toString(), QString::fromUtf8("删除"));
         tree->setCurrentItem(notes);
         QCOMPARE(model->rowCount(), 3);
+    }
+
+    // "其它表" runs as a scan runs: the progress moves, the stop command is there while it runs,
+    // and a stop ends it with the rows found so far, said as a partial result.
+    void theCarveOfEveryTableShowsProgressAndStops() {
+        Fixture f;
+        const std::string path = f.dir.file("many.db");
+        {
+            fixtures::SqliteDb db(path);
+            db.exec("PRAGMA page_size=1024; CREATE TABLE notes(title TEXT, n INT); BEGIN;");
+            for (int i = 0; i < 20000; ++i)
+                db.query("INSERT INTO notes VALUES(?, ?)",
+                         {"note " + std::to_string(i), std::int64_t{i}});
+            db.exec("COMMIT;");
+        }
+        auto* stop = f.child<QToolButton>("ToolButton5");
+        auto* bar = f.child<QProgressBar>("ProgressBar1");
+        bool stopWasThere = false;
+        int barMaximum = 0;
+        // Pressed at the carve's first chance to let events run, and confirmed.
+        f.prompter.answers = {Answer::Yes};
+        QTimer::singleShot(0, [&] {
+            stopWasThere = stop->isEnabled();
+            barMaximum = bar->maximum();
+            f.window->ToolButton5Click();
+        });
+        f.window->carveTables(path);
+        QVERIFY(stopWasThere);
+        QVERIFY(barMaximum > 100);
+        QVERIFY(!stop->isEnabled());
+        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("已停止（部分结果）"));
+        const QStringList tree = f.treeTexts();
+        QCOMPARE(tree.size(), 2);
+        const int shown = tree[1].mid(6).chopped(1).toInt();  // "notes(N)"
+        QVERIFY2(shown < 20000, qPrintable(tree[1]));
+        QVERIFY(f.logMessages().back().contains(QString::fromUtf8("部分结果")));
+
+        // Run to its end, every row is there.
+        f.window->carveTables(path);
+        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("扫描完成"));
+        QVERIFY(f.treeTexts().contains("notes(20000)"));
     }
 
     void longScansShowPercentMegabytesAndTimeLeft() {

@@ -50,8 +50,12 @@ class RecordingHost : public ScanHost {
         messages.push_back({text, caption, icon});
     }
     void showError(const std::string& text) override { errors.push_back(text); }
+    void addTablesBranch(const RecoveredRowStore& store) override {
+        tablesBranches.push_back(store.tableCount());
+    }
 
     std::vector<std::pair<CategoryCode, std::uint32_t>> rows;
+    std::vector<std::size_t> tablesBranches;  // the tables each "其它表" branch showed
     std::vector<Branch> branches;
     std::string status[2];  // panels 0 and 2
     std::vector<std::string> logRows;
