@@ -94,10 +94,9 @@ void CarveOnly(benchmark::State& state) {
 }
 
 void SmsScan(benchmark::State& state) {
-    pc::RunGlobals run;
+    pc::RunPlan run;
     run.ScanQueue = {pc::CategoryCode::Sms};
     run.SourcePaths[1] = database();
-    pc::selectCategory(run, pc::CategoryCode::Sms);
     std::int32_t found = 0;
     for (auto _ : state) {
         pc::testing::SilentHost host;
@@ -112,10 +111,9 @@ void SmsScan(benchmark::State& state) {
 }
 
 std::int32_t scanSms(const std::string& path) {
-    pc::RunGlobals run;
+    pc::RunPlan run;
     run.ScanQueue = {pc::CategoryCode::Sms};
     run.SourcePaths[1] = path;
-    pc::selectCategory(run, pc::CategoryCode::Sms);
     pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState scan;

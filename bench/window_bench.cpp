@@ -23,10 +23,9 @@
 namespace {
 
 double headlessSeconds(const std::string& path) {
-    pc::RunGlobals run;
+    pc::RunPlan run;
     run.ScanQueue = {pc::CategoryCode::Sms};
     run.SourcePaths[1] = path;
-    pc::selectCategory(run, pc::CategoryCode::Sms);
     pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState state;
@@ -46,10 +45,9 @@ double secondsOf(F&& f) {
 
 // The list's sorts and searches over every message of the 200 MB file.
 void sortAndSearch() {
-    pc::RunGlobals run;
+    pc::RunPlan run;
     run.ScanQueue = {pc::CategoryCode::Sms};
     run.SourcePaths[1] = pc::bench::smsDatabaseOf(200);
-    pc::selectCategory(run, pc::CategoryCode::Sms);
     pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState state;

@@ -54,10 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.insert(file.end(), data + 1, data + size);
     pc::fuzz::MemoryFile memory(file.data(), file.size());
 
-    pc::RunGlobals run;
+    pc::RunPlan run;
     run.ScanQueue = {code};
-    run.SourcePaths[pc::sourcePathSlot(code)] = memory.path();
-    pc::selectCategory(run, code);
+    run.SourcePaths[pc::index(code)] = memory.path();
     pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState state;

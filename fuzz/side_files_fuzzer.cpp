@@ -43,10 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     write(path + "-journal", at + walLength, journalLength);
     write(path, at + walLength + journalLength, rest - walLength - journalLength);
 
-    pc::RunGlobals run;
+    pc::RunPlan run;
     run.ScanQueue = {code};
-    run.SourcePaths[pc::sourcePathSlot(code)] = path;
-    pc::selectCategory(run, code);
+    run.SourcePaths[pc::index(code)] = path;
     pc::testing::SilentHost host;
     pc::ResultStore store;
     pc::ScanState state;

@@ -32,9 +32,6 @@ bool blank(const QString& text) {
     return true;
 }
 
-constexpr CategoryCode kBoxCategory[3] = {CategoryCode::Contacts, CategoryCode::Sms,
-                                          CategoryCode::CallLog};
-
 }  // namespace
 
 TForm2::TForm2(ScanRunTarget& target, QWidget* parent)
@@ -89,10 +86,11 @@ void TForm2::buildLayout() {
 
     auto* fileBoxes = new QHBoxLayout;
     auto* phoneBoxes = new QHBoxLayout;
-    for (int i = 0; i < 6; ++i) {
-        boxes_[i] = new QCheckBox(u(profileOf(kBoxCategory[i % 3]).branch));
+    // CheckBox1.. for a database file, then as many for the phone, in the categories' order.
+    for (std::size_t i = 0; i < std::size(boxes_); ++i) {
+        boxes_[i] = new QCheckBox(u(profileOf(kAllCategories[i % kCategoryCount]).branch));
         boxes_[i]->setObjectName(QString("CheckBox%1").arg(i + 1));
-        (i < 3 ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
+        (i < kCategoryCount ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
     }
     otherTables_ = new QCheckBox(u("其它表"));
     otherTables_->setObjectName("CheckBoxOther");
@@ -135,13 +133,12 @@ void TForm2::RadioButton3Click() {
     pick_->setEnabled(true);
     pickFolder_->setEnabled(true);
     path_->setEnabled(true);
-    for (int n = 1; n <= 3; ++n)
-        box(n)->setEnabled(true);
-    otherTables_->setEnabled(true);
-    for (int n = 4; n <= 6; ++n) {
-        box(n)->setChecked(false);
-        box(n)->setEnabled(false);
+    for (const CategoryCode code : kAllCategories) {
+        fileBox(code)->setEnabled(true);
+        phoneBox(code)->setChecked(false);
+        phoneBox(code)->setEnabled(false);
     }
+    otherTables_->setEnabled(true);
 }
 
 void TForm2::RadioButton4Click() {
@@ -149,13 +146,11 @@ void TForm2::RadioButton4Click() {
     pick_->setEnabled(false);
     pickFolder_->setEnabled(false);
     path_->setEnabled(false);
-    for (int n = 4; n <= 6; ++n) {
-        box(n)->setChecked(true);
-        box(n)->setEnabled(true);
-    }
-    for (int n = 1; n <= 3; ++n) {
-        box(n)->setChecked(false);
-        box(n)->setEnabled(false);
+    for (const CategoryCode code : kAllCategories) {
+        phoneBox(code)->setChecked(true);
+        phoneBox(code)->setEnabled(true);
+        fileBox(code)->setChecked(false);
+        fileBox(code)->setEnabled(false);
     }
     otherTables_->setChecked(false);
     otherTables_->setEnabled(false);
@@ -205,11 +200,11 @@ bool TForm2::takeFound(FoundDatabases found, const QString& shown) {
         path_->clear();
         return false;
     }
-    for (int i = 0; i < 3; ++i) {
-        box(i + 1)->setChecked(found.found(kBoxCategory[i]));
-        if (found.found(kBoxCategory[i]))
-            target_.log(std::string("找到") + profileOf(kBoxCategory[i]).branch +
-                        "数据库: " + found.paths[static_cast<std::size_t>(kBoxCategory[i])]);
+    for (const CategoryCode code : kAllCategories) {
+        fileBox(code)->setChecked(found.found(code));
+        if (found.found(code))
+            target_.log(std::string("找到") + profileOf(code).branch +
+                        "数据库: " + found.paths[index(code)]);
     }
     picked_ = std::move(found);
     pickedText_ = shown;
@@ -221,20 +216,20 @@ bool TForm2::checkPickedDatabase(const std::string& path) {
     try {
         TSQLiteDatabase db(path);
         if (db.HasTable("data")) {
-            box(1)->setChecked(true);
-            box(3)->setChecked(true);
-            box(2)->setChecked(false);
+            fileBox(CategoryCode::Contacts)->setChecked(true);
+            fileBox(CategoryCode::CallLog)->setChecked(true);
+            fileBox(CategoryCode::Sms)->setChecked(false);
         }
         if (db.HasTable("sms")) {
-            box(1)->setChecked(false);
-            box(3)->setChecked(false);
-            box(2)->setChecked(true);
+            fileBox(CategoryCode::Contacts)->setChecked(false);
+            fileBox(CategoryCode::CallLog)->setChecked(false);
+            fileBox(CategoryCode::Sms)->setChecked(true);
         }
         // A database of none of the three: its own tables are what it holds.
         const bool none = !db.HasTable("data") && !db.HasTable("sms") && !db.HasTable("calls");
         if (none)
-            for (int n = 1; n <= 3; ++n)
-                box(n)->setChecked(false);
+            for (const CategoryCode code : kAllCategories)
+                fileBox(code)->setChecked(false);
         otherTables_->setChecked(none);
         return true;
     } catch (const ESQLiteException&) {
@@ -245,19 +240,14 @@ bool TForm2::checkPickedDatabase(const std::string& path) {
 void TForm2::BitBtn2Click() {
     target_.clearTree();
     target_.clearRows();
-    RunGlobals& run = target_.runGlobals();
-    const bool phone = radioPhone_->isChecked();
-    run.source = phone ? ScanSource::Phone : ScanSource::DatabaseFile;
-    int firstBox = 1;
+    RunPlan run;
     bool tables = false;  // the picked file's own tables too
-    if (!phone) {
+    if (!radioPhone_->isChecked()) {
         if (blank(path_->text())) {
             target_.prompter().message("请先选择要扫描的文件，再进行扫描 !", "info",
                                        MessageIcon::Error);
             return;
         }
-        run.ScanQueue.clear();
-        run.copies.clear();
         // Several files or a folder: each category reads its own file; a category ticked that
         // none holds reads the first, as a single file's would.
         const bool several = !pickedText_.isEmpty() && path_->text() == pickedText_;
@@ -269,37 +259,31 @@ void TForm2::BitBtn2Click() {
                     path = p;
                     break;
                 }
-        for (int i = 0; i < 3; ++i) {
-            if (!box(i + 1)->isChecked()) continue;
-            const CategoryCode code = kBoxCategory[i];
+        for (const CategoryCode code : kAllCategories) {
+            if (!fileBox(code)->isChecked()) continue;
             run.ScanQueue.push_back(code);
-            run.SourcePaths[sourcePathSlot(code)] =
-                several && picked_.found(code) ? picked_.paths[static_cast<std::size_t>(code)]
-                                               : path;
+            run.SourcePaths[index(code)] =
+                several && picked_.found(code) ? picked_.paths[index(code)] : path;
         }
-        run.CurrentDbPath = run.CurrentDbLongPath = path;
     } else {
-        firstBox = 4;
-        const std::array<bool, 3> ticked{box(4)->isChecked(), box(5)->isChecked(),
-                                         box(6)->isChecked()};
-        if (!acquireFromPhone(run, ticked, target_.appDir(), [this](const std::string& command) {
-                return target_.runHiddenCommand(command);
-            })) {
+        auto copies = acquireFromPhone(target_.appDir(), [this](const std::string& command) {
+            return target_.runHiddenCommand(command);
+        });
+        if (!copies) {
             target_.prompter().message(kPhoneUnreachable, "提示", MessageIcon::None);
             return;
         }
+        PerCategory<bool> ticked{};
+        for (const CategoryCode code : kAllCategories)
+            ticked[index(code)] = phoneBox(code)->isChecked();
+        run = phoneRun(ticked, std::move(*copies));
     }
-    if (!box(firstBox)->isChecked() && !box(firstBox + 1)->isChecked() &&
-        !box(firstBox + 2)->isChecked() && !tables) {
+    if (run.ScanQueue.empty() && !tables) {
         target_.prompter().message("请选择要恢复的数据类型！", "提示", MessageIcon::Error);
         return;
     }
     close();
-    for (CategoryCode code : run.ScanQueue) {
-        selectCategory(run, code);
-        target_.setColumns(code);
-        target_.runScanner(code);
-    }
+    target_.runScans(std::move(run));
     if (tables) target_.carveTables(path_->text().toStdString());
     target_.prompter().message("扫描完成！", "提示", MessageIcon::Information);
     target_.setRecoverEnabled(target_.runHasRows());

@@ -32,7 +32,9 @@ class TForm2 : public QWidget {
     bool checkPickedDatabase(const std::string& path);
     // Shows what was found and ticks its categories; false when nothing was.
     bool takeFound(FoundDatabases found, const QString& shown);
-    QCheckBox* box(int n) const { return boxes_[n - 1]; }
+    // The boxes of a category: for a database file, and for the phone.
+    QCheckBox* fileBox(CategoryCode code) const { return boxes_[index(code)]; }
+    QCheckBox* phoneBox(CategoryCode code) const { return boxes_[kCategoryCount + index(code)]; }
 
     ScanRunTarget& target_;
     QRadioButton* radioFile_;
@@ -40,7 +42,7 @@ class TForm2 : public QWidget {
     QPushButton* pick_;
     QPushButton* pickFolder_;
     QLineEdit* path_;
-    QCheckBox* boxes_[6];
+    QCheckBox* boxes_[2 * kCategoryCount];
     QCheckBox* otherTables_ = nullptr;  // every table of the picked file, into "其它表"
     // Several files or a folder: the file of each category, while the path box shows `pickedText_`.
     FoundDatabases picked_;

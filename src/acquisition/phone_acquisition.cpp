@@ -13,8 +13,8 @@ std::string pulledCopyPath(const std::string& appDir, const char* file) {
     return (fs::path(appDir) / "Temp" / file).string();
 }
 
-bool acquireFromPhone(RunGlobals& run, const std::array<bool, 3>& ticked, const std::string& appDir,
-                      const CommandRunner& runCommand) {
+std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,
+                                            const CommandRunner& runCommand) {
     const std::string script = appDir + "zk.tmp";
     const PhoneCommands commands = phoneCommands(appDir);
     {
@@ -29,12 +29,6 @@ bool acquireFromPhone(RunGlobals& run, const std::array<bool, 3>& ticked, const 
     std::error_code ignored;
     fs::remove(script, ignored);
 
-    run.ScanQueue.clear();
-    const CategoryCode order[3] = {CategoryCode::Contacts, CategoryCode::Sms,
-                                   CategoryCode::CallLog};
-    for (int i = 0; i < 3; ++i)
-        if (ticked[i]) run.ScanQueue.push_back(order[i]);
-
     fs::create_directories(fs::path(appDir) / "Temp", ignored);
     // Copies an earlier run left would pass for this phone's when a pull fails: they go first.
     for (const std::string& name : pulledFileNames())
@@ -44,16 +38,27 @@ bool acquireFromPhone(RunGlobals& run, const std::array<bool, 3>& ticked, const 
     const std::string contacts = pulledCopyPath(appDir, "contacts2.db");
     const std::string sms = pulledCopyPath(appDir, "mmssms.db");
     const std::string calls = pulledCopyPath(appDir, "calllog.db");
-    if (!fs::exists(contacts) || !fs::exists(sms)) return false;
+    if (!fs::exists(contacts) || !fs::exists(sms)) return std::nullopt;
 
     // Android 7 and later keep the call log in calllog.db; older phones in contacts2.db.
     const bool callLogApart = fs::exists(calls);
+    PhoneCopies pulled;
+    pulled.paths[index(CategoryCode::Contacts)] = contacts;
+    pulled.paths[index(CategoryCode::Sms)] = sms;
+    pulled.paths[index(CategoryCode::CallLog)] = callLogApart ? calls : contacts;
+    pulled.copies = {contacts, sms};
+    if (callLogApart) pulled.copies.push_back(calls);
+    return pulled;
+}
+
+RunPlan phoneRun(const PerCategory<bool>& ticked, PhoneCopies copies) {
+    RunPlan run;
     run.source = ScanSource::Phone;
-    run.SourcePaths = {contacts, sms, callLogApart ? calls : contacts};
-    run.copies = {contacts, sms};
-    if (callLogApart) run.copies.push_back(calls);
-    run.CurrentDbPath = run.CurrentDbLongPath = contacts;
-    return true;
+    for (const CategoryCode code : kAllCategories)
+        if (ticked[index(code)]) run.ScanQueue.push_back(code);
+    run.SourcePaths = std::move(copies.paths);
+    run.copies = std::move(copies.copies);
+    return run;
 }
 
 }  // namespace pc

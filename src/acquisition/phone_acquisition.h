@@ -5,9 +5,11 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "run_globals.h"
+#include "run_plan.h"
 
 namespace pc {
 
@@ -18,12 +20,20 @@ inline constexpr const char* kPhoneUnreachable =
 // that could not start or was ended at its time limit) ends the acquisition.
 using CommandRunner = std::function<int(const std::string& commandLine)>;
 
-// Performs the acquisition for a run: writes and feeds the phone script, pulls the databases,
-// rebuilds the queue from the ticks (contacts, SMS, call log) and points the run's paths at the
-// copies, which the run removes after their last scan. False when contacts2.db or mmssms.db is
-// missing afterwards; the caller then shows kPhoneUnreachable.
-bool acquireFromPhone(RunGlobals& run, const std::array<bool, 3>& ticked, const std::string& appDir,
-                      const CommandRunner& runCommand);
+// The copies a phone gave: the database each category reads, and the files made, which the run
+// removes after their last scan.
+struct PhoneCopies {
+    PerCategory<std::string> paths;
+    std::vector<std::string> copies;
+};
+
+// Performs the acquisition: writes and feeds the phone script and pulls the databases. Nothing
+// when contacts2.db or mmssms.db is missing afterwards; the caller then shows kPhoneUnreachable.
+std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,
+                                            const CommandRunner& runCommand);
+
+// A phone run: the categories ticked (by their place in kAllCategories), from the copies.
+RunPlan phoneRun(const PerCategory<bool>& ticked, PhoneCopies copies);
 
 // Where the pulled copies go: AppDir + "Temp".
 std::string pulledCopyPath(const std::string& appDir, const char* file);

@@ -1,5 +1,7 @@
 #include "phone_commands.h"
 
+#include "source_file.h"
+
 namespace pc {
 
 namespace {
@@ -8,9 +10,11 @@ namespace {
 std::string copyLine(const char* provider, const char* file) {
     const std::string old = std::string("/data/data/") + provider + "/databases";
     const std::string current = std::string("/data/user_de/0/") + provider + "/databases";
+    std::string files = file;
+    for (const SideFileKind& side : kSideFiles)
+        files += std::string(" ") + file + side.suffix;
     return "d=" + old + "; [ -f " + current + "/" + file + " ] && d=" + current + "; for f in " +
-           file + " " + file + "-wal " + file + "-journal; do [ -f $d/$f ] && cat $d/$f > " +
-           "/dev/zktemp/$f; done";
+           files + "; do [ -f $d/$f ] && cat $d/$f > /dev/zktemp/$f; done";
 }
 
 }  // namespace
@@ -36,9 +40,11 @@ std::string PhoneScript() {
 
 std::vector<std::string> pulledFileNames() {
     std::vector<std::string> names;
-    for (const char* db : kPhoneDatabases)
-        for (const char* suffix : kSideSuffixes)
-            names.push_back(std::string(db) + suffix);
+    for (const char* db : kPhoneDatabases) {
+        names.push_back(db);
+        for (const SideFileKind& side : kSideFiles)
+            names.push_back(std::string(db) + side.suffix);
+    }
     return names;
 }
 

@@ -12,7 +12,6 @@ namespace pc {
 // phone has them: contacts2.db, mmssms.db, and calllog.db where Android 7 and later keep the
 // call log.
 inline constexpr const char* kPhoneDatabases[] = {"contacts2.db", "mmssms.db", "calllog.db"};
-inline constexpr const char* kSideSuffixes[] = {"", "-wal", "-journal"};
 
 // The phone script, each line ending in CR LF (the first and last end in a blank). As root it
 // empties /dev/zktemp and copies into it each database, with its side files, from the folder

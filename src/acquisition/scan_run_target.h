@@ -4,20 +4,20 @@
 #include <string>
 
 #include "prompter.h"
-#include "run_globals.h"
+#include "run_plan.h"
 
 namespace pc {
 
 class ScanRunTarget {
   public:
     virtual ~ScanRunTarget() = default;
-    virtual RunGlobals& runGlobals() = 0;
+    // The plan of the last run.
+    virtual const RunPlan& runPlan() const = 0;
     virtual Prompter& prompter() = 0;
     virtual void clearTree() = 0;
     virtual void clearRows() = 0;
-    virtual void setColumns(CategoryCode code) = 0;
-    // Runs the category's scanner to its end (the hidden menu item Scan11, scan21 or Scan31).
-    virtual void runScanner(CategoryCode code) = 0;
+    // Runs the plan's scans to their end, each category's list laid out before its scan.
+    virtual void runScans(RunPlan plan) = 0;
     // Carves every table of the database at `path` into the "其它表" branch.
     virtual void carveTables(const std::string& path) = 0;
     // Whether the run's categories found rows: what the recover command would write.

@@ -13,7 +13,7 @@
 
 #include "row_format.h"
 #include "row_pipe.h"
-#include "run_globals.h"
+#include "run_plan.h"
 #include "scan_events.h"
 #include "terminal_progress.h"
 #include "text_export.h"

@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     }
     if (!categories.empty()) {
         for (pc::CategoryCode code : pc::kAllCategories)
-            o.phoneCategories[static_cast<std::size_t>(code)] =
+            o.phoneCategories[pc::index(code)] =
                 std::find(categories.begin(), categories.end(), pc::profileOf(code).key) !=
                 categories.end();
     }

@@ -14,34 +14,30 @@ namespace pc::cli {
 
 namespace {
 
-struct Job {
-    CategoryCode code;
-    std::string path;
-};
-
-std::vector<Job> jobsOf(const ScanOptions& o) {
-    std::vector<Job> jobs;
-    if (o.contacts) jobs.push_back({CategoryCode::Contacts, *o.contacts});
-    if (o.sms) jobs.push_back({CategoryCode::Sms, *o.sms});
-    if (o.calls) jobs.push_back({CategoryCode::CallLog, *o.calls});
-    return jobs;
+// The files given, in the order a run scans their categories.
+RunPlan planOf(const ScanOptions& o) {
+    RunPlan run;
+    const PerCategory<std::optional<std::string>> files = {o.contacts, o.sms, o.calls};
+    for (const CategoryCode code : kAllCategories)
+        if (files[index(code)]) {
+            run.ScanQueue.push_back(code);
+            run.SourcePaths[index(code)] = *files[index(code)];
+        }
+    return run;
 }
 
 // The phone's copies, pulled into the program's Temp folder; removed again by their last scan.
-std::optional<std::vector<Job>> phoneJobs(const ScanOptions& o, RunGlobals& run, CliHost& host) {
+std::optional<RunPlan> phonePlan(const ScanOptions& o, CliHost& host) {
     CommandWait wait;
     wait.limit = std::chrono::seconds(o.adbTimeoutSeconds);
     host.note("正在从手机复制数据库...");
-    if (!acquireFromPhone(run, o.phoneCategories, chooseAppDir(), [&](const std::string& command) {
-            return RunCommand(command, 0, wait);
-        })) {
+    auto copies = acquireFromPhone(
+        chooseAppDir(), [&](const std::string& command) { return RunCommand(command, 0, wait); });
+    if (!copies) {
         host.note(kPhoneUnreachable, true);
         return std::nullopt;
     }
-    std::vector<Job> jobs;
-    for (CategoryCode code : run.ScanQueue)
-        jobs.push_back({code, run.SourcePaths[sourcePathSlot(code)]});
-    return jobs;
+    return phoneRun(o.phoneCategories, std::move(*copies));
 }
 
 }  // namespace
@@ -50,9 +46,6 @@ int runScanCommand(const ScanOptions& o) {
     ResultStore store;
     store.passRowsThrough(true);  // rows are written as they are found
     ScanState state;
-    RunGlobals run;
-    run.allCopies = o.allCopies;
-    run.utcOffsetSeconds = o.utcOffsetSeconds;
     const TextEncoding encoding = o.encoding.value_or(
         o.out && o.format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8);
     CliHost host(store, {o.format, encoding, o.out}, o.quiet, state);
@@ -64,27 +57,19 @@ int runScanCommand(const ScanOptions& o) {
             return kSomethingFailed;
         }
     }
+    std::optional<RunPlan> run = o.phone ? phonePlan(o, host) : planOf(o);
+    if (!run) return kSomethingFailed;
+    run->allCopies = o.allCopies;
+    run->utcOffsetSeconds = o.utcOffsetSeconds;
 
-    std::vector<Job> jobs;
-    if (o.phone) {
-        auto pulled = phoneJobs(o, run, host);
-        if (!pulled) return kSomethingFailed;
-        jobs = std::move(*pulled);
-    } else {
-        jobs = jobsOf(o);
-        for (const Job& job : jobs)
-            run.ScanQueue.push_back(job.code);
-    }
-
-    int status = kAllScanned;
-    for (const Job& job : jobs) {
-        run.SourcePaths[sourcePathSlot(job.code)] = job.path;
-        host.startCategory(job.code, job.path);
-        if (runQueuedScan(run, job.code, host, store, state) != ScanOutcome::Completed)
-            status = kSomethingFailed;
-        // Rows that could not be written end the command: nothing after would be either.
-        if (host.outputLost()) break;
-    }
+    // Rows that could not be written end the command: nothing after would be either.
+    const bool all = runQueue(*run, host, store, state,
+                              {[&](CategoryCode code) {
+                                   host.startCategory(code, run->pathOf(code));
+                                   return !host.outputLost();
+                               },
+                               {}});
+    const int status = all ? kAllScanned : kSomethingFailed;
     if (!o.out) {
         if (!host.outputLost() && std::fflush(stdout) != 0)
             host.note(

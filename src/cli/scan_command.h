@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "result_types.h"
 #include "row_format.h"
 #include "text_export.h"
 
@@ -16,7 +17,11 @@ struct ScanOptions {
     std::optional<std::string> calls;
     // Copy the databases from a rooted phone instead, and scan these categories of them.
     bool phone = false;
-    std::array<bool, 3> phoneCategories{true, true, true};  // contacts, SMS, call log
+    PerCategory<bool> phoneCategories = [] {  // by CategoryCode: all of them
+        PerCategory<bool> all;
+        all.fill(true);
+        return all;
+    }();
     int adbTimeoutSeconds = 300;
     std::optional<std::string> out;
     OutputFormat format = OutputFormat::Tsv;

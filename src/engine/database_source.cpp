@@ -14,8 +14,8 @@ namespace pc {
 
 DatabaseSource::DatabaseSource(const std::string& path, const DatabaseImage& image)
     : path_(path), image_(&image) {
-    wal_.path = path + "-wal";
-    journal_.path = path + "-journal";
+    wal_.path = sideFilePath(path, SourceFile::Wal);
+    journal_.path = sideFilePath(path, SourceFile::Journal);
     openSide(wal_, walMap_);
     openSide(journal_, journalMap_);
     std::uint32_t pageCount = image.pageCount();

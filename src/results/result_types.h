@@ -3,7 +3,10 @@
 // record handed to the store may view anything, the store keeps its own copy of the texts.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 #include "record_state.h"
@@ -12,8 +15,16 @@
 namespace pc {
 
 enum class CategoryCode : std::uint8_t { Contacts = 0, Sms = 1, CallLog = 2 };
+// Every category, in the order a run scans them; everything kept per category is sized by it.
 inline constexpr CategoryCode kAllCategories[] = {CategoryCode::Contacts, CategoryCode::Sms,
                                                   CategoryCode::CallLog};
+inline constexpr std::size_t kCategoryCount = std::size(kAllCategories);
+// Something for each category, by its code.
+template <typename T>
+using PerCategory = std::array<T, kCategoryCount>;
+constexpr std::size_t index(CategoryCode code) {
+    return static_cast<std::size_t>(code);
+}
 
 enum class RowFilter : std::uint8_t { Normal = 0, Deleted = 1, All = 2 };
 

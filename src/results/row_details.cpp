@@ -6,13 +6,13 @@ namespace pc {
 
 namespace {
 
-const char* sourceName(SourceFile source) {
+std::string sourceName(SourceFile source) {
     switch (source) {
         case SourceFile::Main: return "数据库文件";
-        case SourceFile::Wal: return "日志文件 (-wal)";
+        case SourceFile::Wal: return std::string("日志文件 (") + sideSuffix(source) + ")";
         case SourceFile::Journal: break;
     }
-    return "回滚日志 (-journal)";
+    return std::string("回滚日志 (") + sideSuffix(source) + ")";
 }
 
 // The cell of the number a message or call was with; -1 for contacts.
@@ -41,9 +41,8 @@ std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_
         }
     }
     const Provenance found = store.foundAt(code, index);
-    out += "位置: " + std::string(sourceName(found.source)) + " " + file;
-    if (found.source != SourceFile::Main)
-        out += found.source == SourceFile::Wal ? "-wal" : "-journal";
+    out += "位置: " + sourceName(found.source) + " " + file;
+    out += sideSuffix(found.source);
     out += ", 偏移 " + std::to_string(found.offset) + "\n";
     if (code == CategoryCode::Sms) out += "\n" + body;
     return out;

@@ -103,7 +103,7 @@ std::vector<std::size_t> CategoryScanner::identity() const {
 CategoryScanner::~CategoryScanner() = default;
 
 ScanOutcome CategoryScanner::run(ScanEvents& events, ResultStore& store, ScanState& state,
-                                 const RunGlobals& run) {
+                                 const RunPlan& run) {
     events_ = &events;
     store_ = &store;
     state_ = &state;
@@ -131,20 +131,21 @@ ScanOutcome CategoryScanner::run(ScanEvents& events, ResultStore& store, ScanSta
     return outcome;
 }
 
-ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
-    const ImageLoad load = loadDatabaseImage(run.CurrentDbLongPath);
+ScanOutcome CategoryScanner::carveAll(const RunPlan& run) {
+    const std::string& path = run.pathOf(code());
+    const ImageLoad load = loadDatabaseImage(path);
     if (load.headerRead == SectorRead::OpenFailed)
-        events_->noted({SourceNote::Kind::OpenFailed, run.CurrentDbPath, 0, 0, 0, {}});
+        events_->noted({SourceNote::Kind::OpenFailed, path, 0, 0, 0, {}});
     if (load.headerRead != SectorRead::Ok || load.imageReadFailed)
-        events_->noted({SourceNote::Kind::ReadFailed, run.CurrentDbPath, 0, 0, 0, {}});
+        events_->noted({SourceNote::Kind::ReadFailed, path, 0, 0, 0, {}});
     if (!load.image) return endEarly(ScanFailure::Reason::NotADatabase);
-    const DatabaseSource source(run.CurrentDbLongPath, *load.image);
+    const DatabaseSource source(path, *load.image);
     noteSources(*load.image, source, *events_);
 
     std::string sql;
     std::vector<std::string> columns;
     {
-        TSQLiteDatabase db(run.CurrentDbPath, source.newest());
+        TSQLiteDatabase db(path, source.newest());
         if (!db.HasTable(params().table)) return endEarly(ScanFailure::Reason::MissingTable);
         readExtras(db);
         sql = db.TableSql(params().table);
@@ -176,7 +177,7 @@ ScanOutcome CategoryScanner::carveAll(const RunGlobals& run) {
 }
 
 void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource& source,
-                                const ColumnSignature& signature, const RunGlobals& run) {
+                                const ColumnSignature& signature, const RunPlan& run) {
     scan_ =
         std::make_unique<PageScan>(source.newest(), signature, refusedRequiredInt(), run.allCopies);
     PageScan& s = *scan_;

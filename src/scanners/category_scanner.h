@@ -14,7 +14,7 @@
 #include "record_carver.h"
 #include "region_walk.h"
 #include "result_store.h"
-#include "run_globals.h"
+#include "run_plan.h"
 #include "scan_events.h"
 
 namespace pc {
@@ -30,8 +30,7 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
   public:
     CategoryScanner();
     ~CategoryScanner() override;
-    ScanOutcome run(ScanEvents& events, ResultStore& store, ScanState& state,
-                    const RunGlobals& run);
+    ScanOutcome run(ScanEvents& events, ResultStore& store, ScanState& state, const RunPlan& run);
     // The rules this category's carve runs with, for whatever carves as the scan does.
     const SignatureParams& signatureParams() const { return params(); }
     SerialTypeSet refusedTypes() const { return refusedRequiredInt(); }
@@ -101,9 +100,9 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     CarveStep onRecord(const CarvedRecord& record, const CarvedOverflow& overflow) override;
     void visit(const Region& region) override;
 
-    ScanOutcome carveAll(const RunGlobals& run);
+    ScanOutcome carveAll(const RunPlan& run);
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,
-                   const ColumnSignature& signature, const RunGlobals& run);
+                   const ColumnSignature& signature, const RunPlan& run);
     // Hands over the cells of the region before `offsetInPage`: live rows on a leaf of the
     // table, rows as they once were on an older image of one.
     void emitCellsBefore(std::uint64_t offsetInPage);

@@ -242,7 +242,7 @@ void TMain::buildCentre() {
             [this](int column, int, int size) {
                 const auto code = model_->code();
                 if (applyingWidths_ || !code) return;
-                auto& widths = columnWidths_[static_cast<std::size_t>(*code)];
+                auto& widths = columnWidths_[index(*code)];
                 if (widths.size() <= static_cast<std::size_t>(column))
                     widths.resize(static_cast<std::size_t>(column) + 1, 0);
                 widths[static_cast<std::size_t>(column)] = size;
@@ -440,7 +440,7 @@ void TMain::showDetails() {
     }
     const std::string text =
         rowDetails(store_, *code, model_->storeIndex(current.row()), names_ ? &*names_ : nullptr,
-                   globals_.SourcePaths[sourcePathSlot(*code)]);
+                   plan_.SourcePaths[index(*code)]);
     detail_->setPlainText(QString::fromStdString(text));
 }
 
@@ -577,7 +577,7 @@ void TMain::restoreLayout() {
     const int h = std::atoi(readProfileString(ini, "window", "height", "0").c_str());
     if (w >= 400 && h >= 300 && w < 20000 && h < 20000) resize(w, h);
     for (CategoryCode code : kAllCategories)
-        columnWidths_[static_cast<std::size_t>(code)] = splitWidths(readProfileString(
+        columnWidths_[index(code)] = splitWidths(readProfileString(
             ini, "window", "columns" + std::to_string(static_cast<int>(code)), ""));
 }
 
@@ -586,9 +586,9 @@ void TMain::saveLayout() {
     writeProfileString(ini, "window", "width", std::to_string(width()));
     writeProfileString(ini, "window", "height", std::to_string(height()));
     for (CategoryCode code : kAllCategories)
-        if (!columnWidths_[static_cast<std::size_t>(code)].empty())
+        if (!columnWidths_[index(code)].empty())
             writeProfileString(ini, "window", "columns" + std::to_string(static_cast<int>(code)),
-                               joinedWidths(columnWidths_[static_cast<std::size_t>(code)]));
+                               joinedWidths(columnWidths_[index(code)]));
 }
 
 void TMain::rememberFolder(const std::string& folder) {
@@ -663,7 +663,7 @@ void TMain::ToolButton5Click() {
 
 void TMain::ToolButton4Click() {
     if (!recover_->isEnabled()) return;
-    recover(globals_.ScanQueue, nullptr);
+    recover(plan_.ScanQueue, nullptr);
 }
 
 void TMain::recoverChosen() {
@@ -817,7 +817,7 @@ void TMain::setColumns(CategoryCode code) {
 // The widths the user left, else the category's own.
 void TMain::applyColumnWidths(CategoryCode code) {
     const auto& columns = ResultColumns(code);
-    const auto& kept = columnWidths_[static_cast<std::size_t>(code)];
+    const auto& kept = columnWidths_[index(code)];
     applyingWidths_ = true;
     listView_->horizontalHeader()->setStretchLastSection(code == CategoryCode::Sms);
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -826,19 +826,24 @@ void TMain::applyColumnWidths(CategoryCode code) {
     applyingWidths_ = false;
 }
 
-void TMain::runScanner(CategoryCode code) {
-    const char* names[] = {"Scan11", "scan21", "Scan31"};
-    if (auto* a = findChild<QAction*>(names[static_cast<int>(code)])) a->trigger();
+void TMain::runScans(RunPlan plan) {
+    plan_ = std::move(plan);
+    runQueue(plan_, words_, store_, state_,
+             {[this](CategoryCode code) {
+                  setColumns(code);
+                  beginScanView();
+                  return true;
+              },
+              [this](CategoryCode, ScanOutcome) { endScanView(); }});
 }
 
 void TMain::carveTables(const std::string& path) {
     // Run as a scan runs: the progress moves, the window answers and the stop command ends it
     // with what was found.
     tablesModel_->setStore(&tables_);
-    pumpNow_ = true;
+    beginScanView();
     runTableCarve(path, carveWords_, state_);
-    progressBar_->setTextVisible(false);
-    scanClock_.invalidate();
+    endScanView();
 }
 
 void TMain::addTablesBranch(const RecoveredRowStore& store) {
@@ -855,10 +860,18 @@ void TMain::showTableRows(std::size_t table, RowFilter filter) {
 }
 
 void TMain::scanCategory(CategoryCode code) {
+    beginScanView();
+    runQueuedScan(plan_, code, words_, store_, state_);
+    endScanView();
+}
+
+void TMain::beginScanView() {
     // Events run at the scan's first chance, then every interval: a short scan still lets the
     // window paint its start and take a click on its stop.
     pumpNow_ = true;
-    runQueuedScan(globals_, code, words_, store_, state_);
+}
+
+void TMain::endScanView() {
     model_->flushQueuedRows();
     progressBar_->setValue(static_cast<int>(std::min<std::uint32_t>(progress_, INT32_MAX)));
     progressBar_->setTextVisible(false);
@@ -866,7 +879,7 @@ void TMain::scanCategory(CategoryCode code) {
 }
 
 bool TMain::runHasRows() const {
-    return std::any_of(globals_.ScanQueue.begin(), globals_.ScanQueue.end(),
+    return std::any_of(plan_.ScanQueue.begin(), plan_.ScanQueue.end(),
                        [this](CategoryCode code) { return store_.count(code) > 0; });
 }
 

@@ -23,7 +23,7 @@
 #include "recovered_tables_model.h"
 #include "report_list_model.h"
 #include "result_store.h"
-#include "run_globals.h"
+#include "run_plan.h"
 #include "scan_host.h"
 #include "scan_run_target.h"
 #include "text_export.h"
@@ -109,11 +109,10 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void addTablesBranch(const RecoveredRowStore& store) override;
 
     // ScanRunTarget
-    RunGlobals& runGlobals() override { return globals_; }
+    const RunPlan& runPlan() const override { return plan_; }
     Prompter& prompter() override { return prompter_; }
     void clearTree() override { tree_->clearTree(); }
-    void setColumns(CategoryCode code) override;
-    void runScanner(CategoryCode code) override;
+    void runScans(RunPlan plan) override;
     void carveTables(const std::string& path) override;
     // Whether the run's categories found rows: what the recover command would write.
     bool runHasRows() const override;
@@ -161,7 +160,12 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen);
     std::vector<int> selectedListRows() const;
     bool readSettings();  // false when config.ini could not be written
+    // One category's scan of the plan (the hidden menu items Scan11, scan21, Scan31).
     void scanCategory(CategoryCode code);
+    void setColumns(CategoryCode code);
+    // Around a scan: events run at its first chance; then its last rows and progress shown.
+    void beginScanView();
+    void endScanView();
     // True at most every 20 ms: events then run during long work on the window's thread.
     bool pumpDue();
     void logRow(const QString& date, const QString& time, const std::string& message);
@@ -184,7 +188,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     int sortColumn_ = -1;
 
     ResultStore store_;
-    RunGlobals globals_;
+    RunPlan plan_;  // the last run's
     ScanState state_;
     WindowWords words_{*this};  // a scan's events as this window shows them
     RecoveredRowStore tables_;  // the rows of the last carve of every table
@@ -197,7 +201,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::uint32_t stepBytes_ = 0;
     std::optional<ContactNames> names_;  // the run's contacts, once no scan is running
     std::string lastFolder_, exportFolder_;
-    std::array<std::vector<int>, 3> columnWidths_;  // by CategoryCode, as the user left them
+    PerCategory<std::vector<int>> columnWidths_;  // as the user left them
     bool applyingWidths_ = false;
 
     QToolButton* start_ = nullptr;

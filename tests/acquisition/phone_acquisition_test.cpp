@@ -100,12 +100,13 @@ class Phone : public ::testing::TestWithParam<fx::PhoneLayout> {
     }
     bool modern() const { return GetParam() == fx::PhoneLayout::Android10; }
     std::string copy(const char* name) const { return pulledCopyPath(appDir_, name); }
-    bool acquire(RunGlobals& run, std::array<bool, 3> ticked) {
-        return acquireFromPhone(run, ticked, appDir_,
-                                [](const std::string& c) { return RunCommand(c); });
+    bool acquire(RunPlan& run, PerCategory<bool> ticked) {
+        auto copies = acquireFromPhone(appDir_, [](const std::string& c) { return RunCommand(c); });
+        if (copies) run = phoneRun(ticked, std::move(*copies));
+        return copies.has_value();
     }
     // The run, after the acquisition: each queued category scanned in turn.
-    void scanQueue(RunGlobals& run) {
+    void scanQueue(RunPlan& run) {
         for (CategoryCode code : run.ScanQueue) {
             testing::RecordingHost host;
             WindowWords words(host);
@@ -132,7 +133,7 @@ class Phone : public ::testing::TestWithParam<fx::PhoneLayout> {
 
 TEST_P(Phone, CopiesTheDatabasesWithTheirLogsScansThemAndRemovesThem) {
     FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
-    RunGlobals run;
+    RunPlan run;
     ASSERT_TRUE(acquire(run, {true, true, true}));
     EXPECT_EQ(testing::readText(adb.script()), PhoneScript());
     EXPECT_FALSE(fs::exists(appDir_ + "zk.tmp"));
@@ -140,8 +141,8 @@ TEST_P(Phone, CopiesTheDatabasesWithTheirLogsScansThemAndRemovesThem) {
                                                         CategoryCode::CallLog}));
     // The call log from calllog.db where the phone keeps it apart; logs pulled with databases.
     EXPECT_EQ(run.SourcePaths,
-              (std::array<std::string, 3>{copy("contacts2.db"), copy("mmssms.db"),
-                                          copy(modern() ? "calllog.db" : "contacts2.db")}));
+              (PerCategory<std::string>{copy("contacts2.db"), copy("mmssms.db"),
+                                        copy(modern() ? "calllog.db" : "contacts2.db")}));
     EXPECT_EQ(fs::exists(copy("mmssms.db-wal")), modern());
     EXPECT_EQ(fs::exists(copy("calllog.db-wal")), modern());
     EXPECT_EQ(testing::readText(adb.log()).substr(0, 6), "shell\n");
@@ -156,7 +157,7 @@ TEST_P(Phone, CopiesTheDatabasesWithTheirLogsScansThemAndRemovesThem) {
 
 TEST_P(Phone, KeepsACopyThatNoScanOfTheRunReads) {
     FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
-    RunGlobals run;
+    RunPlan run;
     ASSERT_TRUE(
         acquire(run, {false, true, false}));  // only SMS: contacts2.db is pulled all the same
     scanQueue(run);
@@ -168,8 +169,8 @@ TEST_P(Phone, KeepsACopyThatNoScanOfTheRunReads) {
 TEST_P(Phone, RemovesTheContactsCopyAfterItsLastReader) {
     FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
     for (const auto& ticks :
-         {std::array<bool, 3>{true, false, true}, std::array<bool, 3>{true, false, false}}) {
-        RunGlobals run;
+         {PerCategory<bool>{true, false, true}, PerCategory<bool>{true, false, false}}) {
+        RunPlan run;
         ASSERT_TRUE(acquire(run, ticks));
         scanQueue(run);
         EXPECT_FALSE(fs::exists(copy("contacts2.db")));
@@ -183,7 +184,7 @@ TEST_P(Phone, FailsWhenACopyIsMissingWhateverAnEarlierRunLeft) {
         testing::writeBytes(copy(name), {1, 2, 3});
     for (const char* mode : {"fail", "nofile"}) {
         FakeAdb adb(phone_.path().string(), mode, FakeAdb::Holds::Root);
-        RunGlobals run;
+        RunPlan run;
         EXPECT_FALSE(acquire(run, {true, true, true})) << mode;
         EXPECT_FALSE(fs::exists(copy("mmssms.db"))) << mode;
     }

@@ -293,7 +293,7 @@ class WindowFeaturesTest : public QObject {
         for (CategoryCode code : kAllCategories)
             QVERIFY(f.window->store().count(code) > 0);
         QVERIFY(f.window->store().count(CategoryCode::Sms) > 20);  // not the 7 of the copy
-        QCOMPARE(f.window->runGlobals().SourcePaths[1],
+        QCOMPARE(f.window->runPlan().SourcePaths[1],
                  dump + "/data/data/com.android.providers.telephony/databases/mmssms.db");
 
         // A folder without them says so and keeps the dialog as it was.
@@ -316,9 +316,9 @@ class WindowFeaturesTest : public QObject {
         QVERIFY(f.logMessages().contains(QString::fromUtf8("无效的数据库: ") +
                                          QString::fromStdString(notADb)));
         f.window->scanDialog().BitBtn2Click();
-        QCOMPARE(f.window->runGlobals().SourcePaths[0], l.contacts);
-        QCOMPARE(f.window->runGlobals().SourcePaths[1], l.sms);
-        QCOMPARE(f.window->runGlobals().SourcePaths[2], l.contacts);
+        QCOMPARE(f.window->runPlan().SourcePaths[0], l.contacts);
+        QCOMPARE(f.window->runPlan().SourcePaths[1], l.sms);
+        QCOMPARE(f.window->runPlan().SourcePaths[2], l.contacts);
         QCOMPARE(f.treeTexts().size(), 9);
     }
 

@@ -9,8 +9,7 @@ namespace pc::testing {
 
 void runScan(ScanRun& run, CategoryScanner& scanner, CategoryCode code, const std::string& path) {
     run.globals.ScanQueue = {code};
-    run.globals.SourcePaths[sourcePathSlot(code)] = path;
-    selectCategory(run.globals, code);
+    run.globals.SourcePaths[index(code)] = path;
     WindowWords words(run.host);
     run.outcome = scanner.run(words, run.store, run.state, run.globals);
 }

@@ -15,7 +15,7 @@ struct ScanRun {
     RecordingHost host;
     ResultStore store;
     ScanState state;
-    RunGlobals globals;
+    RunPlan globals;
     ScanOutcome outcome = ScanOutcome::Completed;
 };
 
