@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "android_schemas.h"
+#include "category_profile.h"
 #include "column_signature.h"
 #include "record_carver.h"
-#include "scanner_for.h"
 
 namespace {
 
@@ -39,11 +39,10 @@ std::vector<Table> tables() {
     };
     std::vector<Table> out;
     for (const auto& [code, schema] : cases) {
-        const auto scanner = pc::scannerFor(code);
-        const pc::SignatureParams& params = scanner->signatureParams();
-        const std::string sql = tableSql(fx::androidSchema(schema), params.table);
+        const pc::CategoryProfile& profile = pc::profileOf(code);
+        const std::string sql = tableSql(fx::androidSchema(schema), profile.signature.table);
         if (sql.empty()) __builtin_trap();  // the fixture lost the table
-        out.push_back({pc::buildSignature(sql, params), scanner->refusedTypes()});
+        out.push_back({pc::buildSignature(sql, profile.signature), profile.refused});
     }
     return out;
 }

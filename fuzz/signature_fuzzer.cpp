@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "category_profile.h"
 #include "column_signature.h"
 #include "record_carver.h"
-#include "scanner_for.h"
 #include "table_carver.h"
 #include "table_shape.h"
 
@@ -27,14 +27,14 @@ struct Check : pc::CarveVisitor {
 };
 
 void carveWithSignature(std::string_view sql, const std::vector<std::uint8_t>& page) {
-    static const auto sms = pc::scannerFor(pc::CategoryCode::Sms);
-    const pc::ColumnSignature sig = pc::buildSignature(sql, sms->signatureParams());
+    const pc::CategoryProfile& sms = pc::profileOf(pc::CategoryCode::Sms);
+    const pc::ColumnSignature sig = pc::buildSignature(sql, sms.signature);
     if (sig.columns.size() != sig.columnCount) __builtin_trap();
     for (std::uint32_t w : sig.wantedIndex)
         if (w >= sig.columnCount && sig.columnCount != 0) __builtin_trap();
     (void)pc::signatureText(sig);
     if (sig.columnCount == 0) return;
-    pc::RecordCarver carver(sig, sms->refusedTypes());
+    pc::RecordCarver carver(sig, sms.refused);
     Check check;
     check.columns = sig.columnCount;
     carver.carveRange({page, 0, kPage, kPage}, 0, kPage, check);

@@ -134,10 +134,6 @@ PCallValue callOf(const char* r, const TextBlocks* blocks) {
 
 }  // namespace
 
-const std::vector<const char*>& rowFieldNames(CategoryCode code) {
-    return profileOf(code).fields;
-}
-
 void ResultStore::beginCategory(CategoryCode code) {
     categories_[static_cast<std::size_t>(code)].clear();
 }

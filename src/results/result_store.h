@@ -30,7 +30,6 @@ struct RowCells {
 };
 
 // The names of a row's cells, in row order ("state" for the state word).
-const std::vector<const char*>& rowFieldNames(CategoryCode code);
 
 // The records of one category as a range, each decoded from the store as it is read.
 template <typename Record>

@@ -109,14 +109,14 @@ void appendJsonRow(std::string& out, const ResultStore& store, CategoryCode code
     const RowCells row = store.rowCells(code, index);
     const Provenance found = store.foundAt(code, index);
     out += "{\"category\":\"";
-    out += categoryKey(code);
+    out += profileOf(code).key;
     out += "\",\"state\":\"";
     out += store.stateAt(code, index) == RecordState::Deleted ? "deleted" : "normal";
     out += "\",\"source\":\"";
     out += sourceKey(found.source);
     out += "\",\"offset\":";
     appendNumber(out, found.offset);
-    const auto& names = rowFieldNames(code);
+    const auto& names = profileOf(code).fields;
     for (std::size_t i = 0; i < row.size; ++i) {
         const std::string_view name = names[i];
         if (name == "state") continue;
@@ -163,10 +163,6 @@ const char* sourceKey(SourceFile source) {
     return "";
 }
 
-const char* categoryKey(CategoryCode code) {
-    return profileOf(code).key;
-}
-
 void appendRow(std::string& out, OutputFormat format, const ResultStore& store, CategoryCode code,
                std::uint32_t index) {
     if (format == OutputFormat::Jsonl) {
@@ -203,7 +199,7 @@ std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCod
 std::string headerLine(OutputFormat format, CategoryCode code) {
     if (format != OutputFormat::Csv) return {};
     std::string line;
-    for (const char* name : rowFieldNames(code)) {
+    for (const char* name : profileOf(code).fields) {
         if (!line.empty()) line += ',';
         line += name;
     }
@@ -211,7 +207,7 @@ std::string headerLine(OutputFormat format, CategoryCode code) {
 }
 
 std::string outputFileName(OutputFormat format, CategoryCode code) {
-    std::string name = exportFileName(code);
+    std::string name = profileOf(code).exportFile;
     if (format == OutputFormat::Tsv) return name;
     name.resize(name.size() - 4);  // ".txt"
     return name + (format == OutputFormat::Csv ? ".csv" : ".jsonl");

@@ -30,9 +30,6 @@ std::string headerLine(OutputFormat format, CategoryCode code);
 // "main", "wal", "journal": the file a row was found in.
 const char* sourceKey(SourceFile source);
 
-// "contacts", "sms", "calls".
-const char* categoryKey(CategoryCode code);
-
 // The file name for a category's rows: the export's name, or the same with .csv or .jsonl.
 std::string outputFileName(OutputFormat format, CategoryCode code);
 

@@ -14,10 +14,6 @@
 
 namespace pc {
 
-const char* exportFileName(CategoryCode code) {
-    return profileOf(code).exportFile;
-}
-
 void appendExportLine(std::string& out, const ResultStore& store, CategoryCode code,
                       std::uint32_t index) {
     bool first = true;

@@ -19,9 +19,6 @@ namespace pc {
 
 enum class TextEncoding { Gb18030, Utf8 };
 
-// "电话本.txt", "短信.txt", "通话记录.txt".
-const char* exportFileName(CategoryCode code);
-
 // One export line of a record, CR LF included, in UTF-8.
 std::string exportLine(const ResultStore& store, CategoryCode code, std::uint32_t index);
 void appendExportLine(std::string& out, const ResultStore& store, CategoryCode code,

@@ -178,8 +178,8 @@ ScanOutcome CategoryScanner::carveAll(const RunPlan& run) {
 
 void CategoryScanner::scanPages(const DatabaseImage& image, const DatabaseSource& source,
                                 const ColumnSignature& signature, const RunPlan& run) {
-    scan_ =
-        std::make_unique<PageScan>(source.newest(), signature, refusedRequiredInt(), run.allCopies);
+    scan_ = std::make_unique<PageScan>(source.newest(), signature, profileOf(code()).refused,
+                                       run.allCopies);
     PageScan& s = *scan_;
     for (std::uint32_t c : liveIdentity_)
         s.identityColumns = std::max(s.identityColumns, c + 1);

@@ -31,14 +31,11 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     CategoryScanner();
     ~CategoryScanner() override;
     ScanOutcome run(ScanEvents& events, ResultStore& store, ScanState& state, const RunPlan& run);
-    // The rules this category's carve runs with, for whatever carves as the scan does.
-    const SignatureParams& signatureParams() const { return params(); }
-    SerialTypeSet refusedTypes() const { return refusedRequiredInt(); }
     virtual CategoryCode code() const = 0;
 
   protected:
+    // The table this category carves and its rules.
     const SignatureParams& params() const { return profileOf(code()).signature; }
-    SerialTypeSet refusedRequiredInt() const { return profileOf(code()).refused; }
     // Extra reads on the open database, between the table check and its definition.
     virtual void readExtras(TSQLiteDatabase&) {}
     // Whether what was read allows a scan; false ends it as if the definition were empty.

@@ -12,12 +12,8 @@ constexpr const char* kReadDeviceError = "Read then device error......";
 
 }  // namespace
 
-const char* categoryNoun(CategoryCode code) {
-    return profileOf(code).noun;
-}
-
 std::string totalsText(CategoryCode code, std::int32_t found, std::int32_t deleted) {
-    return "扫描完成,共找到 " + std::to_string(found) + " 条" + categoryNoun(code) + ", 其中有" +
+    return "扫描完成,共找到 " + std::to_string(found) + " 条" + profileOf(code).noun + ", 其中有" +
            std::to_string(deleted) + "条删除";
 }
 
@@ -95,7 +91,7 @@ void WindowWords::rowKept(CategoryCode code, std::uint32_t index, RecordState st
 void WindowWords::flushCount() {
     if (!countChanged_) return;
     countChanged_ = false;
-    host_.setStatus(2, "找到 " + std::to_string(found_) + " 条" + categoryNoun(code_) + ", " +
+    host_.setStatus(2, "找到 " + std::to_string(found_) + " 条" + profileOf(code_).noun + ", " +
                            std::to_string(deleted_) + "条删除");
 }
 

@@ -65,8 +65,6 @@ class CarveWords : public CarveEvents {
     bool countChanged_ = false;
 };
 
-// "短信", "联系人", "通话记录": what a category's rows are called in counts.
-const char* categoryNoun(CategoryCode code);
 // "扫描完成,共找到 12 条短信, 其中有2条删除".
 std::string totalsText(CategoryCode code, std::int32_t found, std::int32_t deleted);
 // The texts of a scan's early end, as the window's boxes say them.

@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "category_profile.h"
 #include "result_store.h"
 #include "text_blocks.h"
 #include "text_pool.h"
@@ -58,7 +59,7 @@ TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
         (std::vector<std::string>{"139", "李娜", "2013-05-17 08:00:00", "300", "未接通", "正常"}));
     EXPECT_EQ(store.foundAt(CategoryCode::CallLog, 0).offset, 9u);
     for (CategoryCode c : kAllCategories)
-        EXPECT_EQ(rowFieldNames(c).size(), store.rowCells(c, 0).size);
+        EXPECT_EQ(profileOf(c).fields.size(), store.rowCells(c, 0).size);
 }
 
 // A store keeping message bodies in compressed blocks reads every row back as a plain store does,

@@ -205,7 +205,7 @@ TEST_P(HostileFile, TheCarveOfEveryTableReadsItOrSaysItIsNoDatabase) {
     try {
         const Recovery r = recoverTables(path);
         if (h.outcome != ScanOutcome::Completed || h.minimumFound == 0) return;
-        const std::string table = scannerFor(h.category)->signatureParams().table;
+        const std::string table = profileOf(h.category).signature.table;
         const auto rows = std::count_if(r.rows.begin(), r.rows.end(), [&](const RecoveredRow& row) {
             return r.tables[row.table].name == table;
         });

@@ -1,5 +1,7 @@
 #include "expected_rows.h"
 
+#include "category_profile.h"
+
 #include <filesystem>
 
 #include "call_log_scanner.h"
@@ -50,7 +52,7 @@ RowText callText(const std::string& number, const std::string& name, std::int64_
 
 RowText rowText(const ResultStore& store, CategoryCode code, std::uint32_t index) {
     const RowCells row = store.rowCells(code, index);
-    const auto& names = rowFieldNames(code);
+    const auto& names = profileOf(code).fields;
     std::vector<std::string> cells;
     for (std::size_t i = 0; i < row.size; ++i)
         if (std::string_view(names[i]) != "state") cells.emplace_back(row.cells[i]);
