@@ -4,16 +4,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDate>
-#include <QDateEdit>
+#include <QDateTime>
 #include <QEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -22,29 +18,25 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableView>
-#include <QTextBrowser>
-#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QUuid>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 
 #include "RunCommand.h"
 #include "T_Option.h"
 #include "Unit8.h"
 #include "category_profile.h"
-#include "file_error.h"
-#include "profile_file.h"
+#include "conversations_view.h"
+#include "detail_pane.h"
 #include "result_columns.h"
 #include "row_details.h"
 #include "scan_run.h"
-#include "scanner_for.h"
+#include "search_bar.h"
 #include "table_recovery.h"
 #include "text_export.h"
 #include "update_check.h"
@@ -69,16 +61,16 @@ constexpr qint64 kPumpIntervalMs = 20;
 // Sorts of more rows than this show the wait cursor.
 constexpr int kLongSortRows = 100000;
 
-bool blankTitle(const std::string& title) {
-    for (unsigned char c : title)
-        if (c > ' ') return false;
-    return true;
-}
-
 }  // namespace
 
 TMain::TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options)), prompter_(prompter) {
+    : QMainWindow(parent),
+      options_(std::move(options)),
+      prompter_(prompter),
+      settings_(options_.appDir),
+      recoverFlow_(prompter_, store_, settings_,
+                   {[this] { pumpEvents(); }, options_.openUrl,
+                    [this](const std::string& text) { showError(text); }}) {
     loadShellResources();
     // Millions of messages fit: their bodies are kept compressed.
     store_.keepLongTextsInBlocks(true);
@@ -242,7 +234,7 @@ void TMain::buildCentre() {
             [this](int column, int, int size) {
                 const auto code = model_->code();
                 if (applyingWidths_ || !code) return;
-                auto& widths = columnWidths_[index(*code)];
+                auto& widths = settings_.columnWidths(*code);
                 if (widths.size() <= static_cast<std::size_t>(column))
                     widths.resize(static_cast<std::size_t>(column) + 1, 0);
                 widths[static_cast<std::size_t>(column)] = size;
@@ -250,24 +242,14 @@ void TMain::buildCentre() {
     connect(listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { showDetails(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-        updateMatchCount();
+        searchBar_->updateMatchCount();
         showDetails();
     });
-    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { updateMatchCount(); });
+    connect(model_, &QAbstractItemModel::rowsInserted, this,
+            [this] { searchBar_->updateMatchCount(); });
 
-    conversations_ = new ConversationListModel(store_, this);
-    conversationView_ = new QTableView;
-    conversationView_->setObjectName("ConversationView");
-    conversationView_->setModel(conversations_);
-    conversationView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    conversationView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    conversationView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    conversationView_->verticalHeader()->setVisible(false);
-    conversationView_->horizontalHeader()->setStretchLastSection(true);
-    conversationView_->setColumnWidth(0, 150);
-    conversationView_->setColumnWidth(1, 120);
-    conversationView_->setColumnWidth(2, 140);
-    connect(conversationView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    conversationView_ = new ConversationsView(store_);
+    connect(conversationView_, &ConversationsView::currentConversationChanged, this,
             [this] { showThread(); });
 
     tablesModel_ = new RecoveredTablesModel(this);
@@ -285,9 +267,7 @@ void TMain::buildCentre() {
     listStack_->addWidget(listView_);
     listStack_->addWidget(conversationView_);
     listStack_->addWidget(tablesView_);
-    detail_ = new QTextBrowser;
-    detail_->setObjectName("DetailPane");
-    detail_->setOpenLinks(false);
+    detail_ = new DetailPane;
     auto* listAndDetail = new QSplitter(Qt::Vertical);
     listAndDetail->setObjectName("Splitter3");
     listAndDetail->addWidget(listStack_);
@@ -299,7 +279,10 @@ void TMain::buildCentre() {
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->setSpacing(2);
-    rightLayout->addWidget(buildSearchBar());
+    searchBar_ = new SearchBar(*model_);
+    connect(searchBar_, &SearchBar::conversationsToggled, this,
+            [this](bool on) { showConversations(on); });
+    rightLayout->addWidget(searchBar_);
     rightLayout->addWidget(listAndDetail, 1);
 
     auto* split = new QSplitter(Qt::Horizontal);
@@ -352,85 +335,6 @@ void TMain::buildCentre() {
     setCentralWidget(vertical);
 }
 
-QWidget* TMain::buildSearchBar() {
-    auto* bar = new QWidget;
-    bar->setObjectName("SearchBar");
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(2, 2, 2, 0);
-    search_ = new QLineEdit;
-    search_->setObjectName("SearchEdit");
-    search_->setPlaceholderText(u("搜索号码、姓名或内容"));
-    search_->setClearButtonEnabled(true);
-    auto dateEdit = [](const char* name) {
-        auto* d = new QDateEdit;
-        d->setObjectName(name);
-        d->setDisplayFormat("yyyy-MM-dd");
-        d->setCalendarPopup(true);
-        d->setMinimumDate(QDate(1970, 1, 1));
-        d->setSpecialValueText(u("不限"));  // the minimum: no bound
-        d->setDate(d->minimumDate());
-        return d;
-    };
-    from_ = dateEdit("DateFrom");
-    to_ = dateEdit("DateTo");
-    stateBox_ = new QComboBox;
-    stateBox_->setObjectName("StateBox");
-    stateBox_->addItems({u("全部"), u("正常"), u("删除")});
-    conversationsButton_ = new QToolButton;
-    conversationsButton_->setObjectName("ConversationButton");
-    conversationsButton_->setText(u("按会话查看"));
-    conversationsButton_->setCheckable(true);
-    conversationsButton_->setEnabled(false);
-    matchCount_ = new QLabel;
-    matchCount_->setObjectName("MatchCount");
-    row->addWidget(search_, 3);
-    row->addWidget(new QLabel(u("日期")));
-    row->addWidget(from_);
-    row->addWidget(new QLabel(u("至")));
-    row->addWidget(to_);
-    row->addWidget(stateBox_);
-    row->addWidget(conversationsButton_);
-    row->addWidget(matchCount_, 1);
-
-    // Typing waits for a pause, so a long list is not searched at every key.
-    searchDelay_ = new QTimer(this);
-    searchDelay_->setSingleShot(true);
-    searchDelay_->setInterval(150);
-    connect(searchDelay_, &QTimer::timeout, this, [this] { applyQuery(); });
-    connect(search_, &QLineEdit::textChanged, searchDelay_, qOverload<>(&QTimer::start));
-    connect(search_, &QLineEdit::returnPressed, this, [this] { applyQuery(); });
-    connect(from_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
-    connect(to_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
-    connect(stateBox_, &QComboBox::currentIndexChanged, this, [this] { applyQuery(); });
-    connect(conversationsButton_, &QToolButton::toggled, this,
-            [this](bool on) { showConversations(on); });
-    return bar;
-}
-
-void TMain::applyQuery() {
-    searchDelay_->stop();
-    RowQuery q;
-    q.text = search_->text().trimmed().toStdString();
-    auto day = [](const QDateEdit* d) {
-        return d->date() == d->minimumDate() ? std::string()
-                                             : d->date().toString("yyyy-MM-dd").toStdString();
-    };
-    q.from = day(from_);
-    q.to = day(to_);
-    if (stateBox_->currentIndex() == 1) q.state = RecordState::Normal;
-    if (stateBox_->currentIndex() == 2) q.state = RecordState::Deleted;
-    const bool long_ = model_->unfilteredCount() > kLongSortRows;
-    if (long_) QApplication::setOverrideCursor(Qt::WaitCursor);
-    model_->setQuery(std::move(q), names_ ? &*names_ : nullptr);
-    if (long_) QApplication::restoreOverrideCursor();
-}
-
-void TMain::updateMatchCount() {
-    const int shown = model_->rowCount(), all = model_->unfilteredCount();
-    matchCount_->setText(shown == all ? u("共 %1 条").arg(all)
-                                      : u("找到 %1 / %2 条").arg(shown).arg(all));
-}
-
 void TMain::showDetails() {
     const QModelIndex current = listView_->currentIndex();
     const auto code = model_->code();
@@ -438,33 +342,24 @@ void TMain::showDetails() {
         detail_->clear();
         return;
     }
-    const std::string text =
-        rowDetails(store_, *code, model_->storeIndex(current.row()), names_ ? &*names_ : nullptr,
-                   plan_.SourcePaths[index(*code)]);
-    detail_->setPlainText(QString::fromStdString(text));
+    detail_->showRow(store_, *code, model_->storeIndex(current.row()), names(),
+                     plan_.pathOf(*code));
 }
 
 void TMain::showThread() {
-    const QModelIndex current = conversationView_->currentIndex();
-    if (!current.isValid()) {
-        detail_->clear();
-        return;
-    }
-    detail_->setHtml(QString::fromStdString(conversations_->threadHtml(current.row())));
+    detail_->showThread(conversationView_->currentThreadHtml());
 }
 
 void TMain::showConversations(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{search_, from_, to_, stateBox_})
-        w->setEnabled(!on);
+    searchBar_->setQueryEnabled(!on);
     if (on) {
-        conversations_->refresh(names_ ? &*names_ : nullptr);
+        conversationView_->refresh(names());
         listStack_->setCurrentWidget(conversationView_);
-        matchCount_->setText(u("%1 个会话").arg(conversations_->rowCount()));
-        if (conversations_->rowCount() > 0) conversationView_->selectRow(0);
+        searchBar_->showCount(u("%1 个会话").arg(conversationView_->conversationCount()));
         showThread();
     } else {
         listStack_->setCurrentWidget(listView_);
-        updateMatchCount();
+        searchBar_->updateMatchCount();
         showDetails();
     }
 }
@@ -497,32 +392,16 @@ void TMain::buildStatusBar() {
 }
 
 bool TMain::readSettings() {
-    const std::string ini = appDir_ + "config.ini";
-    const std::string todayText =
-        QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
-    title_ = readProfileString(ini, "main", "title", kProductTitle);
-    const std::string storedVersion = readProfileString(ini, "main", "ver", "0");
-    const std::string lastDate = readProfileString(ini, "main", "date", todayText);
-    // A command that waits for a phone to be authorised must not hold the program for ever.
-    adbTimeoutSeconds_ = std::atoi(readProfileString(ini, "main", "adbtimeout", "300").c_str());
-    if (adbTimeoutSeconds_ <= 0) adbTimeoutSeconds_ = 300;
-    server_ = std::make_unique<VendorServer>(
-        QUrl(QString::fromStdString(readProfileString(ini, "main", "server", kDefaultServer))),
-        options_.httpTimeout);
-    installationId_ = readProfileString(ini, "main", "id", "");
-    bool written = true;
-    if (installationId_.empty()) {
-        installationId_ = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
-        written = writeProfileString(ini, "main", "id", installationId_);
-    }
-
-    if (lastDate != todayText) {
+    const bool written = settings_.readMain(kProductTitle, kProgramVersion, kDefaultServer);
+    server_ = std::make_unique<VendorServer>(QUrl(QString::fromStdString(settings_.server())),
+                                             options_.httpTimeout);
+    if (settings_.updateDue()) {
         // Once the window is up; it answers when it answers, the window meanwhile in use.
         updateContext_.emplace(
-            UpdateContext{appDir_, todayText, prompter_, *server_, options_.startDetached});
+            UpdateContext{appDir_, settings_.today(), prompter_, *server_, options_.startDetached});
         updatePending_ = true;
-        QTimer::singleShot(0, this, [this, storedVersion] {
-            UpdateCheck(storedVersion, *updateContext_, [this](bool updaterStarted) {
+        QTimer::singleShot(0, this, [this] {
+            UpdateCheck(settings_.storedVersion(), *updateContext_, [this](bool updaterStarted) {
                 updatePending_ = false;
                 if (!updaterStarted) return;
                 endRequested_ = true;
@@ -530,17 +409,16 @@ bool TMain::readSettings() {
             });
         });
     }
-    if (blankTitle(title_)) title_ = kProductTitle;
-    return writeProfileString(ini, "main", "ver", kProgramVersion) &&
-           writeProfileString(ini, "main", "date", todayText) && written;
+    return written;
 }
 
 void TMain::FormCreate() {
     firstActivation_ = true;
     appDir_ = options_.appDir;
     const bool settingsWritten = readSettings();
-    setWindowTitle(QString::fromStdString(title_ + kProgramVersion));
-    restoreLayout();
+    setWindowTitle(QString::fromStdString(settings_.title() + kProgramVersion));
+    settings_.readLayout();
+    if (settings_.width() > 0) resize(settings_.width(), settings_.height());
     placeOnScreen();
     log("程序就绪...");
     if (!settingsWritten) log("无法写入配置文件 " + appDir_ + "config.ini");
@@ -548,52 +426,8 @@ void TMain::FormCreate() {
     pumpClock_.start();
 }
 
-namespace {
-
-std::string joinedWidths(const std::vector<int>& widths) {
-    std::string out;
-    for (int w : widths)
-        out += (out.empty() ? "" : ",") + std::to_string(w);
-    return out;
-}
-
-std::vector<int> splitWidths(const std::string& text) {
-    std::vector<int> out;
-    for (const QString& part : QString::fromStdString(text).split(',', Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int w = part.trimmed().toInt(&ok);
-        out.push_back(ok && w > 0 && w < 10000 ? w : 0);
-    }
-    return out;
-}
-
-}  // namespace
-
-void TMain::restoreLayout() {
-    const std::string ini = appDir_ + "config.ini";
-    lastFolder_ = readProfileString(ini, "window", "lastdir", "");
-    exportFolder_ = readProfileString(ini, "window", "exportdir", "");
-    const int w = std::atoi(readProfileString(ini, "window", "width", "0").c_str());
-    const int h = std::atoi(readProfileString(ini, "window", "height", "0").c_str());
-    if (w >= 400 && h >= 300 && w < 20000 && h < 20000) resize(w, h);
-    for (CategoryCode code : kAllCategories)
-        columnWidths_[index(code)] = splitWidths(readProfileString(
-            ini, "window", "columns" + std::to_string(static_cast<int>(code)), ""));
-}
-
-void TMain::saveLayout() {
-    const std::string ini = appDir_ + "config.ini";
-    writeProfileString(ini, "window", "width", std::to_string(width()));
-    writeProfileString(ini, "window", "height", std::to_string(height()));
-    for (CategoryCode code : kAllCategories)
-        if (!columnWidths_[index(code)].empty())
-            writeProfileString(ini, "window", "columns" + std::to_string(static_cast<int>(code)),
-                               joinedWidths(columnWidths_[index(code)]));
-}
-
 void TMain::rememberFolder(const std::string& folder) {
-    lastFolder_ = folder;
-    writeProfileString(appDir_ + "config.ini", "window", "lastdir", folder);
+    settings_.rememberFolder(folder);
 }
 
 // Centred on the screen, and on it whole: at 200% scaling the window's size can pass the
@@ -625,8 +459,8 @@ void TMain::closeEvent(QCloseEvent* event) {
     form8_->show();
     QCoreApplication::processEvents();
     setEnabled(false);
-    saveLayout();
-    UsagePing(*server_, installationId_, kProgramVersion, kProductTitle);
+    settings_.saveLayout(width(), height());
+    UsagePing(*server_, settings_.installationId(), kProgramVersion, kProductTitle);
     event->accept();
     if (options_.terminate) options_.terminate();
 }
@@ -638,7 +472,7 @@ void TMain::changeEvent(QEvent* event) {
         firstActivation_ = false;
         if (model_->rowCount() == 0) ToolButton3Click();
     }
-    setWindowTitle(QString::fromStdString(title_ + kProgramVersion));
+    setWindowTitle(QString::fromStdString(settings_.title() + kProgramVersion));
 }
 
 // ---- commands ----
@@ -663,7 +497,7 @@ void TMain::ToolButton5Click() {
 
 void TMain::ToolButton4Click() {
     if (!recover_->isEnabled()) return;
-    recover(plan_.ScanQueue, nullptr);
+    recoverFlow_.recover(plan_.ScanQueue, nullptr);
 }
 
 void TMain::recoverChosen() {
@@ -679,43 +513,7 @@ void TMain::recoverChosen() {
     }
     std::sort(rows.begin(), rows.end());  // the order found, as the whole category's files
     const RowChoice chosen{{*code, std::move(rows)}};
-    recover({*code}, &chosen);
-}
-
-void TMain::recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen) {
-    const auto choice = prompter_.chooseExport();
-    if (!choice) return;
-    const auto folder =
-        prompter_.chooseFolder("请选择保存目录:", exportFolder_.empty() ? "/" : exportFolder_);
-    if (!folder) return;
-    exportFolder_ = *folder;
-    writeProfileString(appDir_ + "config.ini", "window", "exportdir", exportFolder_);
-    // The text files in GBK as the recover command always wrote them; CSV in UTF-8, as the
-    // command line writes it.
-    const TextEncoding encoding =
-        choice->format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8;
-    const ExportRequest request{queue, choice->format, encoding, chosen};
-    std::string existing;
-    for (const std::string& file : exportFiles(request, store_, *folder))
-        if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
-    if (!existing.empty() &&
-        prompter_.message("以下文件已存在，是否覆盖？" + existing, "提示", MessageIcon::Question,
-                          Buttons::YesNo) != Answer::Yes)
-        return;
-    try {
-        const ExportReport report =
-            exportResultsTo(request, store_, *folder, [this] { pumpEvents(); });
-        // Completion is reported only for files written.
-        if (report.written.empty()) {
-            prompter_.message("没有可恢复的数据！", "提示", MessageIcon::Information);
-            return;
-        }
-        prompter_.message("恢复完成!", "Information", MessageIcon::Information);
-        if (choice->openFolder && options_.openUrl)
-            options_.openUrl(QUrl::fromLocalFile(QString::fromStdString(*folder)));
-    } catch (const ExportError& e) {
-        showError(e.what());
-    }
+    recoverFlow_.recover({*code}, &chosen);
 }
 
 void TMain::copyRows() {
@@ -766,7 +564,7 @@ void TMain::openHelp() {
 
 int TMain::runHiddenCommand(const std::string& commandLine) {
     CommandWait wait;
-    wait.limit = std::chrono::seconds(adbTimeoutSeconds_);
+    wait.limit = std::chrono::seconds(settings_.adbTimeoutSeconds());
     wait.whileWaiting = [this] {
         if (pumpDue()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
@@ -786,7 +584,7 @@ void TMain::TreeView1Click(QTreeWidgetItem* item) {
     }
     const auto tag = CategoryTree::tagOf(node);
     if (!tag) return;
-    conversationsButton_->setChecked(false);  // a node's rows, not the conversations
+    searchBar_->conversationsButton()->setChecked(false);  // a node's rows, not the conversations
     if (listStack_->currentWidget() == tablesView_) listStack_->setCurrentWidget(listView_);
     setColumns(tag->code);
     model_->showNode(*tag);
@@ -817,7 +615,7 @@ void TMain::setColumns(CategoryCode code) {
 // The widths the user left, else the category's own.
 void TMain::applyColumnWidths(CategoryCode code) {
     const auto& columns = ResultColumns(code);
-    const auto& kept = columnWidths_[index(code)];
+    const auto& kept = settings_.columnWidths(code);
     applyingWidths_ = true;
     listView_->horizontalHeader()->setStretchLastSection(code == CategoryCode::Sms);
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -851,11 +649,11 @@ void TMain::addTablesBranch(const RecoveredRowStore& store) {
 }
 
 void TMain::showTableRows(std::size_t table, RowFilter filter) {
-    conversationsButton_->setChecked(false);
+    searchBar_->conversationsButton()->setChecked(false);
     tablesModel_->showTable(table, filter);
     // The search bar narrows the categories' list only; a carved table's rows are shown whole.
     listStack_->setCurrentWidget(tablesView_);
-    matchCount_->setText(u("%1 条").arg(tablesModel_->rowCount()));
+    searchBar_->showCount(u("%1 条").arg(tablesModel_->rowCount()));
     detail_->clear();
 }
 
@@ -928,13 +726,15 @@ void TMain::setCommandState(CommandState state) {
     model_->flushQueuedRows();
     // The names view the contacts rows, which a scan replaces: known again once it is over.
     model_->setNames(nullptr);
+    searchBar_->setNames(nullptr);
     names_.reset();
     if (!scanning) {
         names_.emplace(store_);
         model_->setNames(&*names_);
+        searchBar_->setNames(&*names_);
     }
-    conversationsButton_->setEnabled(!scanning && store_.count(CategoryCode::Sms) > 0);
-    if (scanning) conversationsButton_->setChecked(false);
+    searchBar_->conversationsButton()->setEnabled(!scanning && store_.count(CategoryCode::Sms) > 0);
+    if (scanning) searchBar_->conversationsButton()->setChecked(false);
     start_->setEnabled(!scanning);
     startAction_->setEnabled(!scanning);
     stop_->setEnabled(scanning);
@@ -992,7 +792,7 @@ void TMain::showMessage(const std::string& text, const std::string& caption, Mes
 }
 
 void TMain::showError(const std::string& text) {
-    prompter_.message(text, title_, MessageIcon::Error);
+    prompter_.message(text, settings_.title(), MessageIcon::Error);
 }
 
 }  // namespace pc

@@ -20,6 +20,7 @@
 #include "contact_names.h"
 #include "conversation_list_model.h"
 #include "prompter.h"
+#include "recover_flow.h"
 #include "recovered_tables_model.h"
 #include "report_list_model.h"
 #include "result_store.h"
@@ -29,13 +30,11 @@
 #include "text_export.h"
 #include "update_check.h"
 #include "vendor_server.h"
+#include "window_settings.h"
 #include "window_words.h"
 
 class QAction;
-class QComboBox;
-class QDateEdit;
 class QLabel;
-class QLineEdit;
 class QStackedWidget;
 class QTextBrowser;
 class QMenu;
@@ -47,6 +46,9 @@ class QTreeWidgetItem;
 
 namespace pc {
 
+class ConversationsView;
+class DetailPane;
+class SearchBar;
 struct CategoryProfile;
 
 class TForm2;
@@ -126,10 +128,10 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     bool endRequested() const { return endRequested_; }
     // True while the day's update check waits for the server's answer.
     bool updateCheckPending() const { return updatePending_; }
-    const std::string& installationId() const { return installationId_; }
+    const std::string& installationId() const { return settings_.installationId(); }
 
     // ScanRunTarget, the window's settings
-    std::string lastFolder() const override { return lastFolder_; }
+    std::string lastFolder() const override { return settings_.lastFolder(); }
     void rememberFolder(const std::string& folder) override;
 
   protected:
@@ -145,19 +147,11 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void buildActions();
     void buildCentre();
     void buildStatusBar();
-    QWidget* buildSearchBar();
     void buildListMenu();
-    void applyQuery();
-    void updateMatchCount();
     void showDetails();
     void showThread();
-    // The window's size, the folders and the column widths of config.ini.
-    void restoreLayout();
-    void saveLayout();
     void applyColumnWidths(CategoryCode code);
     void setProgressText();
-    // Writes the categories' rows (or those chosen) in the format the user picks.
-    void recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen);
     std::vector<int> selectedListRows() const;
     bool readSettings();  // false when config.ini could not be written
     // One category's scan of the plan (the hidden menu items Scan11, scan21, Scan31).
@@ -169,15 +163,14 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     // True at most every 20 ms: events then run during long work on the window's thread.
     bool pumpDue();
     void logRow(const QString& date, const QString& time, const std::string& message);
+    const ContactNames* names() const { return names_ ? &*names_ : nullptr; }
     QAction* action(const char* name, const char* text, const QKeySequence& key,
                     void (TMain::*slot)());
 
     MainWindowOptions options_;
     Prompter& prompter_;
     std::string appDir_;
-    std::string title_;
-    int adbTimeoutSeconds_ = 300;
-    std::string installationId_;
+    WindowSettings settings_;
     bool endRequested_ = false;
     bool updatePending_ = false;
     std::unique_ptr<VendorServer> server_;
@@ -200,8 +193,7 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::uint32_t progressMax_ = 0;
     std::uint32_t stepBytes_ = 0;
     std::optional<ContactNames> names_;  // the run's contacts, once no scan is running
-    std::string lastFolder_, exportFolder_;
-    PerCategory<std::vector<int>> columnWidths_;  // as the user left them
+    RecoverFlow recoverFlow_;
     bool applyingWidths_ = false;
 
     QToolButton* start_ = nullptr;
@@ -214,19 +206,12 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::unique_ptr<CategoryTree> tree_;
     QTableView* listView_ = nullptr;
     ReportListModel* model_ = nullptr;
-    QLineEdit* search_ = nullptr;
-    QDateEdit* from_ = nullptr;
-    QDateEdit* to_ = nullptr;
-    QComboBox* stateBox_ = nullptr;
-    QToolButton* conversationsButton_ = nullptr;
-    QLabel* matchCount_ = nullptr;
-    QTimer* searchDelay_ = nullptr;
+    SearchBar* searchBar_ = nullptr;
     QStackedWidget* listStack_ = nullptr;
     QTableView* tablesView_ = nullptr;  // the rows of a table of the "其它表" branch
     RecoveredTablesModel* tablesModel_ = nullptr;
-    QTableView* conversationView_ = nullptr;
-    ConversationListModel* conversations_ = nullptr;
-    QTextBrowser* detail_ = nullptr;
+    ConversationsView* conversationView_ = nullptr;
+    DetailPane* detail_ = nullptr;
     QTreeWidget* logView_ = nullptr;
     QWidget* logArea_ = nullptr;
     QLabel* panels_[3] = {};

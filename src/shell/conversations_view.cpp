@@ -1,0 +1,33 @@
+#include "conversations_view.h"
+
+#include <QHeaderView>
+
+namespace pc {
+
+ConversationsView::ConversationsView(const ResultStore& store, QWidget* parent)
+    : QTableView(parent), model_(new ConversationListModel(store, this)) {
+    setObjectName("ConversationView");
+    setModel(model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalHeader()->setVisible(false);
+    horizontalHeader()->setStretchLastSection(true);
+    setColumnWidth(0, 150);
+    setColumnWidth(1, 120);
+    setColumnWidth(2, 140);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ConversationsView::currentConversationChanged);
+}
+
+void ConversationsView::refresh(const ContactNames* names) {
+    model_->refresh(names);
+    if (model_->rowCount() > 0) selectRow(0);
+}
+
+std::string ConversationsView::currentThreadHtml() const {
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? model_->threadHtml(current.row()) : std::string();
+}
+
+}  // namespace pc

@@ -1,0 +1,35 @@
+// "按会话查看": the messages grouped by number, the newest conversation first; the current one is
+// shown as a chat in the detail pane.
+#pragma once
+
+#include <QTableView>
+
+#include <functional>
+#include <string>
+
+#include "contact_names.h"
+#include "conversation_list_model.h"
+#include "result_store.h"
+
+namespace pc {
+
+class ConversationsView : public QTableView {
+    Q_OBJECT
+  public:
+    ConversationsView(const ResultStore& store, QWidget* parent = nullptr);
+
+    // Groups the store's messages anew, names from `names` (nullptr: none), and makes the newest
+    // conversation current.
+    void refresh(const ContactNames* names);
+    int conversationCount() const { return model_->rowCount(); }
+    // The current conversation as a chat; empty when there is none.
+    std::string currentThreadHtml() const;
+
+  signals:
+    void currentConversationChanged();
+
+  private:
+    ConversationListModel* model_;
+};
+
+}  // namespace pc

@@ -1,0 +1,114 @@
+#include "search_bar.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include "row_search.h"
+
+namespace pc {
+
+namespace {
+
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Searches of more rows than this show the wait cursor.
+constexpr int kLongSearchRows = 100000;
+
+QDateEdit* dateEdit(const char* name) {
+    auto* d = new QDateEdit;
+    d->setObjectName(name);
+    d->setDisplayFormat("yyyy-MM-dd");
+    d->setCalendarPopup(true);
+    d->setMinimumDate(QDate(1970, 1, 1));
+    d->setSpecialValueText(u("不限"));  // the minimum: no bound
+    d->setDate(d->minimumDate());
+    return d;
+}
+
+}  // namespace
+
+SearchBar::SearchBar(ReportListModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setObjectName("SearchBar");
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(2, 2, 2, 0);
+    search_ = new QLineEdit;
+    search_->setObjectName("SearchEdit");
+    search_->setPlaceholderText(u("搜索号码、姓名或内容"));
+    search_->setClearButtonEnabled(true);
+    from_ = dateEdit("DateFrom");
+    to_ = dateEdit("DateTo");
+    stateBox_ = new QComboBox;
+    stateBox_->setObjectName("StateBox");
+    stateBox_->addItems({u("全部"), u("正常"), u("删除")});
+    conversations_ = new QToolButton;
+    conversations_->setObjectName("ConversationButton");
+    conversations_->setText(u("按会话查看"));
+    conversations_->setCheckable(true);
+    conversations_->setEnabled(false);
+    matchCount_ = new QLabel;
+    matchCount_->setObjectName("MatchCount");
+    row->addWidget(search_, 3);
+    row->addWidget(new QLabel(u("日期")));
+    row->addWidget(from_);
+    row->addWidget(new QLabel(u("至")));
+    row->addWidget(to_);
+    row->addWidget(stateBox_);
+    row->addWidget(conversations_);
+    row->addWidget(matchCount_, 1);
+
+    // Typing waits for a pause, so a long list is not searched at every key.
+    delay_ = new QTimer(this);
+    delay_->setSingleShot(true);
+    delay_->setInterval(150);
+    connect(delay_, &QTimer::timeout, this, [this] { applyQuery(); });
+    connect(search_, &QLineEdit::textChanged, delay_, qOverload<>(&QTimer::start));
+    connect(search_, &QLineEdit::returnPressed, this, [this] { applyQuery(); });
+    connect(from_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
+    connect(to_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
+    connect(stateBox_, &QComboBox::currentIndexChanged, this, [this] { applyQuery(); });
+    connect(conversations_, &QToolButton::toggled, this, &SearchBar::conversationsToggled);
+}
+
+void SearchBar::applyQuery() {
+    delay_->stop();
+    RowQuery q;
+    q.text = search_->text().trimmed().toStdString();
+    auto day = [](const QDateEdit* d) {
+        return d->date() == d->minimumDate() ? std::string()
+                                             : d->date().toString("yyyy-MM-dd").toStdString();
+    };
+    q.from = day(from_);
+    q.to = day(to_);
+    if (stateBox_->currentIndex() == 1) q.state = RecordState::Normal;
+    if (stateBox_->currentIndex() == 2) q.state = RecordState::Deleted;
+    const bool long_ = model_.unfilteredCount() > kLongSearchRows;
+    if (long_) QApplication::setOverrideCursor(Qt::WaitCursor);
+    model_.setQuery(std::move(q), names_);
+    if (long_) QApplication::restoreOverrideCursor();
+}
+
+void SearchBar::updateMatchCount() {
+    const int shown = model_.rowCount(), all = model_.unfilteredCount();
+    matchCount_->setText(shown == all ? u("共 %1 条").arg(all)
+                                      : u("找到 %1 / %2 条").arg(shown).arg(all));
+}
+
+void SearchBar::showCount(const QString& text) {
+    matchCount_->setText(text);
+}
+
+void SearchBar::setQueryEnabled(bool on) {
+    for (QWidget* w : std::initializer_list<QWidget*>{search_, from_, to_, stateBox_})
+        w->setEnabled(on);
+}
+
+}  // namespace pc

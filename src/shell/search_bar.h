@@ -1,0 +1,52 @@
+// The bar above the list: a search as typed in numbers, names and texts, a date range, normal or
+// deleted rows, the conversations switch and the count of rows shown. It narrows the report list
+// it is given.
+#pragma once
+
+#include <QWidget>
+
+#include "contact_names.h"
+#include "report_list_model.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QToolButton;
+
+namespace pc {
+
+class SearchBar : public QWidget {
+    Q_OBJECT
+  public:
+    SearchBar(ReportListModel& model, QWidget* parent = nullptr);
+
+    // The run's contacts, which name the numbers searched; nullptr: none yet.
+    void setNames(const ContactNames* names) { names_ = names; }
+    // Narrows the list to what the bar says.
+    void applyQuery();
+    // "共 N 条", or "找到 M / N 条" when narrowed.
+    void updateMatchCount();
+    // The count's place shows `text` instead (the conversations' or a table's count).
+    void showCount(const QString& text);
+    QToolButton* conversationsButton() const { return conversations_; }
+    // The search, the dates and the state box take input (not while conversations are shown).
+    void setQueryEnabled(bool on);
+
+  signals:
+    void conversationsToggled(bool on);
+
+  private:
+    ReportListModel& model_;
+    const ContactNames* names_ = nullptr;
+    QLineEdit* search_ = nullptr;
+    QDateEdit* from_ = nullptr;
+    QDateEdit* to_ = nullptr;
+    QComboBox* stateBox_ = nullptr;
+    QToolButton* conversations_ = nullptr;
+    QLabel* matchCount_ = nullptr;
+    QTimer* delay_ = nullptr;
+};
+
+}  // namespace pc
