@@ -54,9 +54,12 @@ void carveWithShape(std::string_view sql, const std::vector<std::uint8_t>& page)
         carver.rebuildMarked(page, 0, kPage, starts, found);
         auto rebuilt = carver.rebuildFreeblock(page, 0, kPage, starts);
         found.insert(found.end(), rebuilt.begin(), rebuilt.end());
-        for (const pc::FoundRecord& f : found)
-            if (f.begin >= f.end || f.end > kPage || f.values.size() != shape->columns.size())
-                __builtin_trap();
+        pc::RowValues values;
+        for (const pc::FoundRecord& f : found) {
+            if (f.begin >= f.end || f.end > kPage) __builtin_trap();
+            carver.values(page, f, values);
+            if (values.values().size() != shape->columns.size()) __builtin_trap();
+        }
     }
 }
 
