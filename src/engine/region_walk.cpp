@@ -38,7 +38,7 @@ bool RegionWalk::run(RegionVisitor& visitor, WalkControl control, std::uint32_t 
         if (!next()) return false;
         const PageWindow::View view = window.page(page);
         if (view.page.empty()) continue;  // a page past the end of every file
-        newestRegion(page, view);
+        newestRegion(page, view, visitor);
         visitor.visit(region_);
     }
     newest_.releaseEvery(0);
@@ -47,13 +47,14 @@ bool RegionWalk::run(RegionVisitor& visitor, WalkControl control, std::uint32_t 
         if (!next()) return false;
         const PageWindow::View view = window.at(image.source, image.offset);
         if (view.page.empty()) continue;
-        olderRegion(image, view);
+        olderRegion(image, view, visitor);
         visitor.visit(region_);
     }
     return true;
 }
 
-void RegionWalk::newestRegion(std::uint32_t page, const PageWindow::View& view) {
+void RegionWalk::newestRegion(std::uint32_t page, const PageWindow::View& view,
+                              const RegionVisitor& visitor) {
     region_ = Region{};
     region_.bytes = view.page;
     region_.buffer = view.buffer;
@@ -62,7 +63,7 @@ void RegionWalk::newestRegion(std::uint32_t page, const PageWindow::View& view) 
     region_.page = page;
     const PageRole role = map_->role(page);
     region_.reached = role != PageRole::Unknown && role != PageRole::FreeLeaf;
-    if (!region_.reached) return formerStructure(page);
+    if (!region_.reached) return formerStructure(page, visitor);
     map_->unusedRanges(page, view.page, unused_, &cells_);
     region_.unused = unused_;
     region_.cells = cells_;
@@ -73,7 +74,8 @@ void RegionWalk::newestRegion(std::uint32_t page, const PageWindow::View& view) 
             parseBtreePage(view.page, format::btreeHeaderOffset(page), newest_.usableSize());
 }
 
-void RegionWalk::olderRegion(const DatabaseSource::OldImage& image, const PageWindow::View& view) {
+void RegionWalk::olderRegion(const DatabaseSource::OldImage& image, const PageWindow::View& view,
+                             const RegionVisitor& visitor) {
     region_ = Region{};
     region_.bytes = view.page;
     region_.buffer = view.buffer;
@@ -81,17 +83,17 @@ void RegionWalk::olderRegion(const DatabaseSource::OldImage& image, const PageWi
     region_.fileOffset = image.offset;
     region_.page = image.page;
     region_.older = true;
-    formerStructure(image.page);
+    formerStructure(image.page, visitor);
 }
 
-void RegionWalk::formerStructure(std::uint32_t page) {
+void RegionWalk::formerStructure(std::uint32_t page, const RegionVisitor& visitor) {
     unused_.assign(1, {0, newest_.pageSize()});
     region_.unused = unused_;
     cells_.clear();
     around_.clear();
     region_.header =
         parseBtreePage(region_.bytes, format::btreeHeaderOffset(page), newest_.usableSize());
-    if (region_.header)
+    if (region_.header && visitor.wantsFormerCells(region_))
         btreeUnusedRanges(region_.bytes, *region_.header, newest_.usableSize(), around_, &cells_,
                           scratch_);
     region_.cells = cells_;

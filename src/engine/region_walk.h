@@ -51,6 +51,12 @@ class RegionVisitor {
   public:
     virtual ~RegionVisitor() = default;
     virtual void visit(const Region& region) = 0;
+    // Whether a region no structure reaches, whose own bytes read as `header`, is to have the
+    // cells it lists read (`cells`, `aroundCells`); a visitor that reads only some says which.
+    virtual bool wantsFormerCells(const Region& region) const {
+        (void)region;
+        return true;
+    }
 };
 
 // Whoever runs a walk: told how far it is through `events`; `halted` non-zero stops it before
@@ -85,10 +91,12 @@ class RegionWalk {
                       std::vector<std::uint8_t>& out, Continues continues);
 
   private:
-    void newestRegion(std::uint32_t page, const PageWindow::View& view);
-    void olderRegion(const DatabaseSource::OldImage& image, const PageWindow::View& view);
+    void newestRegion(std::uint32_t page, const PageWindow::View& view,
+                      const RegionVisitor& visitor);
+    void olderRegion(const DatabaseSource::OldImage& image, const PageWindow::View& view,
+                     const RegionVisitor& visitor);
     // The header and the cells the bytes of a region no structure reaches still hold.
-    void formerStructure(std::uint32_t page);
+    void formerStructure(std::uint32_t page, const RegionVisitor& visitor);
 
     const DatabaseSource* source_;
     DatabasePages newest_;  // the walk's own view: it gives back what it has read

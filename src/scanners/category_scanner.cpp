@@ -248,6 +248,11 @@ void CategoryScanner::visit(const Region& r) {
     emitCellsBefore(pages.pageSize());
 }
 
+bool CategoryScanner::wantsFormerCells(const Region& r) const {
+    return r.older && r.header && r.header->kind == BtreeKind::TableLeaf &&
+           scan_->map->isLeafOf(r.page, scan_->root);
+}
+
 CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
                                          std::span<const std::uint8_t> bytes, const BtreeCell& cell,
                                          std::uint32_t columns) {

@@ -96,6 +96,8 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
 
     CarveStep onRecord(const CarvedRecord& record, const CarvedOverflow& overflow) override;
     void visit(const Region& region) override;
+    // Only an older image of one of the table's leaves is read as the leaf it was.
+    bool wantsFormerCells(const Region& region) const override;
 
     ScanOutcome carveAll(const RunPlan& run);
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,
