@@ -214,20 +214,25 @@ void SqliteReadShown(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(rows);
 }
 
-// The command line's own jobs, standard output going nowhere.
-int commandLine(pc::cli::ScanOptions options) {
-    options.sms = database();
-    options.quiet = true;
+// `command` with standard output going nowhere; its status.
+int toNowhere(const std::function<int()>& command) {
     std::fflush(stdout);
     const int saved = ::dup(STDOUT_FILENO);
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(null, STDOUT_FILENO);
     ::close(null);
-    const int status = pc::cli::runScanCommand(options);
+    const int status = command();
     std::fflush(stdout);
     ::dup2(saved, STDOUT_FILENO);
     ::close(saved);
     return status;
+}
+
+// The command line's own jobs.
+int commandLine(pc::cli::ScanOptions options) {
+    options.sms = database();
+    options.quiet = true;
+    return toNowhere([&] { return pc::cli::runScanCommand(options); });
 }
 
 const std::string& exportFolder() {
@@ -253,16 +258,7 @@ int carveJsonLines(const std::string& file = database()) {
     pc::cli::CarveOptions o;
     o.file = file;
     o.quiet = true;
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, STDOUT_FILENO);
-    ::close(null);
-    const int status = pc::cli::runCarveCommand(o);
-    std::fflush(stdout);
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
-    return status;
+    return toNowhere([&] { return pc::cli::runCarveCommand(o); });
 }
 
 void CarveJsonLines(benchmark::State& state) {

@@ -36,6 +36,7 @@ bool RegionWalk::run(RegionVisitor& visitor, WalkControl control, std::uint32_t 
     newest_.releaseEvery(kReleaseStride);
     for (std::uint32_t page = firstPage; page <= newest_.pageCount(); ++page) {
         if (!next()) return false;
+        if (!visitor.wantsPage(page)) continue;
         const PageWindow::View view = window.page(page);
         if (view.page.empty()) continue;  // a page past the end of every file
         newestRegion(page, view, visitor);
@@ -64,7 +65,8 @@ void RegionWalk::newestRegion(std::uint32_t page, const PageWindow::View& view,
     const PageRole role = map_->role(page);
     region_.reached = role != PageRole::Unknown && role != PageRole::FreeLeaf;
     if (!region_.reached) return formerStructure(page, visitor);
-    map_->unusedRanges(page, view.page, unused_, &cells_);
+    cells_.clear();
+    map_->unusedRanges(page, view.page, unused_, visitor.wantsLiveCells(page) ? &cells_ : nullptr);
     region_.unused = unused_;
     region_.cells = cells_;
     const bool btree = role == PageRole::TableLeaf || role == PageRole::TableInterior ||

@@ -57,6 +57,17 @@ class RegionVisitor {
         (void)region;
         return true;
     }
+    // Whether page `page` of the newest state is to be visited at all: a visitor that looks only
+    // at some pages spares the reading of the others.
+    virtual bool wantsPage(std::uint32_t page) const {
+        (void)page;
+        return true;
+    }
+    // Whether page `page` of the newest state, a b-tree page, is to have its live cells listed.
+    virtual bool wantsLiveCells(std::uint32_t page) const {
+        (void)page;
+        return true;
+    }
 };
 
 // Whoever runs a walk: told how far it is through `events`; `halted` non-zero stops it before

@@ -118,6 +118,18 @@ class TableCarve : private RegionVisitor {
     struct SchemaPass : RegionVisitor {
         explicit SchemaPass(TableCarve& c) : carve(c) {}
         void visit(const Region& r) override { carve.findDroppedTables(r); }
+        bool wantsFormerCells(const Region& r) const override {
+            return mayHoldCreate(r.bytes, carve.encoding_);
+        }
+        // sqlite_master's deleted records lie in its own pages, pages no live table holds and
+        // older images: the pages of live tables, most of a file, are not read for them.
+        bool wantsPage(std::uint32_t page) const override {
+            const PageRole role = carve.map_->role(page);
+            const bool taken = role == PageRole::TableLeaf || role == PageRole::TableInterior ||
+                               role == PageRole::IndexLeaf || role == PageRole::IndexInterior ||
+                               role == PageRole::Overflow;
+            return !taken || carve.map_->owner(page) == 1;
+        }
         TableCarve& carve;
     };
 
@@ -296,6 +308,9 @@ class TableCarve : private RegionVisitor {
         }
         if (encoding_ <= 1) text_.reset(bytes_);
     }
+
+    // The live cells are rows read already, by the map's walk.
+    bool wantsLiveCells(std::uint32_t) const override { return false; }
 
     void visit(const Region& r) override {
         const Place place = placeOf(r);

@@ -253,6 +253,10 @@ bool CategoryScanner::wantsFormerCells(const Region& r) const {
            scan_->map->isLeafOf(r.page, scan_->root);
 }
 
+bool CategoryScanner::wantsLiveCells(std::uint32_t page) const {
+    return scan_->map->isLeafOf(page, scan_->root);
+}
+
 CarvedRecord CategoryScanner::liveRecord(const PageMap& map, std::uint32_t page,
                                          std::span<const std::uint8_t> bytes, const BtreeCell& cell,
                                          std::uint32_t columns) {

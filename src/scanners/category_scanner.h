@@ -98,6 +98,8 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     void visit(const Region& region) override;
     // Only an older image of one of the table's leaves is read as the leaf it was.
     bool wantsFormerCells(const Region& region) const override;
+    // The live cells of the table's leaves only: they are its rows.
+    bool wantsLiveCells(std::uint32_t page) const override;
 
     ScanOutcome carveAll(const RunPlan& run);
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,

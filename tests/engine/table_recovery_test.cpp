@@ -265,10 +265,9 @@ TEST(TableRecoverySideFiles, LiveRowsFromTheLogAndADeletedOneFromAnOlderFrame) {
         EXPECT_EQ(row.source, SourceFile::Wal);
 }
 
-// A hot rollback journal: the newest state is the one before the interrupted transaction, its
-// pages put back from the journal; the transaction's half-written pages are older images.
-TEST(TableRecoverySideFiles, AHotJournalsPagesGiveTheLiveRows) {
-    testing::TempDir dir;
+// 400 notes, and a copy of them at "hot.db" beside a hot journal: an update of every row was
+// interrupted after some of its pages were written. Returns the copy's path.
+std::string hotNotes(const testing::TempDir& dir) {
     const std::string plain = dir.file("plain.db"), hot = dir.file("hot.db");
     {
         SqliteDb db(plain);
@@ -281,6 +280,14 @@ TEST(TableRecoverySideFiles, AHotJournalsPagesGiveTheLiveRows) {
         db.exec("COMMIT;");
     }
     fixtures::copyWithHotJournal(plain, hot, "notes");
+    return hot;
+}
+
+// A hot rollback journal: the newest state is the one before the interrupted transaction, its
+// pages put back from the journal; the transaction's half-written pages are older images.
+TEST(TableRecoverySideFiles, AHotJournalsPagesGiveTheLiveRows) {
+    testing::TempDir dir;
+    const std::string hot = hotNotes(dir);
     const Recovery r = recoverTables(hot);
     std::set<std::int64_t> live;
     bool fromJournal = false;
@@ -373,18 +380,7 @@ INSTANTIATE_TEST_SUITE_P(PageSizes, EmptiedTable,
 // them is lost: the journal's records and the main file's pages give them back as deleted rows.
 TEST(TableRecoverySideFiles, AHotJournalWithASmallInitialSizeLosesNoRow) {
     testing::TempDir dir;
-    const std::string plain = dir.file("plain.db"), hot = dir.file("hot.db");
-    {
-        SqliteDb db(plain);
-        db.exec(
-            "PRAGMA page_size=1024; CREATE TABLE notes(_id INTEGER PRIMARY KEY, body TEXT);"
-            "BEGIN;");
-        for (int i = 1; i <= 400; ++i)
-            db.query("INSERT INTO notes VALUES(?, ?)",
-                     {std::int64_t{i}, "note " + std::to_string(i)});
-        db.exec("COMMIT;");
-    }
-    fixtures::copyWithHotJournal(plain, hot, "notes");
+    const std::string hot = hotNotes(dir);
     auto journal = testing::readBytes(hot + "-journal");
     journal[16] = journal[17] = journal[18] = 0;
     journal[19] = 1;  // the initial size: one page
