@@ -192,8 +192,8 @@ void TForm2::BitBtn12Click() {
 }
 
 bool TForm2::takeFound(FoundDatabases found, const QString& shown) {
-    for (const std::string& file : found.skipped)
-        target_.log("未扫描重复的数据库: " + file);
+    for (const std::string& file : found.duplicates)
+        target_.log("与已找到的数据库内容相同, 不重复扫描: " + file);
     for (const std::string& file : found.unreadable)
         target_.log("无效的数据库: " + file);
     if (!found.any()) {
@@ -202,9 +202,8 @@ bool TForm2::takeFound(FoundDatabases found, const QString& shown) {
     }
     for (const CategoryCode code : kAllCategories) {
         fileBox(code)->setChecked(found.found(code));
-        if (found.found(code))
-            target_.log(std::string("找到") + profileOf(code).branch +
-                        "数据库: " + found.paths[index(code)]);
+        for (const std::string& file : found.paths[index(code)])
+            target_.log(std::string("找到") + profileOf(code).branch + "数据库: " + file);
     }
     picked_ = std::move(found);
     pickedText_ = shown;
@@ -248,23 +247,27 @@ void TForm2::BitBtn2Click() {
                                        MessageIcon::Error);
             return;
         }
-        // Several files or a folder: each category reads its own file; a category ticked that
-        // none holds reads the first, as a single file's would.
+        // Several files or a folder: each category reads every file that holds it; a category
+        // ticked that none holds reads the first, as a single file's would.
         const bool several = !pickedText_.isEmpty() && path_->text() == pickedText_;
         tables = otherTables_->isChecked() && !several;
         std::string path = path_->text().toStdString();
         if (several)
-            for (const std::string& p : picked_.paths)
-                if (!p.empty()) {
-                    path = p;
+            for (const auto& files : picked_.paths)
+                if (!files.empty()) {
+                    path = files.front();
                     break;
                 }
         for (const CategoryCode code : kAllCategories) {
             if (!fileBox(code)->isChecked()) continue;
-            run.ScanQueue.push_back(code);
-            run.SourcePaths[index(code)] =
-                several && picked_.found(code) ? picked_.paths[index(code)] : path;
+            if (!several || !picked_.found(code))
+                run.queue(code, path);
+            else
+                for (const std::string& file : picked_.paths[index(code)])
+                    run.queue(code, file);
         }
+        if (several) run.duplicates = picked_.duplicates;
+        if (tables) run.otherTablesOf = path_->text().toStdString();
     } else {
         auto copies = acquireFromPhone(target_.appDir(), [this](const std::string& command) {
             return target_.runHiddenCommand(command);
@@ -284,9 +287,6 @@ void TForm2::BitBtn2Click() {
     }
     close();
     target_.runScans(std::move(run));
-    if (tables) target_.carveTables(path_->text().toStdString());
-    target_.prompter().message("扫描完成！", "提示", MessageIcon::Information);
-    target_.setRecoverEnabled(target_.runHasRows());
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

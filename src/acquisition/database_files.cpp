@@ -2,18 +2,28 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "SQLiteTable3.h"
 #include "category_profile.h"
+#include "source_file.h"
 
 namespace pc {
 
 namespace fs = std::filesystem;
 
 bool FoundDatabases::any() const {
-    return std::any_of(paths.begin(), paths.end(), [](const std::string& p) { return !p.empty(); });
+    return std::any_of(paths.begin(), paths.end(), [](const auto& p) { return !p.empty(); });
+}
+
+std::size_t FoundDatabases::fileCount() const {
+    std::set<std::string> files;
+    for (const auto& category : paths)
+        files.insert(category.begin(), category.end());
+    return files.size();
 }
 
 std::vector<CategoryCode> categoriesIn(const std::string& path) {
@@ -24,10 +34,45 @@ std::vector<CategoryCode> categoriesIn(const std::string& path) {
     return out;
 }
 
+namespace {
+
+// Both files missing counts as the same; one missing does not.
+bool sameFileBytes(const std::string& a, const std::string& b) {
+    std::error_code ea, eb;
+    const bool hasA = fs::is_regular_file(a, ea), hasB = fs::is_regular_file(b, eb);
+    if (!hasA || !hasB) return hasA == hasB;
+    if (fs::file_size(a, ea) != fs::file_size(b, eb) || ea || eb) return false;
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    if (!x || !y) return false;
+    std::vector<char> bx(1 << 16), by(1 << 16);
+    while (x && y) {
+        x.read(bx.data(), static_cast<std::streamsize>(bx.size()));
+        y.read(by.data(), static_cast<std::streamsize>(by.size()));
+        if (x.gcount() != y.gcount() ||
+            !std::equal(bx.begin(), bx.begin() + x.gcount(), by.begin()))
+            return false;
+    }
+    return x.eof() && y.eof();
+}
+
+}  // namespace
+
+bool sameDatabaseBytes(const std::string& a, const std::string& b) {
+    std::error_code ignored;
+    if (fs::equivalent(a, b, ignored)) return true;
+    if (!sameFileBytes(a, b)) return false;
+    for (const SideFileKind& side : kSideFiles)
+        if (!sameFileBytes(a + side.suffix, b + side.suffix)) return false;
+    return true;
+}
+
 FoundDatabases sortDatabases(std::span<const std::string> files) {
     FoundDatabases found;
-    std::array<int, 3> rank{-1, -1, -1};
-    std::vector<std::string> holding;  // databases with a category, in the order given
+    struct Held {
+        std::string file;
+        std::vector<CategoryCode> codes;
+    };
+    std::vector<Held> held;  // each distinct database, in the order given
     for (const std::string& file : files) {
         std::vector<CategoryCode> codes;
         try {
@@ -36,20 +81,31 @@ FoundDatabases sortDatabases(std::span<const std::string> files) {
             found.unreadable.push_back(file);
             continue;
         }
-        if (!codes.empty()) holding.push_back(file);
-        const bool hasContacts = std::count(codes.begin(), codes.end(), CategoryCode::Contacts) > 0;
-        for (CategoryCode code : codes) {
-            const auto slot = static_cast<std::size_t>(code);
-            const int r = code == CategoryCode::CallLog && !hasContacts ? 1 : 0;
-            if (r > rank[slot]) {
-                rank[slot] = r;
-                found.paths[slot] = file;
-            }
-        }
+        if (codes.empty()) continue;
+        const bool duplicate = std::any_of(held.begin(), held.end(), [&](const Held& h) {
+            return sameDatabaseBytes(h.file, file);
+        });
+        if (duplicate)
+            found.duplicates.push_back(file);
+        else
+            held.push_back({file, std::move(codes)});
     }
-    for (const std::string& file : holding)
-        if (std::find(found.paths.begin(), found.paths.end(), file) == found.paths.end())
-            found.skipped.push_back(file);
+    auto has = [](const Held& h, CategoryCode code) {
+        return std::find(h.codes.begin(), h.codes.end(), code) != h.codes.end();
+    };
+    // Folders whose call log is kept apart from the contacts: the contacts' own calls table
+    // there is what the phone left behind when it moved them.
+    std::set<fs::path> callLogApart;
+    for (const Held& h : held)
+        if (has(h, CategoryCode::CallLog) && !has(h, CategoryCode::Contacts))
+            callLogApart.insert(fs::path(h.file).parent_path());
+    for (const Held& h : held)
+        for (CategoryCode code : h.codes) {
+            if (code == CategoryCode::CallLog && has(h, CategoryCode::Contacts) &&
+                callLogApart.count(fs::path(h.file).parent_path()))
+                continue;
+            found.paths[index(code)].push_back(h.file);
+        }
     return found;
 }
 
@@ -82,18 +138,15 @@ FoundDatabases findDatabasesIn(const std::string& folder, std::size_t entryLimit
         const std::string name = entry.path().filename().string();
         if (isPhoneDatabaseName(name)) byName[name].push_back(entry.path().string());
     }
-    std::vector<std::string> chosen, skipped;
+    std::vector<std::string> all;
     for (auto& [name, paths] : byName) {
         std::sort(paths.begin(), paths.end());
         std::stable_sort(
             paths.begin(), paths.end(),
             [](const std::string& a, const std::string& b) { return placeRank(a) > placeRank(b); });
-        chosen.push_back(paths.front());
-        skipped.insert(skipped.end(), paths.begin() + 1, paths.end());
+        all.insert(all.end(), paths.begin(), paths.end());
     }
-    FoundDatabases found = sortDatabases(chosen);
-    found.skipped.insert(found.skipped.begin(), skipped.begin(), skipped.end());
-    return found;
+    return sortDatabases(all);
 }
 
 }  // namespace pc

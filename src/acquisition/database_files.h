@@ -2,7 +2,6 @@
 // file-system dump: which file holds the contacts, the messages and the call log.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <span>
 #include <string>
@@ -13,28 +12,36 @@
 namespace pc {
 
 struct FoundDatabases {
-    std::array<std::string, 3> paths;  // by CategoryCode; empty: none found
-    // Databases of a category already found elsewhere, not read: a folder with two mmssms.db.
-    std::vector<std::string> skipped;
+    // Each category's databases, in the order they are read: every one is scanned.
+    PerCategory<std::vector<std::string>> paths;
+    // Files with the same bytes (side files included) as one already found: read once.
+    std::vector<std::string> duplicates;
     // Picked files that are no database SQLite can read.
     std::vector<std::string> unreadable;
 
-    bool found(CategoryCode code) const { return !paths[static_cast<std::size_t>(code)].empty(); }
+    bool found(CategoryCode code) const { return !paths[index(code)].empty(); }
     bool any() const;
+    // How many databases are read, each counted once.
+    std::size_t fileCount() const;
 };
+
+// Whether two files hold the same bytes, and so do the log and journal beside each.
+bool sameDatabaseBytes(const std::string& a, const std::string& b);
 
 // The categories a database holds, by its tables ("data" contacts, "sms" messages, "calls" the
 // call log). Throws ESQLiteException when the file is no database.
 std::vector<CategoryCode> categoriesIn(const std::string& path);
 
-// Which of `files` each category reads: the first that holds it, except that a call log kept
-// apart from the contacts (calllog.db, Android 7 and later) wins over the contacts' own table.
+// Which of `files` each category reads: every file that holds it, except that the call log kept
+// apart from the contacts (calllog.db, Android 7 and later) is read instead of the contacts' own
+// table in the same folder (a phone's own pair), and a file with the same bytes as one before it
+// is a duplicate.
 FoundDatabases sortDatabases(std::span<const std::string> files);
 
 // The phone's databases under `folder` (mmssms.db, contacts2.db, calllog.db, by name), sorted as
-// above. Of two files of one name the one in the Android providers' own folder is read (the
-// device-encrypted storage of Android 7 and later first), else the first by path. The walk follows
-// no links and looks at no more than `entryLimit` entries.
+// above. Of files of one name the one in the Android providers' own folder comes first (the
+// device-encrypted storage of Android 7 and later first), then the others by path. The walk
+// follows no links and looks at no more than `entryLimit` entries.
 FoundDatabases findDatabasesIn(const std::string& folder, std::size_t entryLimit = 2'000'000);
 
 }  // namespace pc

@@ -16,13 +16,9 @@ class ScanRunTarget {
     virtual Prompter& prompter() = 0;
     virtual void clearTree() = 0;
     virtual void clearRows() = 0;
-    // Runs the plan's scans to their end, each category's list laid out before its scan.
+    // Runs the plan's scans (and its carve of every table) to their end, each category's list
+    // laid out before its scan, and says how the run ended.
     virtual void runScans(RunPlan plan) = 0;
-    // Carves every table of the database at `path` into the "其它表" branch.
-    virtual void carveTables(const std::string& path) = 0;
-    // Whether the run's categories found rows: what the recover command would write.
-    virtual bool runHasRows() const = 0;
-    virtual void setRecoverEnabled(bool enabled) = 0;
     virtual void setMainWindowEnabled(bool enabled) = 0;
     virtual void openHelp() = 0;
     // The program's folder, with a trailing separator: the phone's copies go to its Temp folder.

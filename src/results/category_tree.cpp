@@ -13,10 +13,13 @@ constexpr int kTagRole = Qt::UserRole;
 constexpr int kTextRole = Qt::UserRole + 1;   // the text without its count
 constexpr int kTableRole = Qt::UserRole + 2;  // a carved table's index and the rows shown
 
-QTreeWidgetItem* node(const char* text, CategoryTag tag) {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromUtf8(text)});
-    item->setData(0, kTagRole, static_cast<int>(tag.code) << 8 | static_cast<int>(tag.filter));
-    item->setData(0, kTextRole, QString::fromUtf8(text));
+QTreeWidgetItem* node(const QString& text, CategoryTag tag) {
+    auto* item = new QTreeWidgetItem(QStringList{text});
+    item->setData(0, kTagRole,
+                  QVariant::fromValue<qulonglong>(qulonglong{tag.part} << 16 |
+                                                  static_cast<unsigned>(tag.code) << 8 |
+                                                  static_cast<unsigned>(tag.filter)));
+    item->setData(0, kTextRole, text);
     return item;
 }
 
@@ -30,12 +33,14 @@ void CategoryTree::clearTree() {
     view_.clear();
 }
 
-void CategoryTree::addCategoryBranch(CategoryCode code) {
+void CategoryTree::addCategoryBranch(CategoryCode code, const std::string& file, PartIndex part) {
     const CategoryProfile& p = profileOf(code);
+    QString rootText = QString::fromUtf8(p.branch);
+    if (!file.empty()) rootText += QString::fromUtf8(" — ") + QString::fromStdString(file);
     // The tree takes ownership of the items.
-    QTreeWidgetItem* root = node(p.branch, {code, RowFilter::All});
-    root->addChild(node(p.normalNode, {code, RowFilter::Normal}));
-    root->addChild(node(p.deletedNode, {code, RowFilter::Deleted}));
+    QTreeWidgetItem* root = node(rootText, {code, RowFilter::All, part});
+    root->addChild(node(QString::fromUtf8(p.normalNode), {code, RowFilter::Normal, part}));
+    root->addChild(node(QString::fromUtf8(p.deletedNode), {code, RowFilter::Deleted, part}));
     view_.insertTopLevelItem(0, root);
 }
 
@@ -83,9 +88,9 @@ std::optional<CategoryTag> CategoryTree::tagOf(const QTreeWidgetItem* item) {
     if (!item) return std::nullopt;
     const QVariant v = item->data(0, kTagRole);
     if (!v.isValid()) return std::nullopt;
-    const int packed = v.toInt();
-    return CategoryTag{static_cast<CategoryCode>(packed >> 8),
-                       static_cast<RowFilter>(packed & 0xFF)};
+    const qulonglong packed = v.toULongLong();
+    return CategoryTag{static_cast<CategoryCode>(packed >> 8 & 0xFF),
+                       static_cast<RowFilter>(packed & 0xFF), static_cast<PartIndex>(packed >> 16)};
 }
 
 }  // namespace pc

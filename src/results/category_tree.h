@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "recovered_row_store.h"
 #include "result_types.h"
@@ -18,7 +19,10 @@ class CategoryTree {
     explicit CategoryTree(QTreeWidget& view) : view_(view) {}
 
     void clearTree();
-    void addCategoryBranch(CategoryCode code);
+    // `file`: the database's name, shown beside the category's where a run read several of a
+    // kind; `part`: which of them the branch's nodes show.
+    void addCategoryBranch(CategoryCode code, const std::string& file = {},
+                           PartIndex part = kWholeCategory);
     // Appends the counts to the three texts of the topmost branch and expands every node.
     void setBranchCounts(std::int32_t found, std::int32_t deleted);
 

@@ -121,7 +121,8 @@ struct FinalizeStmt {
 };
 
 [[noreturn]] void sqliteFailed(const std::string& path, sqlite3* db) {
-    throw ExportError("Cannot write \"" + path + "\". " + sqlite3_errmsg(db));
+    throw ExportError("Cannot write \"" + path + "\". " + sqlite3_errmsg(db), path,
+                      sqlite3_system_errno(db));
 }
 
 void bindValue(sqlite3_stmt* s, int at, const ValueView& v) {
@@ -181,7 +182,7 @@ void appendJsonRow(std::string& out, const JsonTable& table, const RecoveredRowV
 }
 
 [[noreturn]] void cannotWrite(const std::string& name, int error) {
-    throw ExportError("Cannot write \"" + name + "\". " + std::strerror(error));
+    throw ExportError("Cannot write \"" + name + "\". " + std::strerror(error), name, error);
 }
 
 // JSON lines encoded and written on a thread of their own while the carve goes on: on two
@@ -298,7 +299,7 @@ class CsvTablesWriter : public RecoveredRowsWriter {
         try {
             write();
         } catch (const ExportError& e) {
-            throw ExportError(t.file->path() + ": " + e.what());
+            throw ExportError(t.file->path() + ": " + e.what(), t.file->path(), e.errorNumber());
         }
     }
     void open(Table& t) {
@@ -321,7 +322,7 @@ class SqliteTablesWriter : public RecoveredRowsWriter {
   public:
     explicit SqliteTablesWriter(std::string path) : path_(std::move(path)) {
         if (std::filesystem::exists(path_))
-            throw ExportError("Cannot write \"" + path_ + "\". The file exists.");
+            throw ExportError("Cannot write \"" + path_ + "\". The file exists.", path_, EEXIST);
         sqlite3* raw = nullptr;
         const int opened = sqlite3_open_v2(path_.c_str(), &raw,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -374,7 +375,7 @@ class SqliteTablesWriter : public RecoveredRowsWriter {
         exec("COMMIT");
         statements_.clear();
         if (sqlite3_close(db_.release()) != SQLITE_OK)
-            throw ExportError("Cannot write \"" + path_ + "\".");
+            throw ExportError("Cannot write \"" + path_ + "\".", path_, EIO);
         finished_ = true;
     }
     std::vector<std::string> written() const override {

@@ -36,8 +36,12 @@ void ReportListModel::setColumns(CategoryCode code) {
 }
 
 void ReportListModel::clearRows() {
-    if (code_) ticksOfCode().clear();  // a new scan of the category: its rows are new
     reset({}, true);
+}
+
+void ReportListModel::forgetTicks() {
+    for (auto& ticks : ticks_)
+        ticks.clear();
 }
 
 void ReportListModel::queueRow(CategoryCode code, std::uint32_t index) {
@@ -121,9 +125,12 @@ bool ReportListModel::ticked(int row) const {
 }
 
 std::vector<std::uint32_t> ReportListModel::tickedRows() const {
+    return code_ ? tickedRows(*code_) : std::vector<std::uint32_t>{};
+}
+
+std::vector<std::uint32_t> ReportListModel::tickedRows(CategoryCode code) const {
     std::vector<std::uint32_t> out;
-    if (!code_) return out;
-    const std::vector<bool>& ticks = ticks_[static_cast<std::size_t>(*code_)];
+    const std::vector<bool>& ticks = ticks_[pc::index(code)];
     for (std::uint32_t i = 0; i < ticks.size(); ++i)
         if (ticks[i]) out.push_back(i);
     return out;

@@ -52,8 +52,11 @@ class ReportListModel : public QAbstractTableModel {
     void setAllTicks(bool ticked);
     void setTicks(const std::vector<int>& rows, bool ticked);
     bool ticked(int row) const;
-    // The ticked rows of the category shown, by store index in the order found.
+    // The ticked rows of the category shown (of `code`), by store index in the order found.
     std::vector<std::uint32_t> tickedRows() const;
+    std::vector<std::uint32_t> tickedRows(CategoryCode code) const;
+    // A new run: the rows ticked belong to the one before.
+    void forgetTicks();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -1,5 +1,6 @@
 #include "result_store.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -138,6 +139,27 @@ void ResultStore::beginCategory(CategoryCode code) {
     categories_[static_cast<std::size_t>(code)].clear();
 }
 
+PartIndex ResultStore::beginPart(CategoryCode code, std::string path) {
+    Category& c = categories_[index(code)];
+    if (c.parts.size() >= kWholeCategory) throw std::length_error("too many databases of a kind");
+    c.parts.push_back({std::move(path), static_cast<std::uint32_t>(count(code))});
+    return static_cast<PartIndex>(c.parts.size() - 1);
+}
+
+const std::string& ResultStore::partPath(CategoryCode code, PartIndex part) const {
+    static const std::string none;
+    const auto& parts = category(code).parts;
+    return part < parts.size() ? parts[part].path : none;
+}
+
+PartIndex ResultStore::partOf(CategoryCode code, std::uint32_t i) const {
+    const auto& parts = category(code).parts;
+    const auto after =
+        std::upper_bound(parts.begin(), parts.end(), i,
+                         [](std::uint32_t row, const Part& p) { return row < p.first; });
+    return after == parts.begin() ? 0 : static_cast<PartIndex>(after - parts.begin() - 1);
+}
+
 void ResultStore::keepLongTextsInBlocks(bool inBlocks) {
     for (CategoryCode code : kAllCategories) {
         Category& c = categories_[static_cast<std::size_t>(code)];
@@ -259,8 +281,15 @@ RecordRange<PCallValue> ResultStore::CallLogRecords() const {
 
 std::vector<std::uint32_t> ResultStore::rowsMatching(CategoryTag tag) const {
     std::vector<std::uint32_t> rows;
-    const auto n = static_cast<std::uint32_t>(count(tag.code));
-    for (std::uint32_t i = 0; i < n; ++i) {
+    auto n = static_cast<std::uint32_t>(count(tag.code));
+    std::uint32_t from = 0;
+    const auto& parts = category(tag.code).parts;
+    if (tag.part != kWholeCategory) {
+        if (tag.part >= parts.size()) return rows;
+        from = parts[tag.part].first;
+        if (tag.part + 1u < parts.size()) n = parts[tag.part + 1u].first;
+    }
+    for (std::uint32_t i = from; i < n; ++i) {
         const RecordState s = stateAt(tag.code, i);
         if (tag.filter == RowFilter::All ||
             (tag.filter == RowFilter::Normal) == (s == RecordState::Normal))

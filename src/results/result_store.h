@@ -90,6 +90,13 @@ class ResultStore {
     // TextBlocks. For a window holding millions of rows.
     void keepLongTextsInBlocks(bool inBlocks);
     void beginCategory(CategoryCode code);
+    // The category's rows from now on are those of the database at `path` (a run reads several
+    // of a kind one after the other); returns the part's index.
+    PartIndex beginPart(CategoryCode code, std::string path);
+    std::size_t partCount(CategoryCode code) const { return category(code).parts.size(); }
+    const std::string& partPath(CategoryCode code, PartIndex part) const;
+    // The part a row belongs to (0 when the category has none).
+    PartIndex partOf(CategoryCode code, std::uint32_t index) const;
     // Rows of the categories from now on are passed through, not kept: each row appended is
     // readable until the next; counts still count. For output written as rows are found.
     void passRowsThrough(bool through) { passThrough_ = through; }
@@ -107,7 +114,8 @@ class ResultStore {
     RecordState stateAt(CategoryCode code, std::uint32_t index) const;
     Provenance foundAt(CategoryCode code, std::uint32_t index) const;
     RowCells rowCells(CategoryCode code, std::uint32_t index) const;
-    // Indexes of the tag's category whose state the filter selects, in the order found.
+    // Indexes of the tag's category (of its part, if it names one) whose state the filter
+    // selects, in the order found.
     std::vector<std::uint32_t> rowsMatching(CategoryTag tag) const;
 
     RecordRange<PtelValue> ContactRecords() const;
@@ -115,14 +123,20 @@ class ResultStore {
     RecordRange<PCallValue> CallLogRecords() const;
 
   private:
+    struct Part {
+        std::string path;
+        std::uint32_t first;  // the index of its first row
+    };
     struct Category {
         std::deque<const char*> rows;
+        std::vector<Part> parts;
         TextPool texts;
         std::unique_ptr<TextBlocks> blocks;  // the long texts, when kept in blocks
         std::uint32_t passed = 0;            // rows passed through
         std::string last;                    // the row passed through last
         void clear() {
             rows.clear();
+            parts.clear();
             texts.clear();
             if (blocks) blocks->clear();
             passed = 0;

@@ -28,9 +28,14 @@ constexpr std::size_t index(CategoryCode code) {
 
 enum class RowFilter : std::uint8_t { Normal = 0, Deleted = 1, All = 2 };
 
+// A category's part: the rows of one of its databases, where a run read several of a kind.
+using PartIndex = std::uint16_t;
+inline constexpr PartIndex kWholeCategory = 0xFFFF;
+
 struct CategoryTag {
     CategoryCode code;
     RowFilter filter;
+    PartIndex part = kWholeCategory;
     bool operator==(const CategoryTag&) const = default;
 };
 

@@ -74,7 +74,7 @@ std::string joinPath(const std::string& folder, std::string_view name) {
 namespace {
 
 [[noreturn]] void cannotCreate(const std::string& path, int error) {
-    throw ExportError("Cannot create file \"" + path + "\". " + std::strerror(error));
+    throw ExportError("Cannot create file \"" + path + "\". " + std::strerror(error), path, error);
 }
 
 }  // namespace
@@ -107,7 +107,7 @@ void StreamedFile::flush() {
     while (done < buffer_.size()) {
         const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw ExportError("Stream write error");
+        if (n <= 0) throw ExportError("Stream write error", path_, n < 0 ? errno : ENOSPC);
         done += static_cast<std::size_t>(n);
     }
     buffer_.clear();
@@ -117,8 +117,9 @@ void StreamedFile::commit() {
     flush();
     const int fd = std::exchange(fd_, -1);
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        const int error = errno;
         ::unlink(temp_.c_str());
-        throw ExportError("Stream write error");
+        throw ExportError("Stream write error", path_, error);
     }
     if (::rename(temp_.c_str(), path_.c_str()) != 0) {
         const int error = errno;
@@ -181,7 +182,7 @@ ExportReport exportResultsTo(const ExportRequest& request, const ResultStore& st
         }
         file.write(encoded);
         file.commit();
-        report.written.push_back(file.path());
+        report.written.push_back({file.path(), rows.size()});
     }
     return report;
 }

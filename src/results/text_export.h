@@ -52,10 +52,18 @@ class FolderChooser {
                                                         const std::string& root) = 0;
 };
 
-// A file that could not be created or written; the text is what the user is shown.
+// A file that could not be created or written. The text is the command line's; the window says it
+// in its own words from the file and the system's error number (0 where there is none).
 class ExportError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit ExportError(const std::string& text, std::string path = {}, int errnoValue = 0)
+        : std::runtime_error(text), path_(std::move(path)), errno_(errnoValue) {}
+    const std::string& path() const { return path_; }
+    int errorNumber() const { return errno_; }
+
+  private:
+    std::string path_;
+    int errno_;
 };
 
 // A file written as it is made: into a temporary file beside the target, a megabyte at a time,
@@ -96,9 +104,14 @@ struct ExportRequest {
     const RowChoice* chosen = nullptr;              // nullptr: every row
 };
 
+struct WrittenFile {
+    std::string path;
+    std::uint64_t rows = 0;
+};
+
 struct ExportReport {
     bool cancelled = false;
-    std::vector<std::string> written;  // full paths, in queue order
+    std::vector<WrittenFile> written;  // in queue order
 };
 
 // The files an export into `folder` would write: one per category of the queue with rows.

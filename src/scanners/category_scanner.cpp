@@ -111,8 +111,9 @@ ScanOutcome CategoryScanner::run(ScanEvents& events, ResultStore& store, ScanSta
     utcOffsetSeconds_ = run.utcOffsetSeconds;
 
     state.ScanHalted = 0;
+    if (!run.keepCategoryRows) store.beginCategory(code());
+    store.beginPart(code(), run.pathOf(code()));
     events.started(code());
-    store.beginCategory(code());
     beginScan();
 
     ScanOutcome outcome;

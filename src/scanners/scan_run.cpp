@@ -11,15 +11,13 @@ namespace pc {
 
 namespace {
 
-// Removes the run's copies that no scan after `code` in the queue reads.
-void removeCopiesDoneWith(const RunPlan& run, CategoryCode code) {
-    const auto self = std::find(run.ScanQueue.begin(), run.ScanQueue.end(), code);
+// Removes the run's copies that no scan after the queue's entry `at` reads.
+void removeCopiesDoneWith(const RunPlan& run, std::size_t at) {
     for (const std::string& copy : run.copies) {
-        const bool readLater = self != run.ScanQueue.end() &&
-                               std::any_of(self + 1, run.ScanQueue.end(), [&](CategoryCode later) {
-                                   return run.pathOf(later) == copy;
-                               });
-        if (readLater || run.pathOf(code) != copy) continue;
+        bool readLater = false;
+        for (std::size_t later = at + 1; later < run.ScanQueue.size(); ++later)
+            readLater = readLater || run.pathAt(later) == copy;
+        if (readLater || run.pathAt(at) != copy) continue;
         std::error_code ignored;
         std::filesystem::remove(copy, ignored);
         for (const SideFileKind& side : kSideFiles)
@@ -29,19 +27,28 @@ void removeCopiesDoneWith(const RunPlan& run, CategoryCode code) {
 
 }  // namespace
 
-ScanOutcome runQueuedScan(RunPlan& run, CategoryCode code, ScanEvents& events, ResultStore& store,
+ScanOutcome runQueuedScan(RunPlan& run, std::size_t at, ScanEvents& events, ResultStore& store,
                           ScanState& state) {
+    const CategoryCode code = run.ScanQueue.at(at);
+    const std::string path = run.pathAt(at);
+    run.SourcePaths[index(code)] = path;
+    run.keepCategoryRows =
+        std::find(run.ScanQueue.begin(), run.ScanQueue.begin() + static_cast<std::ptrdiff_t>(at),
+                  code) != run.ScanQueue.begin() + static_cast<std::ptrdiff_t>(at);
     const ScanOutcome outcome = scannerFor(code)->run(events, store, state, run);
-    if (outcome == ScanOutcome::Completed) removeCopiesDoneWith(run, code);
+    run.keepCategoryRows = false;
+    if (outcome == ScanOutcome::Completed) removeCopiesDoneWith(run, at);
     return outcome;
 }
 
 bool runQueue(RunPlan& plan, ScanEvents& events, ResultStore& store, ScanState& state,
               const QueueHooks& hooks) {
     bool all = true;
-    for (const CategoryCode code : plan.ScanQueue) {
+    for (std::size_t at = 0; at < plan.ScanQueue.size(); ++at) {
+        const CategoryCode code = plan.ScanQueue[at];
+        plan.SourcePaths[index(code)] = plan.pathAt(at);
         if (hooks.before && !hooks.before(code)) return false;
-        const ScanOutcome outcome = runQueuedScan(plan, code, events, store, state);
+        const ScanOutcome outcome = runQueuedScan(plan, at, events, store, state);
         all = all && outcome == ScanOutcome::Completed;
         if (hooks.after) hooks.after(code, outcome);
     }

@@ -8,13 +8,14 @@
 
 namespace pc {
 
-// Runs the scan of `code` on its database, then removes the run's copies no later scan of the
-// queue reads (not after a scan that ended early on an error: the copy stays for another try).
-ScanOutcome runQueuedScan(RunPlan& run, CategoryCode code, ScanEvents& events, ResultStore& store,
+// Runs the scan of the queue's entry `at` on its database, then removes the run's copies no later
+// scan of the queue reads (not after a scan that ended early on an error: the copy stays for
+// another try).
+ScanOutcome runQueuedScan(RunPlan& run, std::size_t at, ScanEvents& events, ResultStore& store,
                           ScanState& state);
 
 // What the one who runs a queue does around each scan: before it (false ends the run there) and
-// after it.
+// after it. The plan's SourcePaths then names the scan's file.
 struct QueueHooks {
     std::function<bool(CategoryCode)> before;
     std::function<void(CategoryCode, ScanOutcome)> after;

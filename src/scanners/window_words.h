@@ -22,6 +22,9 @@ class WindowWords : public ScanEvents {
     void rowKept(CategoryCode code, std::uint32_t index, RecordState state) override;
     void finished(CategoryCode code, std::int32_t found, std::int32_t deleted) override;
     void failed(CategoryCode code, const ScanFailure& failure) override;
+    // The last scan's counts.
+    std::int32_t found() const { return found_; }
+    std::int32_t deleted() const { return deleted_; }
 
   private:
     // The running count: the window shows it when it next lets events run, so the text is not
@@ -54,6 +57,8 @@ class CarveWords : public CarveEvents {
     // It ended, or was stopped: what it found is shown.
     void finished(bool stopped);
     void failed(const std::string& reason);
+    std::int32_t found() const { return found_; }
+    std::int32_t deleted() const { return deleted_; }
 
   private:
     void flushCount();

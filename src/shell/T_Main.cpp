@@ -33,6 +33,8 @@
 #include "category_profile.h"
 #include "conversations_view.h"
 #include "detail_pane.h"
+#include "error_words.h"
+#include "file_names.h"
 #include "result_columns.h"
 #include "row_details.h"
 #include "scan_run.h"
@@ -342,8 +344,9 @@ void TMain::showDetails() {
         detail_->clear();
         return;
     }
-    detail_->showRow(store_, *code, model_->storeIndex(current.row()), names(),
-                     plan_.pathOf(*code));
+    const std::uint32_t row = model_->storeIndex(current.row());
+    detail_->showRow(store_, *code, row, names(),
+                     store_.partPath(*code, store_.partOf(*code, row)));
 }
 
 void TMain::showThread() {
@@ -492,6 +495,7 @@ void TMain::ToolButton5Click() {
         Answer::Yes)
         return;
     state_.ScanHalted = 1;
+    stopAsked_ = runActive_;
     setCommandState(CommandState::Idle);
 }
 
@@ -625,23 +629,132 @@ void TMain::applyColumnWidths(CategoryCode code) {
 }
 
 void TMain::runScans(RunPlan plan) {
-    plan_ = std::move(plan);
-    runQueue(plan_, words_, store_, state_,
-             {[this](CategoryCode code) {
-                  setColumns(code);
-                  beginScanView();
-                  return true;
-              },
-              [this](CategoryCode, ScanOutcome) { endScanView(); }});
+    beginRun(std::move(plan));
+    for (std::size_t at = 0; at < plan_.ScanQueue.size(); ++at)
+        scanQueued(at);
+    if (!plan_.otherTablesOf.empty()) carveRun(plan_.otherTablesOf);
+    endRun();
 }
 
 void TMain::carveTables(const std::string& path) {
+    RunPlan plan;
+    plan.otherTablesOf = path;
+    runScans(std::move(plan));
+}
+
+void TMain::beginRun(RunPlan plan) {
+    plan_ = std::move(plan);
+    // Nothing of the run before is shown again: its rows go, the carved tables' too.
+    clearRows();
+    model_->forgetTicks();
+    for (const CategoryCode code : kAllCategories)
+        store_.beginCategory(code);
+    tables_.clear();
+    tablesModel_->setStore(nullptr);
+    report_.clear();
+    report_.setDuplicates(plan_.duplicates);
+    stopAsked_ = false;
+    runActive_ = true;
+    panels_[0]->setText(u("正在扫描..."));
+    panels_[2]->clear();
+    // A kind read from several databases: each branch named by its file.
+    branchFiles_.assign(plan_.ScanQueue.size(), {});
+    for (const CategoryCode code : kAllCategories) {
+        std::vector<std::size_t> entries;
+        for (std::size_t at = 0; at < plan_.ScanQueue.size(); ++at)
+            if (plan_.ScanQueue[at] == code) entries.push_back(at);
+        if (entries.size() < 2) continue;
+        std::vector<std::string> paths;
+        for (std::size_t at : entries)
+            paths.push_back(plan_.pathAt(at));
+        const std::vector<std::string> names = shortFileNames(paths);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            branchFiles_[entries[i]] = names[i];
+    }
+    for (std::size_t at = 0; at < plan_.ScanQueue.size(); ++at) {
+        std::string what = profileOf(plan_.ScanQueue[at]).branch;
+        if (!branchFiles_[at].empty()) what += " — " + branchFiles_[at];
+        report_.add(std::move(what), plan_.pathAt(at));
+    }
+    if (!plan_.otherTablesOf.empty()) report_.add("其它表", plan_.otherTablesOf);
+}
+
+bool TMain::fileReadable(std::size_t at) {
+    RunReport::Item& item = report_.item(at);
+    const auto problem = fileProblem(item.path);
+    if (!problem) return true;
+    item.outcome = RunReport::Outcome::Failed;
+    item.reason = *problem;
+    log(item.path + ": " + *problem);
+    return false;
+}
+
+void TMain::scanQueued(std::size_t at) {
+    RunReport::Item& item = report_.item(at);
+    if (stopAsked_) {
+        item.outcome = RunReport::Outcome::NotRun;
+        return;
+    }
+    if (!fileReadable(at)) return;
+    const CategoryCode code = plan_.ScanQueue[at];
+    currentItem_ = at;
+    branchFile_ = branchFiles_[at];
+    setColumns(code);
+    beginScanView();
+    const ScanOutcome outcome = runQueuedScan(plan_, at, words_, store_, state_);
+    endScanView();
+    currentItem_ = SIZE_MAX;
+    if (outcome == ScanOutcome::EndedEarly) {
+        item.outcome = RunReport::Outcome::Failed;
+        if (item.reason.empty()) item.reason = "扫描未能完成";
+        return;
+    }
+    item.outcome = stopAsked_ ? RunReport::Outcome::Stopped : RunReport::Outcome::Completed;
+    item.found = words_.found();
+    item.deleted = words_.deleted();
+}
+
+void TMain::carveRun(const std::string& path) {
+    const std::size_t at = report_.items().size() - 1;
+    RunReport::Item& item = report_.item(at);
+    if (stopAsked_) {
+        item.outcome = RunReport::Outcome::NotRun;
+        return;
+    }
+    if (!fileReadable(at)) return;
     // Run as a scan runs: the progress moves, the window answers and the stop command ends it
     // with what was found.
+    currentItem_ = at;
     tablesModel_->setStore(&tables_);
     beginScanView();
-    runTableCarve(path, carveWords_, state_);
+    const ScanOutcome outcome = runTableCarve(path, carveWords_, state_);
     endScanView();
+    currentItem_ = SIZE_MAX;
+    if (outcome == ScanOutcome::EndedEarly) {
+        item.outcome = RunReport::Outcome::Failed;
+        return;
+    }
+    item.outcome = stopAsked_ ? RunReport::Outcome::Stopped : RunReport::Outcome::Completed;
+    item.found = carveWords_.found();
+    item.deleted = carveWords_.deleted();
+}
+
+void TMain::endRun() {
+    runActive_ = false;
+    state_.ScanHalted = 1;
+    setCommandState(CommandState::Idle);
+    const std::string word = report_.endWord();
+    panels_[0]->setText(QString::fromStdString(word));
+    panels_[2]->setText(QString::fromStdString(report_.totals()));
+    log(word);
+    // The list shows a node of this run: the branch scanned last, at the top.
+    if (QTreeWidgetItem* top = treeView_->topLevelItem(0)) {
+        if (!CategoryTree::tagOf(top) && top->childCount() > 0) top = top->child(0);
+        treeView_->setCurrentItem(top);
+    }
+    for (const RunReport::Box& box : report_.endBoxes())
+        prompter_.message(box.text, "提示", box.icon);
+    setRecoverEnabled(runHasRows());
 }
 
 void TMain::addTablesBranch(const RecoveredRowStore& store) {
@@ -658,8 +771,11 @@ void TMain::showTableRows(std::size_t table, RowFilter filter) {
 }
 
 void TMain::scanCategory(CategoryCode code) {
+    const auto at = std::find(plan_.ScanQueue.begin(), plan_.ScanQueue.end(), code);
+    if (at == plan_.ScanQueue.end()) return;
     beginScanView();
-    runQueuedScan(plan_, code, words_, store_, state_);
+    runQueuedScan(plan_, static_cast<std::size_t>(at - plan_.ScanQueue.begin()), words_, store_,
+                  state_);
     endScanView();
 }
 
@@ -677,7 +793,8 @@ void TMain::endScanView() {
 }
 
 bool TMain::runHasRows() const {
-    return std::any_of(plan_.ScanQueue.begin(), plan_.ScanQueue.end(),
+    return tables_.rowCount() > 0 ||
+           std::any_of(plan_.ScanQueue.begin(), plan_.ScanQueue.end(),
                        [this](CategoryCode code) { return store_.count(code) > 0; });
 }
 
@@ -694,7 +811,12 @@ void TMain::clearRows() {
 }
 
 void TMain::addCategoryBranch(CategoryCode code) {
-    tree_->addCategoryBranch(code);
+    // One of several databases of its kind: its branch shows its part of the rows.
+    if (branchFile_.empty())
+        tree_->addCategoryBranch(code);
+    else
+        tree_->addCategoryBranch(code, branchFile_,
+                                 static_cast<PartIndex>(store_.partCount(code) - 1));
 }
 
 void TMain::setBranchCounts(std::int32_t found, std::int32_t deleted) {
@@ -787,11 +909,22 @@ void TMain::pumpEvents() {
     QCoreApplication::processEvents();
 }
 
+// What a scan of a run has to say goes into the log and the run's report: the run's end shows it
+// once, naming the file, instead of a box for each thing the scan met.
 void TMain::showMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+    if (runActive_ && currentItem_ != SIZE_MAX) {
+        log(text);
+        report_.item(currentItem_).reason = text;
+        return;
+    }
     prompter_.message(text, caption, icon);
 }
 
 void TMain::showError(const std::string& text) {
+    if (runActive_ && currentItem_ != SIZE_MAX) {
+        showMessage(text, {}, MessageIcon::Error);
+        return;
+    }
     prompter_.message(text, settings_.title(), MessageIcon::Error);
 }
 

@@ -25,6 +25,7 @@
 #include "report_list_model.h"
 #include "result_store.h"
 #include "run_plan.h"
+#include "run_report.h"
 #include "scan_host.h"
 #include "scan_run_target.h"
 #include "text_export.h"
@@ -115,10 +116,12 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     Prompter& prompter() override { return prompter_; }
     void clearTree() override { tree_->clearTree(); }
     void runScans(RunPlan plan) override;
-    void carveTables(const std::string& path) override;
-    // Whether the run's categories found rows: what the recover command would write.
-    bool runHasRows() const override;
-    void setRecoverEnabled(bool enabled) override;
+    // A run of the carve of every table of `path` alone.
+    void carveTables(const std::string& path);
+    // Whether the run found rows: what the recover command would write.
+    bool runHasRows() const;
+    void setRecoverEnabled(bool enabled);
+    const RunReport& lastRun() const { return report_; }
     void setMainWindowEnabled(bool enabled) override { setEnabled(enabled); }
     void openHelp() override;
     const std::string& appDir() const override { return appDir_; }
@@ -156,6 +159,13 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     bool readSettings();  // false when config.ini could not be written
     // One category's scan of the plan (the hidden menu items Scan11, scan21, Scan31).
     void scanCategory(CategoryCode code);
+    // A run: its start lets the earlier run's rows go; its end says how it went.
+    void beginRun(RunPlan plan);
+    void scanQueued(std::size_t at);
+    void carveRun(const std::string& path);
+    void endRun();
+    // The run's item `at` cannot start: its file cannot be read. True when it can.
+    bool fileReadable(std::size_t at);
     void setColumns(CategoryCode code);
     // Around a scan: events run at its first chance; then its last rows and progress shown.
     void beginScanView();
@@ -195,6 +205,12 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     std::optional<ContactNames> names_;  // the run's contacts, once no scan is running
     RecoverFlow recoverFlow_;
     bool applyingWidths_ = false;
+    RunReport report_;  // the current or last run
+    bool runActive_ = false;
+    bool stopAsked_ = false;                // in this run
+    std::size_t currentItem_ = SIZE_MAX;    // of report_, while it runs
+    std::vector<std::string> branchFiles_;  // each queue entry's file as its branch names it
+    std::string branchFile_;                // of the scan starting
 
     QToolButton* start_ = nullptr;
     QToolButton* stop_ = nullptr;

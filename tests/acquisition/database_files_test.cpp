@@ -31,11 +31,22 @@ TEST(DatabaseFiles, AFolderGivesTheProvidersOwnDatabasesNewestStorageFirst) {
     fs::copy_file(made[2], de + "contacts/databases/calllog.db");
     fs::create_directory_symlink(root, root + "/sdcard/loop");  // not followed
 
+    // An older phone's messages, other bytes under the same name: read too, after the provider's.
+    fs::create_directories(root + "/sdcard/old");
+    fs::create_directories(dir.file("older"));
+    const auto older = fixtures::buildOneOfEach(dir.file("older"), 4096, 7);
+    fs::copy_file(older[1], root + "/sdcard/old/mmssms.db");
+
     const FoundDatabases found = findDatabasesIn(root);
-    EXPECT_EQ(found.paths[0], de + "contacts/databases/contacts2.db");
-    EXPECT_EQ(found.paths[1], de + "telephony/databases/mmssms.db");
-    EXPECT_EQ(found.paths[2], de + "contacts/databases/calllog.db");  // not contacts2.db's calls
-    EXPECT_EQ(found.skipped.size(), 2u);
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(found.paths[0], Files{de + "contacts/databases/contacts2.db"});
+    EXPECT_EQ(found.paths[1],
+              (Files{de + "telephony/databases/mmssms.db", root + "/sdcard/old/mmssms.db"}));
+    // The call log kept apart, not contacts2.db's calls table beside it.
+    EXPECT_EQ(found.paths[2], Files{de + "contacts/databases/calllog.db"});
+    // Copies with the same bytes are read once.
+    EXPECT_EQ(found.duplicates.size(), 2u);
+    EXPECT_EQ(found.fileCount(), 4u);
     EXPECT_TRUE(found.unreadable.empty());
 
     const FoundDatabases none = findDatabasesIn(root, 3);  // looks at no more than 3 entries
@@ -50,14 +61,18 @@ TEST(DatabaseFiles, PickedFilesAreSortedByTheirTablesNotTheirNames) {
     fs::copy_file(made[1], renamed);
     const std::string text = dir.file("notes.db");
     testing::writeBytes(text, {'h', 'i'});
-    // contacts2.db first: its calls table gives way to the call log kept apart.
-    const std::vector<std::string> picked{made[0], text, renamed, made[2], made[1]};
+    // Another phone's contacts2.db, whose call log is its own calls table.
+    fs::create_directories(dir.file("other"));
+    const auto other = fixtures::buildOneOfEach(dir.file("other"), 1024, 6);
+    // contacts2.db first: its calls table gives way to the call log kept apart beside it.
+    const std::vector<std::string> picked{made[0], text, renamed, made[2], made[1], other[0]};
     const FoundDatabases found = sortDatabases(picked);
-    EXPECT_EQ(found.paths[0], made[0]);
-    EXPECT_EQ(found.paths[1], renamed);
-    EXPECT_EQ(found.paths[2], made[2]);
-    EXPECT_EQ(found.skipped, std::vector<std::string>{made[1]});
-    EXPECT_EQ(found.unreadable, std::vector<std::string>{text});
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(found.paths[0], (Files{made[0], other[0]}));
+    EXPECT_EQ(found.paths[1], Files{renamed});
+    EXPECT_EQ(found.paths[2], (Files{made[2], other[0]}));
+    EXPECT_EQ(found.duplicates, Files{made[1]});  // the same bytes as the renamed copy
+    EXPECT_EQ(found.unreadable, Files{text});
 }
 
 }  // namespace

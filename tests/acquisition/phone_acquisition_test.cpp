@@ -107,12 +107,13 @@ class Phone : public ::testing::TestWithParam<fx::PhoneLayout> {
     }
     // The run, after the acquisition: each queued category scanned in turn.
     void scanQueue(RunPlan& run) {
-        for (CategoryCode code : run.ScanQueue) {
+        for (std::size_t at = 0; at < run.ScanQueue.size(); ++at) {
+            const CategoryCode code = run.ScanQueue[at];
             testing::RecordingHost host;
             WindowWords words(host);
             ResultStore store;
             ScanState state;
-            ASSERT_EQ(runQueuedScan(run, code, words, store, state), ScanOutcome::Completed);
+            ASSERT_EQ(runQueuedScan(run, at, words, store, state), ScanOutcome::Completed);
             std::size_t normal = 0;
             for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(store.count(code)); ++i)
                 normal += store.stateAt(code, i) == RecordState::Normal;

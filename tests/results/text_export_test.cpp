@@ -53,8 +53,11 @@ TEST(TextExport, WritesTheExactBytesOfEachQueuedCategory) {
                                        nullptr},
                                       store, folder);
     EXPECT_EQ(folder.prompt, "请选择保存目录:");
-    EXPECT_EQ(report.written,
-              (std::vector<std::string>{dir.file("电话本.txt"), dir.file("短信.txt")}));
+    ASSERT_EQ(report.written.size(), 2u);
+    EXPECT_EQ(report.written[0].path, dir.file("电话本.txt"));
+    EXPECT_EQ(report.written[0].rows, 1u);
+    EXPECT_EQ(report.written[1].path, dir.file("短信.txt"));
+    EXPECT_EQ(report.written[1].rows, 2u);
 
     // GBK bytes of 王伟 and 删除, fields joined by TAB, CR LF after every line, no BOM.
     EXPECT_EQ(testing::readText(dir.file("电话本.txt")),
@@ -78,7 +81,8 @@ TEST(TextExport, SkipsEmptyAndUnqueuedCategoriesAndKeepsOlderFiles) {
                                        TextEncoding::Utf8,
                                        nullptr},
                                       store, folder);
-    EXPECT_EQ(report.written, std::vector<std::string>{dir.file("短信.txt")});  // one separator
+    ASSERT_EQ(report.written.size(), 1u);
+    EXPECT_EQ(report.written[0].path, dir.file("短信.txt"));        // one separator
     EXPECT_EQ(testing::readText(dir.file("通话记录.txt")), "old");  // empty category: untouched
     EXPECT_NE(testing::readText(dir.file("短信.txt")), "old");      // replaced
     EXPECT_FALSE(fs::exists(dir.file("电话本.txt")));               // contacts were not queued

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <set>
 
 #include "T_Main.h"
 #include "T_Option.h"
@@ -131,8 +132,13 @@ class MainWindowTest : public QObject {
         QVERIFY(tree[0].startsWith(QString::fromUtf8("通话记录(")));
         QCOMPARE(tree[3], QString::fromUtf8("短信"));
         QVERIFY(tree[6].startsWith(QString::fromUtf8("通讯录(")));
-        QCOMPARE(f.prompter.texts(),
-                 (std::vector<std::string>{"没有找短信记录，扫描结束！", "扫描完成！"}));
+        // One box for the failure, naming the file; then what each scan gave.
+        const std::vector<std::string> texts = f.prompter.texts();
+        QCOMPARE(texts.size(), std::size_t{2});
+        QCOMPARE(texts[0], "失败：" + contactsDb(f.dir) + "\n没有找短信记录，扫描结束！");
+        QVERIFY(texts[1].starts_with("扫描完成（1 项失败）\n\n通讯录："));
+        QVERIFY(texts[1].find("\n短信：失败，没有找短信记录，扫描结束！\n通话记录：") !=
+                std::string::npos);
         QVERIFY(f.child<QToolButton>("ToolButton4")->isEnabled());
         QVERIFY(f.window->isEnabled());
         QVERIFY(!f.window->scanDialog().isVisible());
@@ -186,6 +192,28 @@ class MainWindowTest : public QObject {
         QVERIFY(sortedBy(0, true));
     }
 
+    // A file that is not there: one box, in the window's words, naming it; the status bar shows
+    // this run, not the one before.
+    void aMissingFileGivesOneBoxNamingIt() {
+        Fixture f;
+        f.run(smsDb(f.dir));
+        QVERIFY(f.child<QLabel>("StatusPanel2")->text().startsWith(QString::fromUtf8("短信 ")));
+        const auto before = f.prompter.shown.size();
+        const std::string gone = f.dir.file("gone/mmssms.db");
+        f.window->ToolButton3Click();
+        f.child<QLineEdit>("Edit7")->setText(QString::fromStdString(gone));
+        f.box(2)->setChecked(true);
+        f.window->scanDialog().BitBtn2Click();
+        QCOMPARE(f.prompter.shown.size(), before + 1);
+        QCOMPARE(f.prompter.shown.back().text,
+                 "失败：" + gone + "\n无法打开文件: 文件或文件夹不存在");
+        QCOMPARE(f.prompter.shown.back().icon, MessageIcon::Error);
+        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("扫描失败"));
+        QVERIFY(f.child<QLabel>("StatusPanel2")->text().isEmpty());
+        QCOMPARE(f.window->store().count(CategoryCode::Sms), 0);  // the earlier run's rows went
+        QVERIFY(!f.child<QToolButton>("ToolButton4")->isEnabled());
+    }
+
     void stopEndsAScanAtTheNextPageWithTheIdleCommands() {
         Fixture f;
         const std::string big = smsDb(f.dir, 20000);
@@ -195,7 +223,8 @@ class MainWindowTest : public QObject {
         f.run(big);
         QCOMPARE(f.prompter.shown.front().text, std::string("你确定要终止扫描?"));
         QCOMPARE(f.prompter.shown.front().buttons, Buttons::YesNo);
-        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("扫描完成"));
+        QCOMPARE(f.child<QLabel>("StatusPanel0")->text(), QString::fromUtf8("已停止（部分结果）"));
+        QVERIFY(f.prompter.texts().back().starts_with("已停止（部分结果）\n\n短信：已停止，找到 "));
         QVERIFY(f.child<QToolButton>("ToolButton3")->isEnabled());
         QVERIFY(!f.child<QToolButton>("ToolButton5")->isEnabled());
         const std::int32_t found = f.window->store().count(CategoryCode::Sms);
@@ -225,14 +254,28 @@ class MainWindowTest : public QObject {
         Fixture f;
         const std::string big = smsDb(f.dir, 20000);
         std::int32_t atClick = -1;
+        std::set<int> shownLater;
+        auto* list = f.child<QTableView>("ListView1");
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (atClick >= 0) shownLater.insert(list->model()->rowCount());
+        });
+        watch.start(0);
         QTimer::singleShot(0, f.window.get(), [&] {
             atClick = f.window->store().count(CategoryCode::Sms);
             f.window->TreeView1Click(f.child<QTreeWidget>("TreeView1")->topLevelItem(0));
         });
         f.run(big);
+        watch.stop();
         QVERIFY(atClick >= 0);
         QVERIFY(atClick < f.window->store().count(CategoryCode::Sms));
-        QCOMPARE(f.child<QTableView>("ListView1")->model()->rowCount(), atClick);
+        // Rows the scan found after the click never joined the node's while it ran.
+        QVERIFY(!shownLater.empty());
+        QCOMPARE(*shownLater.begin(), atClick);
+        // At the run's end the list shows the current node of this run, whole.
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+        QCOMPARE(list->model()->rowCount(), f.window->store().count(CategoryCode::Sms));
     }
 
     void keepsItsHiddenCommandsShortcutsAndContextMenu() {
@@ -296,7 +339,7 @@ class MainWindowTest : public QObject {
         QVERIFY(f.box(4)->isChecked() && f.box(5)->isChecked() && f.box(6)->isChecked());
         QVERIFY(!f.box(1)->isEnabled() && !f.child<QLineEdit>("Edit7")->isEnabled());
         f.window->scanDialog().BitBtn2Click();
-        QCOMPARE(f.prompter.texts().back(), std::string("扫描完成！"));
+        QVERIFY(f.prompter.texts().back().starts_with("扫描完成！\n"));
         QCOMPARE(f.treeTexts().size(), 9);
         QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/contacts2.db"));
         QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/mmssms.db"));
@@ -380,7 +423,7 @@ class MainWindowTest : public QObject {
             testing::FakeAdb adb(source);
             f.child<QRadioButton>("RadioButton4")->click();
             f.window->scanDialog().BitBtn2Click();
-            QCOMPARE(f.prompter.texts().back(), std::string("扫描完成！"));
+            QVERIFY(f.prompter.texts().back().starts_with("扫描完成！\n"));
         }
         QVERIFY(contents() == before);
         std::filesystem::permissions(source, std::filesystem::perms::owner_all);

@@ -281,20 +281,43 @@ class WindowFeaturesTest : public QObject {
         other.messages = 7;
         fixtures::buildSmsDatabase(dump + "/sdcard/backup/mmssms.db", other);
 
+        // A copy of the backup with the same bytes: read once.
+        fs::create_directories(dump + "/sdcard/copy");
+        fs::copy_file(dump + "/sdcard/backup/mmssms.db", dump + "/sdcard/copy/mmssms.db");
+
         f.prompter.folders = {dump};
         f.child<QPushButton>("BitBtn12")->click();
         for (int n = 1; n <= 3; ++n)
             QVERIFY(f.box(n)->isChecked());
-        QVERIFY(
-            f.logMessages().contains(QString::fromUtf8("未扫描重复的数据库: ") +
-                                     QString::fromStdString(dump + "/sdcard/backup/mmssms.db")));
+        const QString copy = QString::fromStdString(dump + "/sdcard/copy/mmssms.db");
+        QVERIFY(f.logMessages().contains(
+            QString::fromUtf8("与已找到的数据库内容相同, 不重复扫描: ") + copy));
         f.window->scanDialog().BitBtn2Click();
-        QCOMPARE(f.child<QTreeWidget>("TreeView1")->topLevelItemCount(), 3);
+        // Each database its own branch, named by its file where a kind has more than one.
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        QCOMPARE(tree->topLevelItemCount(), 4);
+        QVERIFY(tree->topLevelItem(1)->text(0).startsWith(
+            QString::fromUtf8("短信 — backup/mmssms.db(")));
+        QVERIFY(tree->topLevelItem(2)->text(0).startsWith(
+            QString::fromUtf8("短信 — databases/mmssms.db(")));
         for (CategoryCode code : kAllCategories)
             QVERIFY(f.window->store().count(code) > 0);
-        QVERIFY(f.window->store().count(CategoryCode::Sms) > 20);  // not the 7 of the copy
-        QCOMPARE(f.window->runPlan().SourcePaths[1],
-                 dump + "/data/data/com.android.providers.telephony/databases/mmssms.db");
+        // The backup's branch lists its own rows, each with its own file.
+        tree->setCurrentItem(tree->topLevelItem(1));
+        auto& list = f.window->reportList();
+        const int backupRows = list.rowCount();
+        QVERIFY(backupRows >= 7 && backupRows < 20);
+        QCOMPARE(f.window->store().count(CategoryCode::Sms) - backupRows,
+                 tree->topLevelItem(2)->text(0).section('(', 1).chopped(1).toInt());
+        const std::uint32_t row = list.storeIndex(0);
+        const ResultStore& store = f.window->store();
+        QCOMPARE(store.partPath(CategoryCode::Sms, store.partOf(CategoryCode::Sms, row)),
+                 dump + "/sdcard/backup/mmssms.db");
+        // The run's end says what each database gave, and which one was a duplicate.
+        const std::string done = f.prompter.texts().back();
+        QVERIFY(done.starts_with("扫描完成！\n"));
+        QVERIFY(done.find("短信 — backup/mmssms.db：") != std::string::npos);
+        QVERIFY(done.find(copy.toStdString()) != std::string::npos);
 
         // A folder without them says so and keeps the dialog as it was.
         f.prompter.folders = {f.dir.file("dump/sdcard/nothing")};
