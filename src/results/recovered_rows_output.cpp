@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "batch_worker.h"
 #include "packed_rows.h"
@@ -302,8 +303,17 @@ class CsvTablesWriter : public RecoveredRowsWriter {
             throw ExportError(t.file->path() + ": " + e.what(), t.file->path(), e.errorNumber());
         }
     }
+    // Two tables of one name (a dropped table and the one made again in its place) get two
+    // files: the second would otherwise replace the first.
+    std::string freeName(const std::string& table) {
+        const std::string name = fileNameOf(table);
+        std::string free = name;
+        for (int n = 2; !used_.insert(free).second; ++n)
+            free = name.substr(0, name.size() - 4) + "_" + std::to_string(n) + ".csv";
+        return free;
+    }
     void open(Table& t) {
-        t.file = std::make_unique<StreamedFile>(joinPath(folder_, fileNameOf(t.shape->name)));
+        t.file = std::make_unique<StreamedFile>(joinPath(folder_, freeName(t.shape->name)));
         std::string head = "_state,_source,_offset,_rowid";
         for (const ColumnShape& c : t.shape->columns) {
             head += ',';
@@ -315,6 +325,7 @@ class CsvTablesWriter : public RecoveredRowsWriter {
     std::string folder_;
     std::vector<Table> tables_;
     std::vector<std::string> written_;
+    std::set<std::string> used_;  // file names given
     std::string line_;
 };
 

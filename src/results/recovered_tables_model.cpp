@@ -14,6 +14,7 @@ constexpr qsizetype kShownChars = 500;
 void RecoveredTablesModel::setStore(const RecoveredRowStore* store) {
     beginResetModel();
     store_ = store;
+    ticks_.clear();
     table_ = 0;
     shown_ = false;
     rows_ = {};
@@ -37,15 +38,19 @@ int RecoveredTablesModel::columnCount(const QModelIndex& parent) const {
     return static_cast<int>(store_->table(table_).columns.size()) + 1;
 }
 
+std::string RecoveredTablesModel::cellText(int r, int c) const {
+    const RecoveredRowView row = store_->row(storeIndex(r), values_);
+    const auto column = static_cast<std::size_t>(c);
+    if (column == row.values.size()) return stateText(row.state);
+    return column < row.values.size() ? valueText(row.values[column]) : std::string();
+}
+
 QVariant RecoveredTablesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size()) return {};
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return ticks_.at(storeIndex(index.row())) ? Qt::Checked : Qt::Unchecked;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    const RecoveredRowView row = store_->row(rows_[static_cast<std::size_t>(index.row())], values_);
-    const auto column = static_cast<std::size_t>(index.column());
-    if (column == row.values.size())
-        return QString::fromUtf8(row.state == RecordState::Deleted ? "删除" : "正常");
-    if (column > row.values.size()) return {};
-    QString text = QString::fromStdString(valueText(row.values[column]));
+    QString text = QString::fromStdString(cellText(index.row(), index.column()));
     if (role == Qt::DisplayRole && text.size() > kShownChars) text.truncate(kShownChars);
     return text;
 }
@@ -57,6 +62,33 @@ QVariant RecoveredTablesModel::headerData(int section, Qt::Orientation orientati
     const auto at = static_cast<std::size_t>(section);
     if (at == columns.size()) return QString::fromUtf8("状态");
     return at < columns.size() ? QString::fromStdString(columns[at].name) : QVariant{};
+}
+
+void RecoveredTablesModel::setAllTicks(bool ticked) {
+    std::vector<int> all(rows_.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<int>(i);
+    setTicks(all, ticked);
+}
+
+void RecoveredTablesModel::setTicks(const std::vector<int>& rows, bool ticked) {
+    if (rows.empty()) return;
+    for (int r : rows)
+        if (r >= 0 && static_cast<std::size_t>(r) < rows_.size()) ticks_.set(storeIndex(r), ticked);
+    emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, 0),
+                     {Qt::CheckStateRole});
+}
+
+Qt::ItemFlags RecoveredTablesModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool RecoveredTablesModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid()) return false;
+    setTicks({index.row()}, value.toInt() == Qt::Checked);
+    return true;
 }
 
 }  // namespace pc

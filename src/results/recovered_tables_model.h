@@ -5,10 +5,12 @@
 #include <QAbstractTableModel>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "recovered_row_store.h"
 #include "result_types.h"
+#include "row_ticks.h"
 
 namespace pc {
 
@@ -25,10 +27,22 @@ class RecoveredTablesModel : public QAbstractTableModel {
     // Shows the rows of table `table` of the store that `filter` lets through.
     void showTable(std::size_t table, RowFilter filter);
 
+    // Ticks on the first column, of the rows shown; kept by the store's row.
+    void setAllTicks(bool ticked);
+    void setTicks(const std::vector<int>& rows, bool ticked);
+    // The store's rows ticked, in the order found.
+    std::vector<std::uint32_t> tickedRows() const { return ticks_.ticked(); }
+    // A cell's whole text (the state's word in the last column).
+    std::string cellText(int row, int column) const;
+    // The store's row of a list row.
+    std::uint32_t storeIndex(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
   private:
     const RecoveredRowStore* store_ = nullptr;
@@ -36,6 +50,7 @@ class RecoveredTablesModel : public QAbstractTableModel {
     bool shown_ = false;
     std::vector<std::uint32_t> rows_;  // indexes into the store's rows
     mutable std::vector<ValueView> values_;
+    RowTicks ticks_;
 };
 
 }  // namespace pc

@@ -95,12 +95,6 @@ void ReportListModel::sortRows(int column, bool ascending) {
     endResetModel();
 }
 
-std::vector<bool>& ReportListModel::ticksOfCode() {
-    std::vector<bool>& ticks = ticks_[static_cast<std::size_t>(*code_)];
-    ticks.resize(static_cast<std::size_t>(store_.count(*code_)), false);
-    return ticks;
-}
-
 void ReportListModel::setAllTicks(bool ticked) {
     std::vector<int> all(rows_.size());
     for (std::size_t i = 0; i < all.size(); ++i)
@@ -110,18 +104,16 @@ void ReportListModel::setAllTicks(bool ticked) {
 
 void ReportListModel::setTicks(const std::vector<int>& rows, bool ticked) {
     if (!code_ || rows.empty()) return;
-    std::vector<bool>& ticks = ticksOfCode();
+    RowTicks& ticks = ticks_[pc::index(*code_)];
     for (int r : rows)
         if (r >= 0 && static_cast<std::size_t>(r) < rows_.size())
-            ticks[rows_[static_cast<std::size_t>(r)]] = ticked;
+            ticks.set(rows_[static_cast<std::size_t>(r)], ticked);
     emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, 0),
                      {Qt::CheckStateRole});
 }
 
 bool ReportListModel::ticked(int row) const {
-    const std::uint32_t i = rows_.at(static_cast<std::size_t>(row));
-    const std::vector<bool>& ticks = ticks_[static_cast<std::size_t>(*code_)];
-    return i < ticks.size() && ticks[i];
+    return ticks_[pc::index(*code_)].at(rows_.at(static_cast<std::size_t>(row)));
 }
 
 std::vector<std::uint32_t> ReportListModel::tickedRows() const {
@@ -129,11 +121,7 @@ std::vector<std::uint32_t> ReportListModel::tickedRows() const {
 }
 
 std::vector<std::uint32_t> ReportListModel::tickedRows(CategoryCode code) const {
-    std::vector<std::uint32_t> out;
-    const std::vector<bool>& ticks = ticks_[pc::index(code)];
-    for (std::uint32_t i = 0; i < ticks.size(); ++i)
-        if (ticks[i]) out.push_back(i);
-    return out;
+    return ticks_[pc::index(code)].ticked();
 }
 
 int ReportListModel::rowCount(const QModelIndex& parent) const {

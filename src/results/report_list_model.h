@@ -13,6 +13,7 @@
 #include "large_array_allocator.h"
 #include "result_store.h"
 #include "row_search.h"
+#include "row_ticks.h"
 
 namespace pc {
 
@@ -68,7 +69,6 @@ class ReportListModel : public QAbstractTableModel {
   private:
     void reset(std::vector<std::uint32_t> nodeRows, bool followsScan);
     void filter();
-    std::vector<bool>& ticksOfCode();
 
     const ResultStore& store_;
     std::optional<CategoryCode> code_;
@@ -81,7 +81,7 @@ class ReportListModel : public QAbstractTableModel {
     std::vector<std::uint32_t> queued_;
     RowQuery query_;
     const ContactNames* names_ = nullptr;
-    std::vector<bool> ticks_[3];  // per category, by store index
+    PerCategory<RowTicks> ticks_;
 };
 
 }  // namespace pc

@@ -48,16 +48,13 @@ std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_
     return out;
 }
 
-std::string rowsAsTabText(const ResultStore& store, CategoryCode code,
-                          const std::vector<std::uint32_t>& rows) {
-    std::string out;
+CopiedRows copiedRows(const ResultStore& store, CategoryCode code,
+                      const std::vector<std::uint32_t>& rows) {
+    CopiedRows out;
     for (std::uint32_t r : rows) {
-        const RowCells row = store.rowCells(code, r);
-        for (std::size_t i = 0; i < row.size; ++i) {
-            if (i) out += '\t';
-            out += row.cells[i];
-        }
-        out += '\n';
+        out.beginRow();
+        for (std::string_view cell : store.rowCells(code, r))
+            out.cell(cell);
     }
     return out;
 }

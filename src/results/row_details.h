@@ -5,6 +5,7 @@
 #include <string>
 
 #include "contact_names.h"
+#include "copied_rows.h"
 #include "result_store.h"
 
 namespace pc {
@@ -15,8 +16,8 @@ namespace pc {
 std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_t index,
                        const ContactNames* names, const std::string& file);
 
-// The rows' cells joined by TAB, a line each: for pasting into a spreadsheet.
-std::string rowsAsTabText(const ResultStore& store, CategoryCode code,
-                          const std::vector<std::uint32_t>& rows);
+// The rows' cells for the clipboard: TAB text and an HTML table.
+CopiedRows copiedRows(const ResultStore& store, CategoryCode code,
+                      const std::vector<std::uint32_t>& rows);
 
 }  // namespace pc

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
@@ -70,9 +71,7 @@ TMain::TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent)
       options_(std::move(options)),
       prompter_(prompter),
       settings_(options_.appDir),
-      recoverFlow_(prompter_, store_, settings_,
-                   {[this] { pumpEvents(); }, options_.openUrl,
-                    [this](const std::string& text) { showError(text); }}) {
+      recoverFlow_(prompter_, store_, settings_, {[this] { pumpEvents(); }, options_.openUrl}) {
     loadShellResources();
     // Millions of messages fit: their bodies are kept compressed.
     store_.keepLongTextsInBlocks(true);
@@ -136,10 +135,10 @@ void TMain::buildListMenu() {
     };
     // Without ticks, everything, as before; with them, only the ticked rows.
     add("N6", "Recover Checked", [this] {
-        if (model_->tickedRows().empty())
-            ToolButton4Click();
-        else
+        if (anyTicks())
             recoverChosen();
+        else
+            ToolButton4Click();
     });
     add("RecoverChosen", "恢复选中", [this] { recoverChosen(); });
     popup_->addSeparator();
@@ -147,26 +146,54 @@ void TMain::buildListMenu() {
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
     listView_->addAction(copy);
+    tablesView_->addAction(copy);
     add("CopyNumber", "复制号码", [this] { copyNumber(); });
     add("CopyText", "复制内容", [this] { copyText(); });
     popup_->addSeparator();
-    add("SelectAll1", "Select All", [this] { listView_->selectAll(); });
-    add("N8", "Check All", [this] { model_->setAllTicks(true); });
-    add("N10", "Uncheck All", [this] { model_->setAllTicks(false); });
-    add("N9", "Check Selected", [this] { model_->setTicks(selectedListRows(), true); });
-    add("N28", "Uncheck Selected", [this] { model_->setTicks(selectedListRows(), false); });
-    listView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(listView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        if (model_->rowCount() > 0) popup_->popup(listView_->viewport()->mapToGlobal(at));
-    });
+    // The list shown: a category's or a carved table's.
+    add("SelectAll1", "Select All", [this] { shownList()->selectAll(); });
+    auto tick = [this](bool all, bool ticked) {
+        const std::vector<int> rows = all ? std::vector<int>{} : selectedListRows();
+        if (shownList() == tablesView_)
+            all ? tablesModel_->setAllTicks(ticked) : tablesModel_->setTicks(rows, ticked);
+        else
+            all ? model_->setAllTicks(ticked) : model_->setTicks(rows, ticked);
+    };
+    add("N8", "Check All", [tick] { tick(true, true); });
+    add("N10", "Uncheck All", [tick] { tick(true, false); });
+    add("N9", "Check Selected", [tick] { tick(false, true); });
+    add("N28", "Uncheck Selected", [tick] { tick(false, false); });
+    for (QTableView* view : {listView_, tablesView_}) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            if (view->model()->rowCount() > 0) popup_->popup(view->viewport()->mapToGlobal(at));
+        });
+    }
+}
+
+QTableView* TMain::shownList() const {
+    return listStack_->currentWidget() == tablesView_ ? tablesView_ : listView_;
 }
 
 std::vector<int> TMain::selectedListRows() const {
     std::vector<int> rows;
-    for (const QModelIndex& i : listView_->selectionModel()->selectedRows())
+    for (const QModelIndex& i : shownList()->selectionModel()->selectedRows())
         rows.push_back(i.row());
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+bool TMain::anyTicks() const {
+    if (!tablesModel_->tickedRows().empty()) return true;
+    return std::any_of(kAllCategories, std::end(kAllCategories),
+                       [this](CategoryCode code) { return !model_->tickedRows(code).empty(); });
+}
+
+std::vector<CategoryCode> TMain::runCategories() const {
+    std::vector<CategoryCode> queue;
+    for (const CategoryCode code : plan_.ScanQueue)
+        if (std::find(queue.begin(), queue.end(), code) == queue.end()) queue.push_back(code);
+    return queue;
 }
 
 void TMain::buildToolbar() {
@@ -501,33 +528,60 @@ void TMain::ToolButton5Click() {
 
 void TMain::ToolButton4Click() {
     if (!recover_->isEnabled()) return;
-    recoverFlow_.recover(plan_.ScanQueue, nullptr);
+    recoverFlow_.recover({runCategories(), nullptr, &tables_, nullptr});
 }
 
+// The ticked rows of every category and every carved table; without a tick anywhere, the rows
+// selected in the list shown.
 void TMain::recoverChosen() {
-    const auto code = model_->code();
-    if (!code || state_.ScanHalted == 0) return;
-    std::vector<std::uint32_t> rows = model_->tickedRows();
-    if (rows.empty())
+    if (state_.ScanHalted == 0) return;
+    RowChoice chosen;
+    for (const CategoryCode code : runCategories())
+        if (auto rows = model_->tickedRows(code); !rows.empty()) chosen[code] = std::move(rows);
+    std::vector<std::uint32_t> tableRows = tablesModel_->tickedRows();
+    if (chosen.empty() && tableRows.empty()) {
+        const bool tables = shownList() == tablesView_;
+        std::vector<std::uint32_t> rows;
         for (int r : selectedListRows())
-            rows.push_back(model_->storeIndex(r));
-    if (rows.empty()) {
+            rows.push_back(tables ? tablesModel_->storeIndex(r) : model_->storeIndex(r));
+        std::sort(rows.begin(), rows.end());  // the order found, as the whole files have them
+        if (tables)
+            tableRows = std::move(rows);
+        else if (model_->code() && !rows.empty())
+            chosen[*model_->code()] = std::move(rows);
+    }
+    if (chosen.empty() && tableRows.empty()) {
         prompter_.message("请先勾选或选中要恢复的记录！", "提示", MessageIcon::Information);
         return;
     }
-    std::sort(rows.begin(), rows.end());  // the order found, as the whole category's files
-    const RowChoice chosen{{*code, std::move(rows)}};
-    recoverFlow_.recover({*code}, &chosen);
+    std::vector<CategoryCode> queue;
+    for (const auto& [code, rows] : chosen)
+        queue.push_back(code);
+    recoverFlow_.recover({queue, &chosen, tableRows.empty() ? nullptr : &tables_, &tableRows});
 }
 
 void TMain::copyRows() {
-    const auto code = model_->code();
     const std::vector<int> selected = selectedListRows();
-    if (!code || selected.empty()) return;
-    std::vector<std::uint32_t> rows;
-    for (int r : selected)
-        rows.push_back(model_->storeIndex(r));
-    QApplication::clipboard()->setText(QString::fromStdString(rowsAsTabText(store_, *code, rows)));
+    if (selected.empty()) return;
+    CopiedRows copied;
+    if (shownList() == tablesView_) {
+        for (int r : selected) {
+            copied.beginRow();
+            for (int c = 0; c < tablesModel_->columnCount(); ++c)
+                copied.cell(tablesModel_->cellText(r, c));
+        }
+    } else {
+        const auto code = model_->code();
+        if (!code) return;
+        std::vector<std::uint32_t> rows;
+        for (int r : selected)
+            rows.push_back(model_->storeIndex(r));
+        copied = copiedRows(store_, *code, rows);
+    }
+    auto* data = new QMimeData;
+    data->setText(QString::fromStdString(copied.text()));
+    data->setHtml(QString::fromStdString(copied.html()));
+    QApplication::clipboard()->setMimeData(data);
 }
 
 // The copy commands take the number, or the text (a message's body, else a name), as the

@@ -155,7 +155,12 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void showThread();
     void applyColumnWidths(CategoryCode code);
     void setProgressText();
+    // The list shown (a category's or a carved table's) and its selected rows.
+    QTableView* shownList() const;
     std::vector<int> selectedListRows() const;
+    bool anyTicks() const;
+    // The categories of the run, each once, in its order.
+    std::vector<CategoryCode> runCategories() const;
     bool readSettings();  // false when config.ini could not be written
     // One category's scan of the plan (the hidden menu items Scan11, scan21, Scan31).
     void scanCategory(CategoryCode code);

@@ -4,9 +4,48 @@
 
 #include <filesystem>
 
+#include "error_words.h"
+#include "table_rows_export.h"
+
 namespace pc {
 
-void RecoverFlow::recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen) {
+namespace {
+
+std::string listed(const std::vector<WrittenFile>& written) {
+    std::string out;
+    for (const WrittenFile& f : written)
+        out += "\n" + f.path + "：" + std::to_string(f.rows) + " 条";
+    return out;
+}
+
+}  // namespace
+
+std::string recoveryDoneText(const std::vector<WrittenFile>& written) {
+    return "恢复完成!\n" + listed(written);
+}
+
+std::string recoveryFailureText(const ExportError& error, const std::vector<WrittenFile>& written) {
+    std::string text = "恢复失败：无法写入 " + (error.path().empty() ? "文件" : error.path()) +
+                       "\n" + errorWords(error.errorNumber());
+    if (!written.empty()) text += "\n\n已写入的文件：" + listed(written);
+    return text;
+}
+
+bool RecoverFlow::mayReplace(const ExportRequest& request, const RecoverRequest& what,
+                             const std::string& folder) {
+    std::string existing;
+    for (const std::string& file : exportFiles(request, store_, folder))
+        if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
+    if (what.tables && what.tables->rowCount() > 0) {
+        const std::string target = tableRowsTarget(request.format, folder);
+        if (std::filesystem::exists(target)) existing += "\n" + target;
+    }
+    return existing.empty() ||
+           prompter_.message("以下文件已存在，是否覆盖？" + existing, "提示", MessageIcon::Question,
+                             Buttons::YesNo) == Answer::Yes;
+}
+
+void RecoverFlow::recover(const RecoverRequest& what) {
     const auto choice = prompter_.chooseExport();
     if (!choice) return;
     const std::string& last = settings_.exportFolder();
@@ -17,27 +56,28 @@ void RecoverFlow::recover(const std::vector<CategoryCode>& queue, const RowChoic
     // command line writes it.
     const TextEncoding encoding =
         choice->format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8;
-    const ExportRequest request{queue, choice->format, encoding, chosen};
-    std::string existing;
-    for (const std::string& file : exportFiles(request, store_, *folder))
-        if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
-    if (!existing.empty() &&
-        prompter_.message("以下文件已存在，是否覆盖？" + existing, "提示", MessageIcon::Question,
-                          Buttons::YesNo) != Answer::Yes)
-        return;
+    const ExportRequest request{what.queue, choice->format, encoding, what.chosen};
+    if (!mayReplace(request, what, *folder)) return;
+    std::vector<WrittenFile> written;
     try {
-        const ExportReport report = exportResultsTo(request, store_, *folder, faces_.pump);
-        // Completion is reported only for files written.
-        if (report.written.empty()) {
-            prompter_.message("没有可恢复的数据！", "提示", MessageIcon::Information);
-            return;
+        written = exportResultsTo(request, store_, *folder, faces_.pump).written;
+        if (what.tables) {
+            const auto tables =
+                exportTableRows(*what.tables, what.tableRows, choice->format, *folder, faces_.pump);
+            written.insert(written.end(), tables.begin(), tables.end());
         }
-        prompter_.message("恢复完成!", "Information", MessageIcon::Information);
-        if (choice->openFolder && faces_.openUrl)
-            faces_.openUrl(QUrl::fromLocalFile(QString::fromStdString(*folder)));
     } catch (const ExportError& e) {
-        faces_.error(e.what());
+        prompter_.message(recoveryFailureText(e, written), "提示", MessageIcon::Error);
+        return;
     }
+    // Completion is reported only for files written.
+    if (written.empty()) {
+        prompter_.message("没有可恢复的数据！", "提示", MessageIcon::Information);
+        return;
+    }
+    prompter_.message(recoveryDoneText(written), "Information", MessageIcon::Information);
+    if (choice->openFolder && faces_.openUrl)
+        faces_.openUrl(QUrl::fromLocalFile(QString::fromStdString(*folder)));
 }
 
 }  // namespace pc

@@ -1,6 +1,6 @@
 // The recover command as the window runs it: the format and the folder asked for, existing files
 // overwritten only when the user agrees, the files written while the window keeps painting, and
-// what happened said.
+// what was written, file by file, or what failed, said.
 #pragma once
 
 #include <QUrl>
@@ -10,30 +10,49 @@
 #include <vector>
 
 #include "prompter.h"
+#include "recovered_row_store.h"
 #include "result_store.h"
 #include "text_export.h"
 #include "window_settings.h"
 
 namespace pc {
 
+// What a recover command writes: the rows of the categories of `queue` (those `chosen` names,
+// when given) and of the carved tables (the rows `tableRows` names, when given; none without
+// `tables`).
+struct RecoverRequest {
+    std::vector<CategoryCode> queue;
+    const RowChoice* chosen = nullptr;
+    const RecoveredRowStore* tables = nullptr;
+    const std::vector<std::uint32_t>* tableRows = nullptr;
+};
+
 class RecoverFlow {
   public:
     struct Faces {
-        std::function<void()> pump;                     // lets the window paint meanwhile
-        std::function<void(const QUrl&)> openUrl;       // may be empty
-        std::function<void(const std::string&)> error;  // the application's error report
+        std::function<void()> pump;                // lets the window paint meanwhile
+        std::function<void(const QUrl&)> openUrl;  // may be empty
     };
     RecoverFlow(Prompter& prompter, const ResultStore& store, WindowSettings& settings, Faces faces)
         : prompter_(prompter), store_(store), settings_(settings), faces_(std::move(faces)) {}
 
-    // Writes the rows of `queue`'s categories (those `chosen` names, when given).
-    void recover(const std::vector<CategoryCode>& queue, const RowChoice* chosen);
+    void recover(const RecoverRequest& request);
 
   private:
+    // The files that would be replaced, and whether the user lets them be.
+    bool mayReplace(const ExportRequest& request, const RecoverRequest& what,
+                    const std::string& folder);
+
     Prompter& prompter_;
     const ResultStore& store_;
     WindowSettings& settings_;
     Faces faces_;
 };
+
+// The box of a recovery that failed: the file and the cause in the window's words, and the files
+// written before it.
+std::string recoveryFailureText(const ExportError& error, const std::vector<WrittenFile>& written);
+// "恢复完成!" and under it each file written with its rows.
+std::string recoveryDoneText(const std::vector<WrittenFile>& written);
 
 }  // namespace pc

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "recovered_row_store.h"
+#include "table_rows_export.h"
+#include "temp_dir.h"
 
 namespace pc {
 namespace {
@@ -75,6 +77,42 @@ TEST(RecoveredRowStore, GivesEveryRowBackAsItWentInAndEachTablesRowsByState) {
     store.clear();
     EXPECT_EQ(store.rowCount(), 0u);
     EXPECT_EQ(store.tableCount(), 0u);
+}
+
+// The window's recovery of carved tables: a dropped table and the one made again under its name
+// give two files, neither replacing the other; the chosen rows only, counted.
+TEST(TableRowsExport, GivesTwoTablesOfOneNameTwoFilesAndCountsTheRows) {
+    RecoveredRowStore store;
+    store.addTable(0, shapeOf("notes"));
+    TableShape dropped = shapeOf("notes");
+    dropped.dropped = true;
+    store.addTable(1, dropped);
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        const std::string text = "row " + std::to_string(i);
+        const ValueView values[] = {{ValueView::Kind::Integer, i, 0, {}},
+                                    {ValueView::Kind::Text, 0, 0, text},
+                                    {ValueView::Kind::Null, 0, 0, {}},
+                                    {ValueView::Kind::Null, 0, 0, {}}};
+        store.append(
+            {i < 2 ? 0u : 1u, RecordState::Deleted, SourceFile::Main, i, std::nullopt, values});
+    }
+    testing::TempDir dir;
+    const auto all = exportTableRows(store, nullptr, OutputFormat::Csv, dir.path().string());
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[0].path, dir.file("其它表/notes.csv"));
+    EXPECT_EQ(all[0].rows, 2u);
+    EXPECT_EQ(all[1].path, dir.file("其它表/notes_2.csv"));
+    EXPECT_EQ(all[1].rows, 3u);
+    EXPECT_NE(testing::readText(all[1].path).find("row 4"), std::string::npos);
+
+    const std::vector<std::uint32_t> chosen{1, 3};
+    const auto some = exportTableRows(store, &chosen, OutputFormat::Jsonl, dir.path().string());
+    ASSERT_EQ(some.size(), 1u);
+    EXPECT_EQ(some[0].path, dir.file("其它表.jsonl"));
+    EXPECT_EQ(some[0].rows, 2u);
+    const std::string lines = testing::readText(some[0].path);
+    EXPECT_NE(lines.find("row 1"), std::string::npos);
+    EXPECT_EQ(lines.find("row 2"), std::string::npos);
 }
 
 }  // namespace

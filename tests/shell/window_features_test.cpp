@@ -8,6 +8,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -26,6 +27,7 @@
 #include "sqlite_db.h"
 #include "text_export.h"
 #include "window_fixture.h"
+#include "without_file_capabilities.h"
 
 namespace pc {
 
@@ -230,7 +232,104 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(testing::readText(out + "/短信.txt"),
                  encodeText(exportLine(f.window->store(), CategoryCode::Sms, index),
                             TextEncoding::Gb18030));
-        QCOMPARE(f.prompter.shown.back().text, std::string("恢复完成!"));
+        QCOMPARE(f.prompter.shown.back().text, "恢复完成!\n\n" + out + "/短信.txt：1 条");
+    }
+
+    // Fields with a TAB, a line break or quotes are quoted the way spreadsheets read TAB text,
+    // and an HTML table goes beside the text.
+    void copyQuotesFieldsAndGivesAnHtmlTable() {
+        Fixture f;
+        const std::string path = f.dir.file("notes.db");
+        {
+            fixtures::SqliteDb db(path);
+            db.exec(
+                "CREATE TABLE notes(title TEXT, n INT);"
+                "INSERT INTO notes VALUES('two\nlines, a \"quote\"\tand a tab <b>', 7);");
+        }
+        f.window->carveTables(path);
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        auto* view = f.child<QTableView>("TablesView");
+        view->selectAll();
+        f.child<QAction>("CopyRows")->trigger();
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        QCOMPARE(copied->text(),
+                 QString::fromUtf8("\"two\nlines, a \"\"quote\"\"\tand a tab <b>\"\t7\t正常\n"));
+        QVERIFY(copied->hasHtml());
+        QVERIFY(copied->html().contains(
+            QString::fromUtf8("<td>two<br>lines, a &quot;quote&quot;\tand a tab &lt;b&gt;</td>"
+                              "<td>7</td><td>正常</td>")));
+    }
+
+    // Ticks in three categories and a carved table: each written, and the box lists every file
+    // with its rows.
+    void recoverChosenTakesTheTicksOfEveryCategoryAndTable() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        f.prompter.files = {l.contacts};
+        f.window->scanDialog().BitBtn1Click();
+        f.child<QCheckBox>("CheckBoxOther")->setChecked(true);
+        f.window->scanDialog().BitBtn2Click();
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        auto* list = f.child<QTableView>("ListView1");
+        auto tick = [](QTableView* view, std::initializer_list<int> rows) {
+            for (int r : rows)
+                view->model()->setData(view->model()->index(r, 0), Qt::Checked, Qt::CheckStateRole);
+        };
+        const auto branch = [&](const char* text) {
+            for (int i = 0; i < tree->topLevelItemCount(); ++i)
+                if (tree->topLevelItem(i)->text(0).startsWith(QString::fromUtf8(text)))
+                    return tree->topLevelItem(i);
+            return static_cast<QTreeWidgetItem*>(nullptr);
+        };
+        tree->setCurrentItem(branch("通讯录("));
+        tick(list, {0});
+        tree->setCurrentItem(branch("通话记录("));
+        tick(list, {1, 2});
+        QTreeWidgetItem* tables = branch("其它表");
+        for (int i = 0; i < tables->childCount(); ++i)
+            if (tables->child(i)->text(0).startsWith("data("))
+                tree->setCurrentItem(tables->child(i));
+        const std::string table = tree->currentItem()->text(0).section('(', 0, 0).toStdString();
+        tick(f.child<QTableView>("TablesView"), {0, 1, 2});
+        const std::string out = f.dir.file("chosen");
+        fs::create_directory(out);
+        f.prompter.exports = {ExportChoice{OutputFormat::Csv, false}};
+        f.prompter.folders = {out};
+        f.child<QAction>("RecoverChosen")->trigger();
+        const std::string done = f.prompter.shown.back().text;
+        QVERIFY2(done.starts_with("恢复完成!\n"), done.c_str());
+        for (const auto& [file, rows] :
+             {std::pair{outputFileName(OutputFormat::Csv, CategoryCode::Contacts), 1},
+              std::pair{outputFileName(OutputFormat::Csv, CategoryCode::CallLog), 2},
+              std::pair{"其它表/" + table + ".csv", 3}}) {
+            QVERIFY2(done.find("\n" + out + "/" + file + "：" + std::to_string(rows) + " 条") !=
+                         std::string::npos,
+                     done.c_str());
+            // A header line, then the rows.
+            QCOMPARE(
+                QString::fromStdString(testing::readText(out + "/" + file)).count(QString("\r\n")) -
+                    1,
+                rows);
+        }
+        QVERIFY(!fs::exists(out + "/" + outputFileName(OutputFormat::Csv, CategoryCode::Sms)));
+    }
+
+    // A folder that takes no files: the box names the file and says why, in the window's words.
+    void recoveryIntoAReadOnlyFolderSaysWhy() {
+        Fixture f;
+        f.run(Fixture::smsDb(f.dir, 40));
+        const std::string out = f.dir.file("locked");
+        fs::create_directory(out);
+        fs::permissions(out, fs::perms::owner_read | fs::perms::owner_exec);
+        f.prompter.folders = {out};
+        {
+            testing::WithoutFileCapabilities asAnyUser;
+            f.window->ToolButton4Click();
+        }
+        QCOMPARE(f.prompter.shown.back().text, "恢复失败：无法写入 " + out + "/短信.txt\n没有权限");
+        QCOMPARE(f.prompter.shown.back().icon, MessageIcon::Error);
+        fs::permissions(out, fs::perms::owner_all);
     }
 
     void recoverWritesTheChosenFormatAsksBeforeOverwritingAndOpensTheFolder() {
@@ -257,7 +356,7 @@ class WindowFeaturesTest : public QObject {
         f.prompter.exports = {ExportChoice{OutputFormat::Jsonl, false}};
         f.prompter.folders = {out};
         f.window->ToolButton4Click();  // a new file: nothing to ask
-        QCOMPARE(f.prompter.shown.back().text, std::string("恢复完成!"));
+        QVERIFY(f.prompter.shown.back().text.starts_with("恢复完成!\n\n"));
         QVERIFY(fs::exists(out + "/" + outputFileName(OutputFormat::Jsonl, CategoryCode::Sms)));
         // Cancelling the format asks nothing more and writes nothing.
         const auto shown = f.prompter.shown.size();
