@@ -242,7 +242,9 @@ class MainWindowTest : public QObject {
         f.window->ToolButton4Click();
         QVERIFY(std::filesystem::exists(out + "/短信.txt"));
         QVERIFY(!std::filesystem::exists(out + "/电话本.txt"));
-        QCOMPARE(f.prompter.shown.back().text, std::string("恢复完成!"));
+        QCOMPARE(f.prompter.shown.back().text,
+                 "恢复完成!\n\n" + out + "/短信.txt：" +
+                     std::to_string(f.window->store().count(CategoryCode::Sms)) + " 条");
         QCOMPARE(f.prompter.shown.back().caption, std::string("Information"));
         const auto count = f.prompter.shown.size();
         f.prompter.folders = {std::nullopt};  // cancelled: nothing, not even a message
@@ -387,10 +389,10 @@ class MainWindowTest : public QObject {
         f.prompter.folders = {out};
         f.window->ToolButton4Click();
         QCOMPARE(f.prompter.shown.back().text,
-                 "Cannot create file \"" + out + "/短信.txt\". Is a directory");
+                 "恢复失败：无法写入 " + out + "/短信.txt\n这是一个文件夹, 不是文件");
         QCOMPARE(f.prompter.shown.back().icon, MessageIcon::Error);
         for (const auto& s : f.prompter.shown)
-            QVERIFY(s.text != "恢复完成!");
+            QVERIFY(!s.text.starts_with("恢复完成!"));
     }
 
     // Picking, scanning each category and copying from a phone: none of them writes to a
