@@ -23,14 +23,39 @@ std::string escaped(std::string_view text) {
 
 }  // namespace
 
-ConversationListModel::ConversationListModel(const ResultStore& store, QObject* parent)
-    : QAbstractTableModel(parent), store_(store) {
+ConversationListModel::ConversationListModel(const ResultStore& store, ListWork* work,
+                                             QObject* parent)
+    : QAbstractTableModel(parent), store_(store), work_(work) {
 }
 
 void ConversationListModel::refresh(const ContactNames* names) {
+    const std::uint64_t asked = ++asked_;
+    auto show = [this, names, asked](std::vector<Conversation> made) {
+        if (asked != asked_) return;  // asked again since
+        beginResetModel();
+        names_ = names;
+        conversations_ = std::move(made);
+        endResetModel();
+        emit refreshed();
+    };
+    if (!work_ || work_->held()) {
+        show(conversationsOf(store_));
+        return;
+    }
+    work_->queue(
+        [this, show] {
+            return [this, show]() -> ListWork::Apply {
+                return [show, made = conversationsOf(store_)]() mutable { show(std::move(made)); };
+            };
+        },
+        static_cast<std::size_t>(store_.count(CategoryCode::Sms)));
+}
+
+void ConversationListModel::clear() {
+    ++asked_;
     beginResetModel();
-    names_ = names;
-    conversations_ = conversationsOf(store_);
+    conversations_.clear();
+    names_ = nullptr;
     endResetModel();
 }
 

@@ -4,11 +4,13 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "contact_names.h"
 #include "conversations.h"
+#include "list_work.h"
 #include "result_store.h"
 
 namespace pc {
@@ -16,10 +18,15 @@ namespace pc {
 class ConversationListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit ConversationListModel(const ResultStore& store, QObject* parent = nullptr);
+    // With `work`, the grouping runs off the window's thread.
+    explicit ConversationListModel(const ResultStore& store, ListWork* work = nullptr,
+                                   QObject* parent = nullptr);
 
-    // Groups the store's messages again; `names` may be null and must outlive the next call.
+    // Groups the store's messages again (refreshed() when shown); `names` may be null and must
+    // outlive the next call.
     void refresh(const ContactNames* names);
+    // No conversations: the rows they view are going.
+    void clear();
     const Conversation& conversation(int row) const {
         return conversations_.at(static_cast<std::size_t>(row));
     }
@@ -31,8 +38,13 @@ class ConversationListModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+  signals:
+    void refreshed();
+
   private:
     const ResultStore& store_;
+    ListWork* work_;
+    std::uint64_t asked_ = 0;  // refreshes asked for: only the last is shown
     const ContactNames* names_ = nullptr;
     std::vector<Conversation> conversations_;
 };

@@ -12,7 +12,6 @@
 namespace pc {
 
 struct Conversation {
-    std::string key;                      // phoneKey of the number
     std::string_view address;             // the number as its newest message shows it
     std::vector<std::uint32_t> messages;  // SMS rows of the store, oldest first
     std::string_view lastDate;

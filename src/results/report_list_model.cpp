@@ -7,12 +7,14 @@
 
 namespace pc {
 
-ReportListModel::ReportListModel(const ResultStore& store, QObject* parent)
-    : QAbstractTableModel(parent), store_(store) {
+ReportListModel::ReportListModel(const ResultStore& store, ListWork* work, QObject* parent)
+    : QAbstractTableModel(parent), store_(store), work_(work) {
 }
 
 void ReportListModel::reset(std::vector<std::uint32_t> nodeRows, bool followsScan) {
     beginResetModel();
+    ++revision_;
+    ++node_;
     nodeRows_.assign(nodeRows.begin(), nodeRows.end());
     queued_.clear();
     followsScan_ = followsScan;
@@ -53,6 +55,7 @@ void ReportListModel::flushQueuedRows() {
     nodeRows_.insert(nodeRows_.end(), queued_.begin(), queued_.end());
     std::vector<std::uint32_t> shown = matchingRows(store_, *code_, queued_, query_, names_);
     queued_.clear();
+    ++revision_;
     if (shown.empty()) return;
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, first + static_cast<int>(shown.size()) - 1);
@@ -76,11 +79,13 @@ void ReportListModel::setNames(const ContactNames* names) {
 
 void ReportListModel::setQuery(RowQuery query, const ContactNames* names) {
     flushQueuedRows();
-    beginResetModel();
     query_ = std::move(query);
     names_ = names;
-    filter();
-    endResetModel();
+    if (!code_) return;
+    remake([this, code = *code_](Rows rows, const RowQuery& q, const ContactNames* n) {
+        Rows shown = matchingRows(store_, code, rows, q, n);
+        return std::pair(std::move(rows), std::move(shown));
+    });
 }
 
 void ReportListModel::sortRows(int column, bool ascending) {
@@ -88,10 +93,40 @@ void ReportListModel::sortRows(int column, bool ascending) {
     flushQueuedRows();
     const auto cell = static_cast<std::size_t>(column);
     if (column < 0 || cell >= store_.rowCells(*code_, nodeRows_[0]).size) return;  // "telid"
-    std::vector<std::uint32_t> rows = sortedByCell(store_, *code_, nodeRows_, cell, ascending);
+    remake([this, cell, ascending, code = *code_](Rows rows, const RowQuery& q,
+                                                  const ContactNames* n) {
+        Rows sorted = sortedByCell(store_, code, rows, cell, ascending);
+        Rows shown = q.empty() ? sorted : matchingRows(store_, code, sorted, q, n);
+        return std::pair(std::move(sorted), std::move(shown));
+    });
+}
+
+void ReportListModel::remake(Make make) {
+    if (!work_ || work_->held()) {
+        auto [rows, shown] = make(Rows(nodeRows_.begin(), nodeRows_.end()), query_, names_);
+        showMade(revision_, std::move(rows), std::move(shown));
+        return;
+    }
+    work_->queue(
+        [this, make = std::move(make), node = node_]() -> ListWork::Job {
+            if (node != node_) return [] { return ListWork::Apply(); };  // another node shown since
+            return [this, make, rows = Rows(nodeRows_.begin(), nodeRows_.end()), query = query_,
+                    names = names_, revision = revision_]() mutable -> ListWork::Apply {
+                auto made = make(std::move(rows), query, names);
+                return [this, revision, made = std::move(made)]() mutable {
+                    showMade(revision, std::move(made.first), std::move(made.second));
+                };
+            };
+        },
+        nodeRows_.size());
+}
+
+void ReportListModel::showMade(std::uint64_t revision, Rows nodeRows, Rows shown) {
+    if (revision != revision_) return;
     beginResetModel();
-    nodeRows_.assign(rows.begin(), rows.end());
-    filter();
+    ++revision_;
+    nodeRows_.assign(nodeRows.begin(), nodeRows.end());
+    rows_.assign(shown.begin(), shown.end());
     endResetModel();
 }
 

@@ -7,10 +7,12 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "large_array_allocator.h"
+#include "list_work.h"
 #include "result_store.h"
 #include "row_search.h"
 #include "row_ticks.h"
@@ -20,7 +22,9 @@ namespace pc {
 class ReportListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit ReportListModel(const ResultStore& store, QObject* parent = nullptr);
+    // With `work`, sorts and searches run off the window's thread; without, here and now.
+    explicit ReportListModel(const ResultStore& store, ListWork* work = nullptr,
+                             QObject* parent = nullptr);
 
     // Replaces the columns with the category's layout; the rows go too.
     void setColumns(CategoryCode code);
@@ -33,11 +37,14 @@ class ReportListModel : public QAbstractTableModel {
     void showNode(CategoryTag tag);
 
     // Sorts by a column: byte-wise on the GBK text, ASCII letters folded; rows that compare
-    // equal keep their order. A column the rows do not have leaves them as they are.
+    // equal keep their order. A column the rows do not have leaves them as they are. With work
+    // given, the sorted rows are shown when ready, unless the list showed another node
+    // meanwhile; while the work is held (a scan writes the store), the sort waits for it.
     void sortRows(int column, bool ascending);
 
     // Shows only the rows the query selects (every row for an empty query). `names` stays the
-    // caller's and lives until the next call.
+    // caller's and lives until the next call (the work is waited for before it goes). With work
+    // given and not held, the rows are narrowed off the window's thread and shown when ready.
     void setQuery(RowQuery query, const ContactNames* names = nullptr);
     const RowQuery& query() const { return query_; }
     // The contacts' names a text also matches; searches again only when a text is searched for.
@@ -69,8 +76,21 @@ class ReportListModel : public QAbstractTableModel {
   private:
     void reset(std::vector<std::uint32_t> nodeRows, bool followsScan);
     void filter();
+    using Rows = std::vector<std::uint32_t>;
+    // The node's rows in a new order, and those of them the query selects.
+    using Make = std::function<std::pair<Rows, Rows>(Rows nodeRows, const RowQuery& query,
+                                                     const ContactNames* names)>;
+    // The rows made again from the node's rows, the query and the names as they are when it
+    // runs: off the window's thread when there is work to run it on and it is not held.
+    void remake(Make make);
+    // Shows rows made from the rows of `revision`, unless those have changed since.
+    void showMade(std::uint64_t revision, Rows nodeRows, Rows shown);
 
     const ResultStore& store_;
+    ListWork* work_;
+    // Bumped whenever the rows shown change, so rows made from older ones are not shown; `node_`
+    // whenever another node (or none) is shown, so work asked for on the last one is not begun.
+    std::uint64_t revision_ = 0, node_ = 0;
     std::optional<CategoryCode> code_;
     bool followsScan_ = true;
     // Lists of a scan's rows grow to millions while it runs: laid where large pages can back them,

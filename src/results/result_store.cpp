@@ -267,12 +267,23 @@ RowCells ResultStore::rowCells(CategoryCode code, std::uint32_t i) const {
     return out;
 }
 
+std::string_view ResultStore::cellAt(CategoryCode code, std::uint32_t i, std::size_t cell) const {
+    const int text = profileOf(code).cellText.at(cell);
+    const bool longText = text == profileOf(code).longText;
+    const Unpacked u = unpack(row(code, i), code, longText ? blocks(code) : nullptr);
+    return text < 0 ? stateText(u.state) : u.texts[static_cast<std::size_t>(text)];
+}
+
 RecordRange<PtelValue> ResultStore::ContactRecords() const {
     return {category(CategoryCode::Contacts).rows, contactOf, blocks(CategoryCode::Contacts)};
 }
 
 RecordRange<PSMSvalue> ResultStore::SmsRecords() const {
     return {category(CategoryCode::Sms).rows, smsOf, blocks(CategoryCode::Sms)};
+}
+
+RecordRange<PSMSvalue> ResultStore::SmsRecordsWithoutBodies() const {
+    return {category(CategoryCode::Sms).rows, smsOf, nullptr};
 }
 
 RecordRange<PCallValue> ResultStore::CallLogRecords() const {

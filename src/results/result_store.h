@@ -114,12 +114,17 @@ class ResultStore {
     RecordState stateAt(CategoryCode code, std::uint32_t index) const;
     Provenance foundAt(CategoryCode code, std::uint32_t index) const;
     RowCells rowCells(CategoryCode code, std::uint32_t index) const;
+    // One cell of a row: a long text kept in blocks is read back only when it is the one asked.
+    std::string_view cellAt(CategoryCode code, std::uint32_t index, std::size_t cell) const;
     // Indexes of the tag's category (of its part, if it names one) whose state the filter
     // selects, in the order found.
     std::vector<std::uint32_t> rowsMatching(CategoryTag tag) const;
 
     RecordRange<PtelValue> ContactRecords() const;
     RecordRange<PSMSvalue> SmsRecords() const;
+    // The messages without reading back the bodies kept in blocks (those are left empty): for
+    // passes over every row that need no body.
+    RecordRange<PSMSvalue> SmsRecordsWithoutBodies() const;
     RecordRange<PCallValue> CallLogRecords() const;
 
   private:

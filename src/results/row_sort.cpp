@@ -1,9 +1,11 @@
 #include "row_sort.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "text_codec.h"
 
@@ -38,16 +40,22 @@ std::uint64_t bigEndianPrefix(std::string_view bytes) {
     return v;
 }
 
-// A row by its key's first 16 bytes, as two numbers, and the key's length: these order almost
-// every row. `position` is the row's place in the rows given.
+// A row by its key's first bytes, as numbers, and the key's length: these order almost every row,
+// read once in the store's order. Messages share long beginnings (codes, bank and delivery
+// notices): the prefix reaches past most of them, so that few rows need their whole key made,
+// which means reading their texts again in no order. `position` is the row's place in the rows
+// given.
+constexpr std::size_t kPrefixWords = 2;
+constexpr std::size_t kPrefixBytes = 8 * kPrefixWords;
+
 struct Keyed {
-    std::uint64_t hi, lo;
+    std::array<std::uint64_t, kPrefixWords> words;
     std::uint32_t length, position;
 };
 
 int prefixOrder(const Keyed& x, const Keyed& y) {
-    if (x.hi != y.hi) return x.hi < y.hi ? -1 : 1;
-    if (x.lo != y.lo) return x.lo < y.lo ? -1 : 1;
+    for (std::size_t i = 0; i < kPrefixWords; ++i)
+        if (x.words[i] != y.words[i]) return x.words[i] < y.words[i] ? -1 : 1;
     return 0;
 }
 
@@ -60,10 +68,9 @@ class CellSorter {
         : store_(store), code_(code), rows_(rows), cell_(cell), ascending_(ascending) {}
 
     std::vector<std::uint32_t> sorted() {
-        arena_.reserve(3 * kBatchBytes);
         makePrefixKeys();
         std::sort(keyed_.begin(), keyed_.end(), [this](const Keyed& x, const Keyed& y) {
-            return directed(prefixOrder(x, y), x, y);
+            return directed(prefixOrder(x, y), x.position, y.position);
         });
         breakTies();
         std::vector<std::uint32_t> out(keyed_.size());
@@ -74,14 +81,12 @@ class CellSorter {
 
   private:
     // Rows that compare equal keep the order they had.
-    bool directed(int order, const Keyed& x, const Keyed& y) const {
+    bool directed(int order, std::uint32_t xPosition, std::uint32_t yPosition) const {
         if (order != 0) return ascending_ ? order < 0 : order > 0;
-        return x.position < y.position;
+        return xPosition < yPosition;
     }
 
-    std::string_view cellOf(std::uint32_t row) const {
-        return store_.rowCells(code_, row).cells[cell_];
-    }
+    std::string_view cellOf(std::uint32_t row) const { return store_.cellAt(code_, row, cell_); }
 
     void makePrefixKeys() {
         const auto count = static_cast<std::uint32_t>(store_.count(code_));
@@ -94,94 +99,203 @@ class CellSorter {
         for (std::uint32_t i = 0; i < count; ++i) {
             if (positionOf[i] == UINT32_MAX) continue;
             key.clear();
-            // 17 characters give at least 17 key bytes: a key of 16 or fewer is whole.
+            // A character gives at least one key byte: with one more character than the prefix
+            // has bytes, a key no longer than the prefix is whole.
             const std::string_view cell = cellOf(i);
             cellBytes_[positionOf[i]] = static_cast<std::uint32_t>(
                 std::min<std::size_t>(cell.size(), std::numeric_limits<std::uint32_t>::max()));
-            appendSortKey(key, leadingCharacters(cell, 17));
+            appendSortKey(key, leadingCharacters(cell, kPrefixBytes + 1));
             const std::string_view k(key);
-            keyed_.push_back({bigEndianPrefix(k), bigEndianPrefix(k.size() > 8 ? k.substr(8) : ""),
-                              static_cast<std::uint32_t>(k.size()), positionOf[i]});
+            Keyed& keyed = keyed_.emplace_back();
+            for (std::size_t w = 0; w < kPrefixWords; ++w)
+                keyed.words[w] = bigEndianPrefix(k.size() > 8 * w ? k.substr(8 * w) : "");
+            keyed.length = static_cast<std::uint32_t>(k.size());
+            keyed.position = positionOf[i];
         }
     }
 
-    // Rows whose first 16 key bytes tie: whole keys of 16 bytes or fewer differ in length only;
+    // Rows whose prefixes tie: whole keys no longer than the prefix differ in length only;
     // longer ones have their whole keys made, a batch of runs at a time.
     void breakTies() {
+        std::vector<Run> runs;
+        std::size_t tiedBytes = 0;
         for (std::size_t begin = 0; begin < keyed_.size();) {
             std::size_t end = begin + 1;
-            bool longKeys = keyed_[begin].length > 16;
+            bool longKeys = keyed_[begin].length > kPrefixBytes;
             while (end < keyed_.size() && prefixOrder(keyed_[begin], keyed_[end]) == 0)
-                longKeys |= keyed_[end++].length > 16;
+                longKeys |= keyed_[end++].length > kPrefixBytes;
             if (end - begin > 1 && !longKeys)
                 std::sort(keyed_.begin() + static_cast<std::ptrdiff_t>(begin),
                           keyed_.begin() + static_cast<std::ptrdiff_t>(end),
                           [this](const Keyed& x, const Keyed& y) {
-                              return directed(x.length < y.length ? -1 : x.length > y.length, x, y);
+                              return directed(x.length < y.length ? -1 : x.length > y.length,
+                                              x.position, y.position);
                           });
-            else if (end - begin > 1)
-                queueRun(begin, end);
+            else if (end - begin > 1) {
+                runs.push_back({begin, end});
+                for (std::size_t k = begin; k < end; ++k)
+                    tiedBytes += cellBytes_[keyed_[k].position];
+            }
             begin = end;
         }
-        sortQueuedRuns();
+        // Runs are independent: when there are many, two threads break their ties, each through
+        // its own open blocks of texts.
+        std::size_t half = runs.size();
+        if (tiedBytes >= kParallelBytes && std::thread::hardware_concurrency() > 1) {
+            std::size_t bytes = 0;
+            for (half = 0; half < runs.size() && bytes < tiedBytes / 2; ++half)
+                for (std::size_t k = runs[half].first; k < runs[half].second; ++k)
+                    bytes += cellBytes_[keyed_[k].position];
+        }
+        const std::span<const Run> all(runs);
+        std::thread second;
+        if (half < runs.size())
+            second =
+                std::thread([this, rest = all.subspan(half)] { TieBreaker(*this).sort(rest); });
+        TieBreaker(*this).sort(all.first(half));
+        if (second.joinable()) second.join();
     }
 
-    struct Tied {
-        std::uint32_t row, run;
-        std::size_t from, length;  // of the whole key in the arena
-        Keyed keyed;
-    };
+    using Run = std::pair<std::size_t, std::size_t>;  // in keyed_
 
     // Whole keys are made for a batch of runs at once, in the store's order, up to about this
     // many text bytes, into one buffer used again: fresh memory costs a page fault a page, more
     // than making the keys that fill it.
-    static constexpr std::size_t kBatchBytes = 2u << 20;
+    static constexpr std::size_t kBatchBytes = 32u << 20;
+    // Ties of fewer text bytes are broken on one thread.
+    static constexpr std::size_t kParallelBytes = 8u << 20;
 
-    void queueRun(std::size_t begin, std::size_t end) {
-        const auto run = static_cast<std::uint32_t>(runs_.size());
-        runs_.push_back({begin, end});
-        for (std::size_t i = begin; i < end; ++i) {
-            const std::uint32_t row = rows_[keyed_[i].position];
-            tied_.push_back({row, run, 0, 0, keyed_[i]});
-            batchBytes_ += cellBytes_[keyed_[i].position];
+    // Breaks the ties of runs of the sorter's rows, writing their rows in order back to them.
+    class TieBreaker {
+      public:
+        explicit TieBreaker(CellSorter& sorter) : s_(sorter) { arena_.reserve(3 * kBatchBytes); }
+
+        void sort(std::span<const Run> runs) {
+            for (const Run& run : runs)
+                queueRun(run);
+            sortQueuedRuns();
         }
-        if (batchBytes_ >= kBatchBytes) sortQueuedRuns();
-    }
 
-    void sortQueuedRuns() {
-        if (runs_.empty()) return;
-        std::sort(tied_.begin(), tied_.end(),
-                  [](const Tied& x, const Tied& y) { return x.row < y.row; });
-        arena_.clear();
-        // The rows of a batch lie far apart in the store: their texts are asked for ahead.
-        constexpr std::size_t kAhead = 16;
-        for (std::size_t i = 0; i < tied_.size(); ++i) {
-            if (i + kAhead < tied_.size()) {
-                const std::string_view next = cellOf(tied_[i + kAhead].row);
-                __builtin_prefetch(next.data());
-                __builtin_prefetch(next.data() + 64);
+      private:
+        // Small, as the sorts move them: the prefix is done with.
+        struct Tied {
+            std::uint32_t row, run, position;
+            std::uint32_t from, length;  // of the whole key in the arena
+        };
+
+        void queueRun(Run r) {
+            const auto run = static_cast<std::uint32_t>(runs_.size());
+            runs_.push_back(r);
+            for (std::size_t i = r.first; i < r.second; ++i) {
+                const Keyed& k = s_.keyed_[i];
+                tied_.push_back({s_.rows_[k.position], run, k.position, 0, 0});
+                batchBytes_ += s_.cellBytes_[k.position];
             }
-            Tied& t = tied_[i];
-            t.from = arena_.size();
-            appendSortKey(arena_, cellOf(t.row));
-            t.length = arena_.size() - t.from;
+            if (batchBytes_ >= kBatchBytes) sortQueuedRuns();
         }
-        const std::string_view all(arena_);
-        // By run, then by the key's bytes after the 16 the run shares (compared unsigned).
-        std::sort(tied_.begin(), tied_.end(), [&](const Tied& x, const Tied& y) {
-            if (x.run != y.run) return x.run < y.run;
-            return directed(all.substr(x.from + 16, x.length - 16)
-                                .compare(all.substr(y.from + 16, y.length - 16)),
-                            x.keyed, y.keyed);
-        });
-        std::size_t at = 0;
-        for (const auto& [begin, end] : runs_)
-            for (std::size_t i = begin; i < end; ++i)
-                keyed_[i] = tied_[at++].keyed;
-        runs_.clear();
-        tied_.clear();
-        batchBytes_ = 0;
-    }
+
+        // The rows of each run together, the runs in order (the fill left them in the store's).
+        void groupByRun() {
+            std::vector<std::uint32_t> at(runs_.size() + 1, 0);
+            for (const Tied& t : tied_)
+                ++at[t.run + 1];
+            for (std::size_t r = 1; r < at.size(); ++r)
+                at[r] += at[r - 1];
+            grouped_.resize(tied_.size());
+            for (const Tied& t : tied_)
+                grouped_[at[t.run]++] = t;
+            tied_.swap(grouped_);
+        }
+
+        // A key's 8 bytes from `depth` past the prefix, padded with zeros, and how many of them
+        // there are: pairs order as the keys' bytes do, a key's end before any byte.
+        struct Word {
+            std::uint64_t bytes;
+            std::uint32_t count;
+            auto operator<=>(const Word&) const = default;
+        };
+        Word wordAt(const Tied& t, std::size_t depth) const {
+            const std::size_t from = std::min<std::size_t>(t.length, kPrefixBytes + depth);
+            const std::size_t count = std::min<std::size_t>(t.length - from, 8);
+            return {bigEndianPrefix(std::string_view(arena_).substr(t.from + from, count)),
+                    static_cast<std::uint32_t>(count)};
+        }
+        // Before, in the sort's direction.
+        bool before(const Word& x, const Word& y) const { return s_.ascending_ ? x < y : y < x; }
+
+        // Multikey quicksort (Bentley and Sedgewick) a word at a time: keys sharing long
+        // beginnings, as notices do, are not compared from their start again at every step.
+        // Equal keys keep their rows' order.
+        void sortRun(Tied* a, std::size_t n, std::size_t depth) {
+            while (n > 1) {
+                if (n < 8) {
+                    std::sort(a, a + n, [&](const Tied& x, const Tied& y) {
+                        for (std::size_t d = depth;; d += 8) {
+                            const Word wx = wordAt(x, d), wy = wordAt(y, d);
+                            if (wx != wy) return before(wx, wy);
+                            if (wx.count < 8) return x.position < y.position;
+                        }
+                    });
+                    return;
+                }
+                const Word pivot =
+                    medianOf(wordAt(a[0], depth), wordAt(a[n / 2], depth), wordAt(a[n - 1], depth));
+                std::size_t lt = 0, i = 0, gt = n;
+                while (i < gt) {
+                    const Word w = wordAt(a[i], depth);
+                    if (before(w, pivot))
+                        std::swap(a[lt++], a[i++]);
+                    else if (before(pivot, w))
+                        std::swap(a[i], a[--gt]);
+                    else
+                        ++i;
+                }
+                sortRun(a, lt, depth);
+                sortRun(a + gt, n - gt, depth);
+                a += lt;
+                n = gt - lt;
+                if (pivot.count < 8) {  // the keys end here: equal
+                    std::sort(a, a + n,
+                              [](const Tied& x, const Tied& y) { return x.position < y.position; });
+                    return;
+                }
+                depth += 8;
+            }
+        }
+        Word medianOf(const Word& x, const Word& y, const Word& z) const {
+            if (x < y) return y < z ? y : (x < z ? z : x);
+            return x < z ? x : (y < z ? z : y);
+        }
+
+        void sortQueuedRuns() {
+            if (runs_.empty()) return;
+            std::sort(tied_.begin(), tied_.end(),
+                      [](const Tied& x, const Tied& y) { return x.row < y.row; });
+            arena_.clear();
+            for (Tied& t : tied_) {
+                const std::size_t from = arena_.size();
+                appendSortKey(arena_, s_.cellOf(t.row));
+                t.from = static_cast<std::uint32_t>(from);
+                t.length = static_cast<std::uint32_t>(arena_.size() - from);
+            }
+            groupByRun();
+            std::size_t at = 0;
+            for (const auto& [begin, end] : runs_) {
+                sortRun(tied_.data() + at, end - begin, 0);
+                for (std::size_t i = begin; i < end; ++i)
+                    s_.keyed_[i].position = tied_[at++].position;
+            }
+            runs_.clear();
+            tied_.clear();
+            batchBytes_ = 0;
+        }
+
+        CellSorter& s_;
+        std::vector<Run> runs_;  // queued
+        std::vector<Tied> tied_, grouped_;
+        std::size_t batchBytes_ = 0;
+        std::string arena_;
+    };
 
     const ResultStore& store_;
     CategoryCode code_;
@@ -192,10 +306,6 @@ class CellSorter {
     // Each row's cell length, by place in the rows given: the batches are measured without
     // reading tied rows again in sorted order, a cache miss each.
     std::vector<std::uint32_t> cellBytes_;
-    std::vector<std::pair<std::size_t, std::size_t>> runs_;  // queued, in keyed_
-    std::vector<Tied> tied_;
-    std::size_t batchBytes_ = 0;
-    std::string arena_;
 };
 
 }  // namespace

@@ -2,14 +2,42 @@
 
 #include <lz4.h>
 
+#include <atomic>
 #include <cstring>
 #include <stdexcept>
 
 namespace pc {
 
-TextBlocks::TextBlocks() : filling_(std::make_unique<char[]>(kBlock)) {
-    for (Open& o : open_)
-        o.bytes = std::make_unique<char[]>(kBlock);
+namespace {
+
+std::atomic<std::uint64_t> nextId{1};
+
+}  // namespace
+
+TextBlocks::TextBlocks() : filling_(std::make_unique<char[]>(kBlock)), id_(nextId++) {
+}
+
+TextBlocks::OpenBlocks& TextBlocks::openHere() const {
+    // A few TextBlocks at most are read on a thread; their blocks live as long as the thread.
+    thread_local std::vector<std::unique_ptr<OpenBlocks>> threads;
+    for (auto& o : threads)
+        if (o->owner == id_) {
+            if (o->generation != generation_) {
+                for (Open& slot : o->open)
+                    slot.block = UINT32_MAX;
+                o->generation = generation_;
+            }
+            return *o;
+        }
+    auto made = std::make_unique<OpenBlocks>();
+    made->owner = id_;
+    made->generation = generation_;
+    for (Open& slot : made->open)
+        slot.bytes = std::make_unique<char[]>(kBlock);
+    // Those of TextBlocks that are gone make room.
+    if (threads.size() >= 4) threads.erase(threads.begin());
+    threads.push_back(std::move(made));
+    return *threads.back();
 }
 
 TextBlocks::~TextBlocks() = default;
@@ -37,19 +65,21 @@ void TextBlocks::seal() {
     compressedBytes_ += static_cast<std::uint64_t>(size);
     // The filled bytes become the block's open copy, so views of its texts stay valid; the slot
     // they take gives its buffer to the next block.
-    Open& slot = open_[nextSlot_];
-    nextSlot_ = (nextSlot_ + 1) % kOpenBlocks;
+    OpenBlocks& here = openHere();
+    Open& slot = here.open[here.next];
+    here.next = (here.next + 1) % kOpenBlocks;
     std::swap(slot.bytes, filling_);
     slot.block = block;
     filled_ = 0;
 }
 
 TextBlocks::Open& TextBlocks::slotFor(std::uint32_t block) const {
-    for (Open& o : open_)
+    OpenBlocks& here = openHere();
+    for (Open& o : here.open)
         if (o.block == block) return o;
     const Packed& p = packed_.at(block);
-    Open& slot = open_[nextSlot_];
-    nextSlot_ = (nextSlot_ + 1) % kOpenBlocks;
+    Open& slot = here.open[here.next];
+    here.next = (here.next + 1) % kOpenBlocks;
     slot.block = UINT32_MAX;
     const int length = LZ4_decompress_safe(p.bytes, slot.bytes.get(), static_cast<int>(p.size),
                                            static_cast<int>(kBlock));
@@ -70,9 +100,7 @@ void TextBlocks::clear() {
     pool_.clear();
     packed_.clear();
     filled_ = 0;
-    for (Open& o : open_)
-        o.block = UINT32_MAX;
-    nextSlot_ = 0;
+    ++generation_;
     keptBytes_ = compressedBytes_ = 0;
 }
 

@@ -1,8 +1,9 @@
 // Long texts (message bodies) kept compressed in blocks of 32 KB, for a window holding millions
 // of rows: a block is compressed when it fills, and read back through a few blocks kept open.
-// A view of a text lasts until kOpenBlocks other blocks have been opened after its own, so
-// readers hold views only briefly (one row, a pair being compared, a batch being written).
-// Not for readers on several threads at once.
+// A view of a text lasts until kOpenBlocks other blocks have been opened after its own on the same
+// thread, so readers hold views only briefly (one row, a pair being compared, a batch being
+// written). Each thread reads through blocks of its own: several may read at once (the window
+// paints while a sort runs), while no one writes.
 #pragma once
 
 #include <array>
@@ -40,11 +41,19 @@ class TextBlocks {
     std::uint64_t keptBytes() const { return keptBytes_; }
     std::uint64_t compressedBytes() const { return compressedBytes_; }
 
-  private:
     struct Open {
         std::uint32_t block = UINT32_MAX;
         std::unique_ptr<char[]> bytes;
     };
+    // The blocks a thread has open of one TextBlocks.
+    struct OpenBlocks {
+        std::uint64_t owner = 0;
+        std::uint64_t generation = 0;
+        std::array<Open, kOpenBlocks> open;
+        std::size_t next = 0;
+    };
+
+  private:
     struct Packed {
         const char* bytes;
         std::uint32_t size;    // compressed
@@ -53,14 +62,16 @@ class TextBlocks {
     // Compresses the block being filled and keeps its bytes open as its decompressed copy.
     void seal();
     Open& slotFor(std::uint32_t block) const;
+    // This thread's open blocks of this TextBlocks.
+    OpenBlocks& openHere() const;
 
     TextPool pool_;               // the compressed blocks
     std::vector<Packed> packed_;  // each sealed block
     std::unique_ptr<char[]> filling_;
     std::uint32_t filled_ = 0;
-    mutable std::array<Open, kOpenBlocks> open_;
-    mutable std::size_t nextSlot_ = 0;
-    std::vector<char> scratch_;  // the compressor's output before it goes into the pool
+    std::uint64_t id_;              // tells this TextBlocks' open blocks apart on a thread
+    std::uint64_t generation_ = 0;  // a thread's open blocks of an earlier one are stale
+    std::vector<char> scratch_;     // the compressor's output before it goes into the pool
     std::uint64_t keptBytes_ = 0, compressedBytes_ = 0;
 };
 

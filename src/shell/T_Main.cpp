@@ -36,6 +36,7 @@
 #include "detail_pane.h"
 #include "error_words.h"
 #include "file_names.h"
+#include "list_work.h"
 #include "result_columns.h"
 #include "row_details.h"
 #include "scan_run.h"
@@ -61,9 +62,6 @@ QString u(const char* text) {
 // feel immediate, rarely enough that the scan keeps its speed.
 constexpr qint64 kPumpIntervalMs = 20;
 
-// Sorts of more rows than this show the wait cursor.
-constexpr int kLongSortRows = 100000;
-
 }  // namespace
 
 TMain::TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent)
@@ -87,7 +85,41 @@ TMain::TMain(MainWindowOptions options, Prompter& prompter, QWidget* parent)
     FormCreate();
 }
 
-TMain::~TMain() = default;
+TMain::~TMain() {
+    // The work reads the store, which goes before the window's children.
+    work_->abandon();
+}
+
+void TMain::finishListWork() {
+    work_->wait();
+}
+
+bool TMain::listWorkBusy() const {
+    return work_->busy();
+}
+
+// Work on the list beyond half a second shows itself: the busy cursor and a moving bar.
+void TMain::showListBusy(bool busy) {
+    if (busy) {
+        busyDelay_->start();
+        return;
+    }
+    busyDelay_->stop();
+    if (!busyShown_) return;
+    busyShown_ = false;
+    QApplication::restoreOverrideCursor();
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    panels_[0]->setText(statusBeforeBusy_);
+}
+
+void TMain::listBusyLong() {
+    busyShown_ = true;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    progressBar_->setRange(0, 0);
+    statusBeforeBusy_ = panels_[0]->text();
+    panels_[0]->setText(u("正在整理列表..."));
+}
 
 QAction* TMain::action(const char* name, const char* text, const QKeySequence& key,
                        void (TMain::*slot)()) {
@@ -241,7 +273,17 @@ void TMain::buildCentre() {
         if (item) TreeView1Click(item);
     });
 
-    model_ = new ReportListModel(store_, this);
+    work_ = new ListWork(options_.inlineListRows, this);
+    busyDelay_ = new QTimer(this);
+    busyDelay_->setSingleShot(true);
+    busyDelay_->setInterval(500);
+    connect(busyDelay_, &QTimer::timeout, this, [this] { listBusyLong(); });
+    connect(work_, &ListWork::busyChanged, this, [this](bool busy) { showListBusy(busy); });
+    connect(work_, &ListWork::failed, this, [this](const QString& what) {
+        log("列表操作未完成：" + what.toStdString());
+        prompter_.message("列表操作未完成：内存不足。", "提示", MessageIcon::Error);
+    });
+    model_ = new ReportListModel(store_, work_, this);
     listView_ = new QTableView;
     listView_->setObjectName("ListView1");
     listView_->setModel(model_);
@@ -277,9 +319,14 @@ void TMain::buildCentre() {
     connect(model_, &QAbstractItemModel::rowsInserted, this,
             [this] { searchBar_->updateMatchCount(); });
 
-    conversationView_ = new ConversationsView(store_);
+    conversationView_ = new ConversationsView(store_, work_);
     connect(conversationView_, &ConversationsView::currentConversationChanged, this,
             [this] { showThread(); });
+    connect(conversationView_, &ConversationsView::refreshed, this, [this] {
+        if (listStack_->currentWidget() != conversationView_) return;
+        searchBar_->showCount(u("%1 个会话").arg(conversationView_->conversationCount()));
+        showThread();
+    });
 
     tablesModel_ = new RecoveredTablesModel(this);
     tablesView_ = new QTableView;
@@ -383,10 +430,8 @@ void TMain::showThread() {
 void TMain::showConversations(bool on) {
     searchBar_->setQueryEnabled(!on);
     if (on) {
-        conversationView_->refresh(names());
         listStack_->setCurrentWidget(conversationView_);
-        searchBar_->showCount(u("%1 个会话").arg(conversationView_->conversationCount()));
-        showThread();
+        conversationView_->refresh(names());
     } else {
         listStack_->setCurrentWidget(listView_);
         searchBar_->updateMatchCount();
@@ -651,14 +696,17 @@ void TMain::TreeView1Click(QTreeWidgetItem* item) {
 }
 
 void TMain::ListView1ColumnClick(int column) {
+    if (runActive_) {
+        // The rows are still coming; the list is shown anew when the run ends.
+        panels_[2]->setText(u("扫描结束后才能排序"));
+        listView_->horizontalHeader()->setSortIndicator(
+            sortColumn_, sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+        return;
+    }
     // Ascending first; each further click on the same column turns it round.
     sortAscending_ = column == sortColumn_ ? !sortAscending_ : true;
     sortColumn_ = column;
-    // A long sort shows that the window is busy, not frozen.
-    const bool long_ = model_->rowCount() > kLongSortRows;
-    if (long_) QApplication::setOverrideCursor(Qt::WaitCursor);
     model_->sortRows(column, sortAscending_);
-    if (long_) QApplication::restoreOverrideCursor();
     listView_->horizontalHeader()->setSortIndicator(
         column, sortAscending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
@@ -697,6 +745,9 @@ void TMain::carveTables(const std::string& path) {
 }
 
 void TMain::beginRun(RunPlan plan) {
+    // Work on the old rows ends before they go.
+    work_->wait();
+    conversationView_->clear();
     plan_ = std::move(plan);
     // Nothing of the run before is shown again: its rows go, the carved tables' too.
     clearRows();
@@ -899,6 +950,11 @@ void TMain::logRow(const QString& date, const QString& time, const std::string& 
 
 void TMain::setCommandState(CommandState state) {
     const bool scanning = state == CommandState::Scanning;
+    // A scan writes the store and the names go: the list's work waits meanwhile.
+    if (scanning) {
+        work_->wait();
+        work_->hold(true);
+    }
     model_->flushQueuedRows();
     // The names view the contacts rows, which a scan replaces: known again once it is over.
     model_->setNames(nullptr);
@@ -916,6 +972,7 @@ void TMain::setCommandState(CommandState state) {
     stop_->setEnabled(scanning);
     stopAction_->setEnabled(scanning);
     setRecoverEnabled(!scanning && runHasRows());
+    if (!scanning) work_->hold(false);
 }
 
 void TMain::setProgressRange(std::uint32_t maximum, std::uint32_t stepBytes) {

@@ -48,6 +48,7 @@ class QTreeWidgetItem;
 namespace pc {
 
 class ConversationsView;
+class ListWork;
 class DetailPane;
 class SearchBar;
 struct CategoryProfile;
@@ -63,6 +64,8 @@ struct MainWindowOptions {
     // Ends the program: every window closes.
     std::function<void()> terminate;
     std::chrono::milliseconds httpTimeout{std::chrono::seconds(10)};
+    // Sorting, searching or grouping fewer rows than this is done at once on the window's thread.
+    std::size_t inlineListRows = 50000;
 };
 
 inline constexpr const char* kProductTitle = "PhoneCarve 安卓手机数据恢复V";
@@ -92,6 +95,9 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     TForm2& scanDialog() { return *form2_; }
     const ResultStore& store() const { return store_; }
     ReportListModel& reportList() { return *model_; }
+    // Sorts, searches and groupings asked for are done and shown.
+    void finishListWork();
+    bool listWorkBusy() const;
     std::uint8_t ScanHalted() const { return state_.ScanHalted; }
     const std::string& AppDir() const { return appDir_; }
 
@@ -179,6 +185,8 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     bool pumpDue();
     void logRow(const QString& date, const QString& time, const std::string& message);
     const ContactNames* names() const { return names_ ? &*names_ : nullptr; }
+    void showListBusy(bool busy);
+    void listBusyLong();
     QAction* action(const char* name, const char* text, const QKeySequence& key,
                     void (TMain::*slot)());
 
@@ -226,6 +234,10 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     QTreeWidget* treeView_ = nullptr;
     std::unique_ptr<CategoryTree> tree_;
     QTableView* listView_ = nullptr;
+    ListWork* work_ = nullptr;  // the list's sorts, searches and groupings
+    QTimer* busyDelay_ = nullptr;
+    bool busyShown_ = false;
+    QString statusBeforeBusy_;
     ReportListModel* model_ = nullptr;
     SearchBar* searchBar_ = nullptr;
     QStackedWidget* listStack_ = nullptr;

@@ -4,8 +4,8 @@
 
 namespace pc {
 
-ConversationsView::ConversationsView(const ResultStore& store, QWidget* parent)
-    : QTableView(parent), model_(new ConversationListModel(store, this)) {
+ConversationsView::ConversationsView(const ResultStore& store, ListWork* work, QWidget* parent)
+    : QTableView(parent), model_(new ConversationListModel(store, work, this)) {
     setObjectName("ConversationView");
     setModel(model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -18,11 +18,14 @@ ConversationsView::ConversationsView(const ResultStore& store, QWidget* parent)
     setColumnWidth(2, 140);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &ConversationsView::currentConversationChanged);
+    connect(model_, &ConversationListModel::refreshed, this, [this] {
+        if (model_->rowCount() > 0) selectRow(0);
+        emit refreshed();
+    });
 }
 
 void ConversationsView::refresh(const ContactNames* names) {
     model_->refresh(names);
-    if (model_->rowCount() > 0) selectRow(0);
 }
 
 std::string ConversationsView::currentThreadHtml() const {

@@ -16,17 +16,19 @@ namespace pc {
 class ConversationsView : public QTableView {
     Q_OBJECT
   public:
-    ConversationsView(const ResultStore& store, QWidget* parent = nullptr);
+    ConversationsView(const ResultStore& store, ListWork* work, QWidget* parent = nullptr);
 
-    // Groups the store's messages anew, names from `names` (nullptr: none), and makes the newest
-    // conversation current.
+    // Groups the store's messages anew, names from `names` (nullptr: none); when they are shown,
+    // the newest conversation is made current and refreshed() said.
     void refresh(const ContactNames* names);
+    void clear() { model_->clear(); }
     int conversationCount() const { return model_->rowCount(); }
     // The current conversation as a chat; empty when there is none.
     std::string currentThreadHtml() const;
 
   signals:
     void currentConversationChanged();
+    void refreshed();
 
   private:
     ConversationListModel* model_;

@@ -1,6 +1,5 @@
 #include "search_bar.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
@@ -19,9 +18,6 @@ namespace {
 QString u(const char* text) {
     return QString::fromUtf8(text);
 }
-
-// Searches of more rows than this show the wait cursor.
-constexpr int kLongSearchRows = 100000;
 
 QDateEdit* dateEdit(const char* name) {
     auto* d = new QDateEdit;
@@ -90,10 +86,7 @@ void SearchBar::applyQuery() {
     q.to = day(to_);
     if (stateBox_->currentIndex() == 1) q.state = RecordState::Normal;
     if (stateBox_->currentIndex() == 2) q.state = RecordState::Deleted;
-    const bool long_ = model_.unfilteredCount() > kLongSearchRows;
-    if (long_) QApplication::setOverrideCursor(Qt::WaitCursor);
     model_.setQuery(std::move(q), names_);
-    if (long_) QApplication::restoreOverrideCursor();
 }
 
 void SearchBar::updateMatchCount() {

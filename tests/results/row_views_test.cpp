@@ -1,11 +1,13 @@
 // The list's sort and search over the store's rows, as the window uses them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "row_search.h"
 #include "row_sort.h"
+#include "text_codec.h"
 
 namespace pc {
 namespace {
@@ -87,6 +89,35 @@ TEST(CellSort, SortsOnlyTheRowsGivenInTheirOwnOrderForTies) {
     EXPECT_EQ(sortedByCell(store, CategoryCode::Sms, some, 4, true), some);
     EXPECT_EQ(sortedByCell(store, CategoryCode::Sms, some, 0, true),
               (std::vector<std::uint32_t>{1, 2, 0}));
+}
+
+// Many rows sharing long beginnings, their bodies kept in blocks as the window keeps them: the
+// ties are broken in batches and on two threads, and the order is still that of the whole keys.
+TEST(CellSort, ManyLongTiesInBlocksSortAsTheirWholeKeys) {
+    const std::string notices[] = {"【某某银行】尊敬的客户，您尾号", "Your verification code is ",
+                                   "快递已放在门卫室，请凭取件码 "};
+    ResultStore store;
+    store.keepLongTextsInBlocks(true);
+    std::vector<std::string> bodies;
+    for (int i = 0; i < 60000; ++i) {
+        std::string body = notices[i % 3];
+        for (int k = 0; k < 12; ++k)  // about 200 bytes, differing late or not at all
+            body += std::to_string((i * 7919 + k) % (k < 10 ? 3 : 97)) + "次";
+        bodies.push_back(body);
+        store.append(PSMSvalue{"1", "", "接收", bodies.back(), N, {}, 0});
+    }
+    for (const bool ascending : {true, false}) {
+        std::vector<std::uint32_t> expected = all(store);
+        std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
+            std::string x = utf8ToGb18030(bodies[a]), y = utf8ToGb18030(bodies[b]);
+            for (std::string* k : {&x, &y})
+                for (char& c : *k)
+                    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            return ascending ? x < y : y < x;
+        });
+        EXPECT_EQ(sortedByCell(store, CategoryCode::Sms, all(store), 4, ascending), expected)
+            << (ascending ? "ascending" : "descending");
+    }
 }
 
 // A store of `n` messages, every seventh deleted, every eleventh from a contact's number with a

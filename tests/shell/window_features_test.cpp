@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -134,6 +135,67 @@ class WindowFeaturesTest : public QObject {
         from->setDate(from->minimumDate());  // "不限"
         to->setDate(to->minimumDate());
         QCOMPARE(listRows(f), all);
+    }
+
+    // The work a million rows make is done off the window's thread: what it made is shown when
+    // ready, never over a node shown since, and a new run waits for it rather than pull the rows
+    // from under it.
+    void sortsSearchesAndGroupingRunOffTheWindowsThread() {
+        Fixture f;
+        f.inlineListRows = 0;
+        f.make();
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        runBoth(f, l);
+        showSms(f);
+        auto* count = f.child<QLabel>("MatchCount");
+        const int all = listRows(f);
+
+        f.window->ListView1ColumnClick(1);  // 日期
+        auto sortedByDate = [&] {
+            const QStringList dates = f.column(1);
+            return std::is_sorted(dates.begin(), dates.end()) && dates.first() != dates.last();
+        };
+        QTRY_VERIFY(sortedByDate());
+        auto* search = f.child<QLineEdit>("SearchEdit");
+        search->setText(QString::fromUtf8("第二行"));
+        QTest::keyClick(search, Qt::Key_Return);
+        QTRY_COMPARE(count->text(), QString::fromUtf8("找到 1 / %1 条").arg(all));
+        QCOMPARE(f.column(4), QStringList{QString::fromUtf8(kBody)});
+        search->clear();
+        QTest::keyClick(search, Qt::Key_Return);
+        QTRY_COMPARE(listRows(f), all);
+
+        // A sort asked for on one node, another node shown before it is done.
+        f.window->ListView1ColumnClick(4);
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        QTreeWidgetItem* deleted = nullptr;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            if (CategoryTree::tagOf(tree->topLevelItem(i))->code == CategoryCode::Sms)
+                deleted = tree->topLevelItem(i)->child(1);
+        QVERIFY(deleted);
+        tree->setCurrentItem(deleted);
+        f.window->finishListWork();
+        QApplication::processEvents();
+        const std::vector<std::uint32_t> found =
+            f.window->store().rowsMatching({CategoryCode::Sms, RowFilter::Deleted});
+        QCOMPARE(listRows(f), static_cast<int>(found.size()));
+        for (int r = 0; r < listRows(f); ++r)
+            QCOMPARE(f.window->reportList().storeIndex(r), found[static_cast<std::size_t>(r)]);
+
+        auto* button = f.child<QToolButton>("ConversationButton");
+        button->click();
+        QTRY_VERIFY(count->text().endsWith(QString::fromUtf8("个会话")));
+        QVERIFY(f.child<QTextBrowser>("DetailPane")
+                    ->toPlainText()
+                    .contains(QRegularExpression("\\d{4}-\\d{2}-\\d{2}")));
+
+        // A new run while a sort is under way.
+        showSms(f);
+        f.window->ListView1ColumnClick(4);
+        runBoth(f, l);
+        showSms(f);
+        QTRY_COMPARE(listRows(f), all);
+        QCOMPARE(f.window->lastRun().endWord(), std::string("扫描完成"));
     }
 
     void theDetailPaneShowsTheWholeRowAndWhereItWasFound() {
