@@ -2,6 +2,9 @@
 
 #include "recovered_rows_output.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace pc {
 
 namespace {
@@ -17,6 +20,7 @@ void RecoveredTablesModel::setStore(const RecoveredRowStore* store) {
     ticks_.clear();
     table_ = 0;
     shown_ = false;
+    tableRows_ = {};
     rows_ = {};
     endResetModel();
 }
@@ -25,8 +29,34 @@ void RecoveredTablesModel::showTable(std::size_t table, RowFilter filter) {
     beginResetModel();
     table_ = table;
     shown_ = store_ && table < store_->tableCount();
-    rows_ = shown_ ? store_->rowsOf(table, filter) : std::vector<std::uint32_t>{};
+    tableRows_ = shown_ ? store_->rowsOf(table, filter) : std::vector<std::uint32_t>{};
+    narrow();
     endResetModel();
+}
+
+void RecoveredTablesModel::setQuery(const RowQuery& query) {
+    beginResetModel();
+    query_ = query;
+    narrow();
+    endResetModel();
+}
+
+void RecoveredTablesModel::narrow() {
+    if (query_.text.empty() && !query_.state) {
+        rows_ = tableRows_;
+        return;
+    }
+    rows_.clear();
+    const std::optional<TextFinder> finder =
+        query_.text.empty() ? std::nullopt : std::optional<TextFinder>(query_.text);
+    for (std::uint32_t r : tableRows_) {
+        const RecoveredRowView row = store_->row(r, values_);
+        if (query_.state && row.state != *query_.state) continue;
+        if (finder && std::none_of(row.values.begin(), row.values.end(),
+                                   [&](const ValueView& v) { return finder->in(valueText(v)); }))
+            continue;
+        rows_.push_back(r);
+    }
 }
 
 int RecoveredTablesModel::rowCount(const QModelIndex& parent) const {

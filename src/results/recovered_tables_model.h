@@ -10,6 +10,7 @@
 
 #include "recovered_row_store.h"
 #include "result_types.h"
+#include "row_search.h"
 #include "row_ticks.h"
 
 namespace pc {
@@ -24,8 +25,14 @@ class RecoveredTablesModel : public QAbstractTableModel {
     // showTable. clear() lets go of the rows shown.
     void setStore(const RecoveredRowStore* store);
     void clear() { setStore(store_); }
-    // Shows the rows of table `table` of the store that `filter` lets through.
+    // Shows the rows of table `table` of the store that `filter` lets through, of those the ones
+    // the query selects.
     void showTable(std::size_t table, RowFilter filter);
+    // Shows only the rows holding the query's text in a cell (ASCII letters either case) and in
+    // its state; a table has no date of its own, so the dates are not asked.
+    void setQuery(const RowQuery& query);
+    // Rows of the table before the query: what the match count is out of.
+    int unfilteredCount() const { return static_cast<int>(tableRows_.size()); }
 
     // Ticks on the first column, of the rows shown; kept by the store's row.
     void setAllTicks(bool ticked);
@@ -48,7 +55,11 @@ class RecoveredTablesModel : public QAbstractTableModel {
     const RecoveredRowStore* store_ = nullptr;
     std::size_t table_ = 0;
     bool shown_ = false;
-    std::vector<std::uint32_t> rows_;  // indexes into the store's rows
+    void narrow();  // rows_ from tableRows_ and the query
+
+    std::vector<std::uint32_t> tableRows_;  // indexes into the store's rows
+    std::vector<std::uint32_t> rows_;       // of those, the ones the query selects
+    RowQuery query_;
     mutable std::vector<ValueView> values_;
     RowTicks ticks_;
 };

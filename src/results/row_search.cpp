@@ -29,46 +29,37 @@ Cells cellsOf(CategoryCode code) {
 
 }  // namespace
 
-// The text as typed, found with ASCII letters folded; UTF-8 sequences compare byte for byte.
-// A text without letters is found by the C library's byte search; one with letters by
-// Boyer-Moore-Horspool over folded bytes. Searches run over every cell of a million rows, so
-// both skip rather than test each position.
-struct RowMatcher::Finder {
-    explicit Finder(const std::string& typed) : needle(typed) {
-        for (char& c : needle) {
-            if (fold(c) != c) folds = true;
-            c = fold(c);
-            folds |= c >= 'a' && c <= 'z';
-        }
-        skip.fill(needle.size());
-        for (std::size_t i = 0; i + 1 < needle.size(); ++i) {
-            const char c = needle[i];
-            skip[static_cast<unsigned char>(c)] = needle.size() - 1 - i;
-            if (c >= 'a' && c <= 'z')
-                skip[static_cast<unsigned char>(c - 'a' + 'A')] = needle.size() - 1 - i;
-        }
+TextFinder::TextFinder(const std::string& typed) : needle_(typed) {
+    for (char& c : needle_) {
+        c = fold(c);
+        folds_ |= c >= 'a' && c <= 'z';
     }
-    bool in(std::string_view text) const {
-        const std::size_t n = needle.size();
-        if (!folds) return memmem(text.data(), text.size(), needle.data(), n) != nullptr;
-        for (std::size_t at = 0; at + n <= text.size();) {
-            std::size_t i = n;
-            while (i > 0 && fold(text[at + i - 1]) == needle[i - 1])
-                --i;
-            if (i == 0) return true;
-            at += skip[static_cast<unsigned char>(text[at + n - 1])];
-        }
-        return false;
+    skip_.fill(needle_.size());
+    for (std::size_t i = 0; i + 1 < needle_.size(); ++i) {
+        const char c = needle_[i];
+        skip_[static_cast<unsigned char>(c)] = needle_.size() - 1 - i;
+        if (c >= 'a' && c <= 'z')
+            skip_[static_cast<unsigned char>(c - 'a' + 'A')] = needle_.size() - 1 - i;
     }
-    std::string needle;  // folded
-    bool folds = false;
-    std::array<std::size_t, 256> skip;
-};
+}
+
+bool TextFinder::in(std::string_view text) const {
+    const std::size_t n = needle_.size();
+    if (!folds_) return memmem(text.data(), text.size(), needle_.data(), n) != nullptr;
+    for (std::size_t at = 0; at + n <= text.size();) {
+        std::size_t i = n;
+        while (i > 0 && fold(text[at + i - 1]) == needle_[i - 1])
+            --i;
+        if (i == 0) return true;
+        at += skip_[static_cast<unsigned char>(text[at + n - 1])];
+    }
+    return false;
+}
 
 RowMatcher::RowMatcher(CategoryCode code, const RowQuery& query, const ContactNames* names)
     : code_(code), query_(query) {
     if (query.text.empty()) return;
-    finder_ = std::make_unique<Finder>(query.text);
+    finder_ = std::make_unique<TextFinder>(query.text);
     if (names && cellsOf(code).number >= 0)
         names->forEach([&](const std::string& key, std::string_view name) {
             if (finder_->in(name)) namedKeys_.insert(key);

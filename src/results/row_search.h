@@ -2,11 +2,13 @@
 // normal or deleted rows.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -22,6 +24,22 @@ struct RowQuery {
     std::optional<RecordState> state;
 
     bool empty() const { return text.empty() && from.empty() && to.empty() && !state; }
+    bool operator==(const RowQuery&) const = default;
+};
+
+// The text as typed, found with ASCII letters folded; UTF-8 sequences compare byte for byte.
+// A text without letters is found by the C library's byte search; one with letters by
+// Boyer-Moore-Horspool over folded bytes. Searches run over every cell of a million rows, so
+// both skip rather than test each position.
+class TextFinder {
+  public:
+    explicit TextFinder(const std::string& typed);
+    bool in(std::string_view text) const;
+
+  private:
+    std::string needle_;  // folded
+    bool folds_ = false;
+    std::array<std::size_t, 256> skip_;
 };
 
 // A query made ready for many rows: the text's searcher built and the contacts whose name holds
@@ -40,10 +58,9 @@ class RowMatcher {
     bool matches(const ResultStore& store, std::uint32_t index) const;
 
   private:
-    struct Finder;
     CategoryCode code_;
     const RowQuery& query_;
-    std::unique_ptr<Finder> finder_;
+    std::unique_ptr<TextFinder> finder_;
     std::unordered_set<std::string> namedKeys_;  // phoneKeys whose contact's name holds the text
 };
 

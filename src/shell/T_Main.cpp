@@ -355,7 +355,7 @@ void TMain::buildCentre() {
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->setSpacing(2);
-    searchBar_ = new SearchBar(*model_);
+    searchBar_ = new SearchBar(*model_, *tablesModel_);
     connect(searchBar_, &SearchBar::conversationsToggled, this,
             [this](bool on) { showConversations(on); });
     rightLayout->addWidget(searchBar_);
@@ -691,6 +691,8 @@ void TMain::TreeView1Click(QTreeWidgetItem* item) {
     if (listStack_->currentWidget() == tablesView_) listStack_->setCurrentWidget(listView_);
     setColumns(tag->code);
     model_->showNode(*tag);
+    // A search typed while a carved table was shown narrows this list too.
+    searchBar_->showTable(false);
     sortColumn_ = -1;
     listView_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }
@@ -869,9 +871,8 @@ void TMain::addTablesBranch(const RecoveredRowStore& store) {
 void TMain::showTableRows(std::size_t table, RowFilter filter) {
     searchBar_->conversationsButton()->setChecked(false);
     tablesModel_->showTable(table, filter);
-    // The search bar narrows the categories' list only; a carved table's rows are shown whole.
     listStack_->setCurrentWidget(tablesView_);
-    searchBar_->showCount(u("%1 条").arg(tablesModel_->rowCount()));
+    searchBar_->showTable(true);
     detail_->clear();
 }
 

@@ -32,7 +32,8 @@ QDateEdit* dateEdit(const char* name) {
 
 }  // namespace
 
-SearchBar::SearchBar(ReportListModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+SearchBar::SearchBar(ReportListModel& model, RecoveredTablesModel& tables, QWidget* parent)
+    : QWidget(parent), model_(model), tables_(tables) {
     setObjectName("SearchBar");
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 0);
@@ -76,6 +77,26 @@ SearchBar::SearchBar(ReportListModel& model, QWidget* parent) : QWidget(parent),
 
 void SearchBar::applyQuery() {
     delay_->stop();
+    if (onTable_) {
+        tables_.setQuery(query());
+        updateMatchCount();
+        return;
+    }
+    model_.setQuery(query(), names_);
+}
+
+void SearchBar::showTable(bool on) {
+    onTable_ = on;
+    from_->setEnabled(!on);
+    to_->setEnabled(!on);
+    if (on) {
+        applyQuery();
+    } else if (!(model_.query() == query())) {
+        model_.setQuery(query(), names_);
+    }
+}
+
+RowQuery SearchBar::query() const {
     RowQuery q;
     q.text = search_->text().trimmed().toStdString();
     auto day = [](const QDateEdit* d) {
@@ -86,11 +107,13 @@ void SearchBar::applyQuery() {
     q.to = day(to_);
     if (stateBox_->currentIndex() == 1) q.state = RecordState::Normal;
     if (stateBox_->currentIndex() == 2) q.state = RecordState::Deleted;
-    model_.setQuery(std::move(q), names_);
+    if (onTable_) q.from = q.to = {};
+    return q;
 }
 
 void SearchBar::updateMatchCount() {
-    const int shown = model_.rowCount(), all = model_.unfilteredCount();
+    const int shown = onTable_ ? tables_.rowCount() : model_.rowCount();
+    const int all = onTable_ ? tables_.unfilteredCount() : model_.unfilteredCount();
     matchCount_->setText(shown == all ? u("共 %1 条").arg(all)
                                       : u("找到 %1 / %2 条").arg(shown).arg(all));
 }
@@ -100,8 +123,10 @@ void SearchBar::showCount(const QString& text) {
 }
 
 void SearchBar::setQueryEnabled(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{search_, from_, to_, stateBox_})
+    for (QWidget* w : std::initializer_list<QWidget*>{search_, stateBox_})
         w->setEnabled(on);
+    for (QWidget* w : std::initializer_list<QWidget*>{from_, to_})
+        w->setEnabled(on && !onTable_);
 }
 
 }  // namespace pc

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "contact_names.h"
+#include "recovered_tables_model.h"
 #include "report_list_model.h"
 
 class QComboBox;
@@ -20,13 +21,16 @@ namespace pc {
 class SearchBar : public QWidget {
     Q_OBJECT
   public:
-    SearchBar(ReportListModel& model, QWidget* parent = nullptr);
+    SearchBar(ReportListModel& model, RecoveredTablesModel& tables, QWidget* parent = nullptr);
 
     // The run's contacts, which name the numbers searched; nullptr: none yet.
     void setNames(const ContactNames* names) { names_ = names; }
-    // Narrows the list to what the bar says.
+    // Narrows the list shown to what the bar says.
     void applyQuery();
-    // "共 N 条", or "找到 M / N 条" when narrowed.
+    // The list shown is a carved table's (true) or a category's: the bar narrows that one, a
+    // table by text and state only.
+    void showTable(bool on);
+    // "共 N 条", or "找到 M / N 条" when narrowed, of the list shown.
     void updateMatchCount();
     // The count's place shows `text` instead (the conversations' or a table's count).
     void showCount(const QString& text);
@@ -38,7 +42,11 @@ class SearchBar : public QWidget {
     void conversationsToggled(bool on);
 
   private:
+    RowQuery query() const;
+
     ReportListModel& model_;
+    RecoveredTablesModel& tables_;
+    bool onTable_ = false;
     const ContactNames* names_ = nullptr;
     QLineEdit* search_ = nullptr;
     QDateEdit* from_ = nullptr;

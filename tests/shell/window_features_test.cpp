@@ -542,6 +542,23 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(model->index(0, 2).data().toString(), QString::fromUtf8("删除"));
         tree->setCurrentItem(notes);
         QCOMPARE(model->rowCount(), 3);
+
+        // The search bar narrows the table's rows and counts them, the dates aside.
+        auto* search = f.child<QLineEdit>("SearchEdit");
+        auto* count = f.child<QLabel>("MatchCount");
+        QCOMPARE(count->text(), QString::fromUtf8("共 3 条"));
+        QVERIFY(!f.child<QDateEdit>("DateFrom")->isEnabled());
+        search->setText("KEPT");
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(count->text(), QString::fromUtf8("找到 2 / 3 条"));
+        f.child<QComboBox>("StateBox")->setCurrentIndex(2);  // 删除
+        QCOMPARE(model->rowCount(), 0);
+        search->clear();
+        QTest::keyClick(search, Qt::Key_Return);
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->index(0, 0).data().toString(), QString("gone one"));
+        QCOMPARE(count->text(), QString::fromUtf8("找到 1 / 3 条"));
     }
 
     // "其它表" runs as a scan runs: the progress moves, the stop command is there while it runs,
