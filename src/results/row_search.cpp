@@ -109,4 +109,21 @@ std::vector<std::uint32_t> matchingRows(const ResultStore& store, CategoryCode c
     return out;
 }
 
+std::pair<std::string, std::string> daysSpanned(const ResultStore& store) {
+    std::string_view first, last;
+    for (CategoryCode code : kAllCategories) {
+        const int cell = cellsOf(code).date;
+        if (cell < 0) continue;
+        const auto count = static_cast<std::uint32_t>(store.count(code));
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::string_view day =
+                store.cellAt(code, i, static_cast<std::size_t>(cell)).substr(0, 10);
+            if (day.size() != 10 || day < "2000-01-01" || day[4] != '-' || day[7] != '-') continue;
+            if (first.empty() || day < first) first = day;
+            if (last.empty() || day > last) last = day;
+        }
+    }
+    return {std::string(first), std::string(last)};
+}
+
 }  // namespace pc

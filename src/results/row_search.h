@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "contact_names.h"
@@ -63,6 +64,10 @@ class RowMatcher {
     std::unique_ptr<TextFinder> finder_;
     std::unordered_set<std::string> namedKeys_;  // phoneKeys whose contact's name holds the text
 };
+
+// The first and last day ("yyyy-mm-dd") of the store's dated rows, from 2000 on: a phone's
+// zero or garbled dates (1970) say nothing of where its messages lie. Empty when none.
+std::pair<std::string, std::string> daysSpanned(const ResultStore& store);
 
 // The rows of `rows` that match, in their order.
 std::vector<std::uint32_t> matchingRows(const ResultStore& store, CategoryCode code,

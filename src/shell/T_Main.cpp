@@ -39,6 +39,7 @@
 #include "list_work.h"
 #include "result_columns.h"
 #include "row_details.h"
+#include "row_search.h"
 #include "scan_run.h"
 #include "search_bar.h"
 #include "table_recovery.h"
@@ -965,6 +966,9 @@ void TMain::setCommandState(CommandState state) {
         names_.emplace(store_);
         model_->setNames(&*names_);
         searchBar_->setNames(&*names_);
+        const auto [first, last] = daysSpanned(store_);
+        searchBar_->setDataDays(QDate::fromString(QString::fromStdString(first), "yyyy-MM-dd"),
+                                QDate::fromString(QString::fromStdString(last), "yyyy-MM-dd"));
     }
     searchBar_->conversationsButton()->setEnabled(!scanning && store_.count(CategoryCode::Sms) > 0);
     if (scanning) searchBar_->conversationsButton()->setChecked(false);

@@ -2,13 +2,13 @@
 
 #include <QComboBox>
 #include <QDate>
-#include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolButton>
 
+#include "date_field.h"
 #include "row_search.h"
 
 namespace pc {
@@ -17,17 +17,6 @@ namespace {
 
 QString u(const char* text) {
     return QString::fromUtf8(text);
-}
-
-QDateEdit* dateEdit(const char* name) {
-    auto* d = new QDateEdit;
-    d->setObjectName(name);
-    d->setDisplayFormat("yyyy-MM-dd");
-    d->setCalendarPopup(true);
-    d->setMinimumDate(QDate(1970, 1, 1));
-    d->setSpecialValueText(u("不限"));  // the minimum: no bound
-    d->setDate(d->minimumDate());
-    return d;
 }
 
 }  // namespace
@@ -41,8 +30,8 @@ SearchBar::SearchBar(ReportListModel& model, RecoveredTablesModel& tables, QWidg
     search_->setObjectName("SearchEdit");
     search_->setPlaceholderText(u("搜索号码、姓名或内容"));
     search_->setClearButtonEnabled(true);
-    from_ = dateEdit("DateFrom");
-    to_ = dateEdit("DateTo");
+    from_ = new DateField("DateFrom");
+    to_ = new DateField("DateTo");
     stateBox_ = new QComboBox;
     stateBox_->setObjectName("StateBox");
     stateBox_->addItems({u("全部"), u("正常"), u("删除")});
@@ -69,8 +58,8 @@ SearchBar::SearchBar(ReportListModel& model, RecoveredTablesModel& tables, QWidg
     connect(delay_, &QTimer::timeout, this, [this] { applyQuery(); });
     connect(search_, &QLineEdit::textChanged, delay_, qOverload<>(&QTimer::start));
     connect(search_, &QLineEdit::returnPressed, this, [this] { applyQuery(); });
-    connect(from_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
-    connect(to_, &QDateEdit::dateChanged, this, [this] { applyQuery(); });
+    connect(from_, &DateField::dateChanged, this, [this] { applyQuery(); });
+    connect(to_, &DateField::dateChanged, this, [this] { applyQuery(); });
     connect(stateBox_, &QComboBox::currentIndexChanged, this, [this] { applyQuery(); });
     connect(conversations_, &QToolButton::toggled, this, &SearchBar::conversationsToggled);
 }
@@ -99,9 +88,8 @@ void SearchBar::showTable(bool on) {
 RowQuery SearchBar::query() const {
     RowQuery q;
     q.text = search_->text().trimmed().toStdString();
-    auto day = [](const QDateEdit* d) {
-        return d->date() == d->minimumDate() ? std::string()
-                                             : d->date().toString("yyyy-MM-dd").toStdString();
+    auto day = [](const DateField* d) {
+        return d->date().isValid() ? d->date().toString("yyyy-MM-dd").toStdString() : std::string();
     };
     q.from = day(from_);
     q.to = day(to_);
@@ -116,6 +104,11 @@ void SearchBar::updateMatchCount() {
     const int all = onTable_ ? tables_.unfilteredCount() : model_.unfilteredCount();
     matchCount_->setText(shown == all ? u("共 %1 条").arg(all)
                                       : u("找到 %1 / %2 条").arg(shown).arg(all));
+}
+
+void SearchBar::setDataDays(QDate first, QDate last) {
+    from_->setOpensAt(first);
+    to_->setOpensAt(last);
 }
 
 void SearchBar::showCount(const QString& text) {

@@ -3,6 +3,7 @@
 // it is given.
 #pragma once
 
+#include <QDate>
 #include <QWidget>
 
 #include "contact_names.h"
@@ -10,7 +11,6 @@
 #include "report_list_model.h"
 
 class QComboBox;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QTimer;
@@ -18,11 +18,15 @@ class QToolButton;
 
 namespace pc {
 
+class DateField;
+
 class SearchBar : public QWidget {
     Q_OBJECT
   public:
     SearchBar(ReportListModel& model, RecoveredTablesModel& tables, QWidget* parent = nullptr);
 
+    // The first and last day of the run's messages and calls: where the calendars open.
+    void setDataDays(QDate first, QDate last);
     // The run's contacts, which name the numbers searched; nullptr: none yet.
     void setNames(const ContactNames* names) { names_ = names; }
     // Narrows the list shown to what the bar says.
@@ -49,8 +53,8 @@ class SearchBar : public QWidget {
     bool onTable_ = false;
     const ContactNames* names_ = nullptr;
     QLineEdit* search_ = nullptr;
-    QDateEdit* from_ = nullptr;
-    QDateEdit* to_ = nullptr;
+    DateField* from_ = nullptr;
+    DateField* to_ = nullptr;
     QComboBox* stateBox_ = nullptr;
     QToolButton* conversations_ = nullptr;
     QLabel* matchCount_ = nullptr;

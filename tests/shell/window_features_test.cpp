@@ -2,10 +2,10 @@
 // conversations, copying, recovering some rows or in another format, several files or a folder at
 // once, progress, and a window that remembers how it was left.
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -24,6 +24,7 @@
 #include <fstream>
 
 #include "contact_names.h"
+#include "date_field.h"
 #include "profile_file.h"
 #include "sqlite_db.h"
 #include "text_export.h"
@@ -125,16 +126,63 @@ class WindowFeaturesTest : public QObject {
                      [](const PSMSvalue& m) { return m.state == RecordState::Deleted; })));
         f.child<QComboBox>("StateBox")->setCurrentIndex(0);
 
-        auto* from = f.child<QDateEdit>("DateFrom");
-        auto* to = f.child<QDateEdit>("DateTo");
-        from->setDate(QDate(2021, 3, 4));
-        to->setDate(QDate(2021, 3, 4));
+        // Dates typed as people type them, the range narrowing at Enter.
+        auto* from = f.child<DateField>("DateFrom");
+        auto* to = f.child<DateField>("DateTo");
+        for (const auto& [field, typed] : {std::pair{from, "2021/3/4"}, {to, "2021年3月4日"}}) {
+            field->edit()->setText(QString::fromUtf8(typed));  // keyClicks takes ASCII only
+            QTest::keyClick(field->edit(), Qt::Key_Return);
+        }
+        QCOMPARE(from->date(), QDate(2021, 3, 4));
+        QCOMPARE(to->date(), QDate(2021, 3, 4));
         QVERIFY(f.column(4).contains(QString::fromUtf8(kBody)));
         for (const QString& date : f.column(1))
             QVERIFY2(date.startsWith("2021-03-04"), qPrintable(date));
-        from->setDate(from->minimumDate());  // "不限"
-        to->setDate(to->minimumDate());
+        // Not a date: the range stays as it was.
+        const int narrowed = listRows(f);
+        to->edit()->setText("2021-13-40");
+        QTest::keyClick(to->edit(), Qt::Key_Return);
+        QCOMPARE(to->date(), QDate(2021, 3, 4));
+        QCOMPARE(listRows(f), narrowed);
+        // One click on each clear button: 不限.
+        for (DateField* field : {from, to}) {
+            auto* clear = field->edit()->findChild<QToolButton*>();
+            QVERIFY(clear);
+            QTest::mouseClick(clear, Qt::LeftButton);
+            QVERIFY(!field->date().isValid());
+        }
         QCOMPARE(listRows(f), all);
+    }
+
+    // The calendars open where the messages and calls lie, not at 1970; a day picked there is
+    // the bound.
+    void theCalendarsOpenAtTheDataAndPickADay() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        runBoth(f, l);
+        showSms(f);
+        QStringList days;  // of the messages and the calls
+        for (const PSMSvalue& m : f.window->store().SmsRecords())
+            days
+                << QString::fromUtf8(m.date.data(), static_cast<qsizetype>(m.date.size())).left(10);
+        for (const PCallValue& c : f.window->store().CallLogRecords())
+            days
+                << QString::fromUtf8(c.date.data(), static_cast<qsizetype>(c.date.size())).left(10);
+        days.removeIf([](const QString& day) { return day < "2000"; });
+        days.sort();
+        auto* from = f.child<DateField>("DateFrom");
+        auto* to = f.child<DateField>("DateTo");
+        from->openCalendar();
+        QCOMPARE(from->calendar()->selectedDate().toString("yyyy-MM-dd"), days.first());
+        QCOMPARE(from->calendar()->yearShown(), days.first().left(4).toInt());
+        QTest::keyClick(from->calendar()->findChild<QTableView*>("qt_calendar_calendarview"),
+                        Qt::Key_Return);
+        QCOMPARE(from->date().toString("yyyy-MM-dd"), days.first());
+        QCOMPARE(from->edit()->text(), days.first());
+        to->openCalendar();
+        QCOMPARE(to->calendar()->selectedDate().toString("yyyy-MM-dd"), days.last());
+        to->calendar()->hide();
+        QCOMPARE(listRows(f), static_cast<int>(f.column(1).size()));
     }
 
     // The work a million rows make is done off the window's thread: what it made is shown when
@@ -547,7 +595,7 @@ class WindowFeaturesTest : public QObject {
         auto* search = f.child<QLineEdit>("SearchEdit");
         auto* count = f.child<QLabel>("MatchCount");
         QCOMPARE(count->text(), QString::fromUtf8("共 3 条"));
-        QVERIFY(!f.child<QDateEdit>("DateFrom")->isEnabled());
+        QVERIFY(!f.child<DateField>("DateFrom")->isEnabled());
         search->setText("KEPT");
         QTest::keyClick(search, Qt::Key_Return);
         QCOMPARE(model->rowCount(), 2);
