@@ -18,6 +18,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -512,7 +513,12 @@ void TMain::placeOnScreen() {
     const QScreen* screen = QApplication::primaryScreen();
     if (!screen) return;
     const QRect free = screen->availableGeometry();
-    const QSize frame = frameGeometry().size() - size();  // title bar and borders
+    QSize frame = frameGeometry().size() - size();  // title bar and borders
+    // Before the window manager has framed the window, a title bar's worth is kept free.
+    if (frame.isEmpty())
+        frame = QSize(2 * style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth),
+                      style()->pixelMetric(QStyle::PM_TitleBarHeight) +
+                          style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth));
     resize(std::min(width(), free.width() - frame.width()),
            std::min(height(), free.height() - frame.height()));
     QRect placed(QPoint(), size() + frame);
@@ -520,6 +526,17 @@ void TMain::placeOnScreen() {
     placed.moveTopLeft(
         QPoint(std::max(placed.left(), free.left()), std::max(placed.top(), free.top())));
     move(placed.topLeft());
+}
+
+void TMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placedFramed_) return;
+    placedFramed_ = true;
+    // Once framed, the window is placed again if its frame put part of it off the screen.
+    QTimer::singleShot(200, this, [this] {
+        const QScreen* screen = QApplication::primaryScreen();
+        if (screen && !screen->availableGeometry().contains(frameGeometry())) placeOnScreen();
+    });
 }
 
 void TMain::closeEvent(QCloseEvent* event) {

@@ -144,14 +144,16 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     void rememberFolder(const std::string& folder) override;
 
   protected:
-    void changeEvent(QEvent* event) override;      // FormActivate
-    void closeEvent(QCloseEvent* event) override;  // FormClose
+    void changeEvent(QEvent* event) override;  // FormActivate
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;  // FormClose
 
   private:
     void copyCell(int CategoryProfile::*cell);  // a cell of the current row, to the clipboard
     void showTableRows(std::size_t table, RowFilter filter);
     void FormCreate();
     void placeOnScreen();
+    bool placedFramed_ = false;
     void buildToolbar();
     void buildActions();
     void buildCentre();
