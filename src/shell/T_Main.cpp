@@ -5,8 +5,10 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -678,9 +680,15 @@ void TMain::ToolButton9Click() {
 }
 
 void TMain::openHelp() {
-    if (options_.openUrl)
-        options_.openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help.html"));
+    const QString help = QCoreApplication::applicationDirPath() + "/help.html";
+    const std::string path = QDir::toNativeSeparators(help).toStdString();
+    if (!QFileInfo::exists(help)) {
+        prompter_.message("找不到帮助文件：" + path, "提示", MessageIcon::Error);
+        return;
+    }
+    if (options_.openUrl && !options_.openUrl(QUrl::fromLocalFile(help)))
+        prompter_.message("无法打开帮助：没有可用的浏览器。\n帮助文件在：" + path, "提示",
+                          MessageIcon::Information);
 }
 
 int TMain::runHiddenCommand(const std::string& commandLine) {

@@ -57,8 +57,9 @@ class TForm2;
 class TForm8;
 
 struct MainWindowOptions {
-    std::string appDir;                        // where config.ini lives, with a trailing separator
-    std::function<void(const QUrl&)> openUrl;  // the system's handler for web pages and files
+    std::string appDir;  // where config.ini lives, with a trailing separator
+    // The system's handler for web pages and files; false when none could open it.
+    std::function<bool(const QUrl&)> openUrl;
     // Starts a program without waiting for it (the updater); false when it could not start.
     std::function<bool(const std::string& program)> startDetached;
     // Ends the program: every window closes.

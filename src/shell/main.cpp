@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     pc::QtPrompter prompter;
     pc::MainWindowOptions options;
     options.appDir = pc::chooseAppDir();
-    options.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    options.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     options.startDetached = [](const std::string& program) {
         return QProcess::startDetached(QString::fromStdString(program), {});
     };

@@ -76,8 +76,10 @@ void RecoverFlow::recover(const RecoverRequest& what) {
         return;
     }
     prompter_.message(recoveryDoneText(written), "Information", MessageIcon::Information);
-    if (choice->openFolder && faces_.openUrl)
-        faces_.openUrl(QUrl::fromLocalFile(QString::fromStdString(*folder)));
+    if (choice->openFolder && faces_.openUrl &&
+        !faces_.openUrl(QUrl::fromLocalFile(QString::fromStdString(*folder))))
+        prompter_.message("无法打开文件夹：没有可用的文件管理器。\n文件已保存在：" + *folder,
+                          "提示", MessageIcon::Information);
 }
 
 }  // namespace pc

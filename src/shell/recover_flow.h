@@ -31,7 +31,7 @@ class RecoverFlow {
   public:
     struct Faces {
         std::function<void()> pump;                // lets the window paint meanwhile
-        std::function<void(const QUrl&)> openUrl;  // may be empty
+        std::function<bool(const QUrl&)> openUrl;  // may be empty; false: nothing opened it
     };
     RecoverFlow(Prompter& prompter, const ResultStore& store, WindowSettings& settings, Faces faces)
         : prompter_(prompter), store_(store), settings_(settings), faces_(std::move(faces)) {}

@@ -336,6 +336,12 @@ class MainWindowTest : public QObject {
         f.child<QToolButton>("ToolButton8")->click();
         QCOMPARE(f.opened.size(), std::size_t{1});
         QVERIFY(f.opened[0].toLocalFile().endsWith("help.html"));
+        // Nothing to open it with: where the file is, said.
+        f.openWorks = false;
+        f.child<QToolButton>("ToolButton8")->click();
+        QVERIFY(f.prompter.shown.back().text.starts_with(
+            "无法打开帮助：没有可用的浏览器。\n帮助文件在："));
+        QVERIFY(f.prompter.shown.back().text.ends_with("help.html"));
     }
 
     void reportsAConfigFileThatCannotBeWrittenAndStillStarts() {

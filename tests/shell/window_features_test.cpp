@@ -454,6 +454,14 @@ class WindowFeaturesTest : public QObject {
         QVERIFY(testing::readText(csv).rfind(headerLine(OutputFormat::Csv, CategoryCode::Sms), 0) ==
                 0);
         QCOMPARE(f.opened.back(), QUrl::fromLocalFile(QString::fromStdString(out)));
+        f.openWorks = false;  // no file manager: where the files are, said
+        f.prompter.exports = {ExportChoice{OutputFormat::Csv, true}};
+        f.prompter.folders = {out};
+        f.prompter.answers = {Answer::Yes};  // replace the files
+        f.window->ToolButton4Click();
+        QCOMPARE(f.prompter.shown.back().text,
+                 "无法打开文件夹：没有可用的文件管理器。\n文件已保存在：" + out);
+        f.openWorks = true;
 
         // The same again: asked first; "No" leaves the file as it was.
         testing::writeBytes(csv, {'k', 'e', 'p', 't'});

@@ -25,6 +25,7 @@ struct WindowFixture {
     TempDir dir;
     ScriptedPrompter prompter;
     std::vector<QUrl> opened;
+    bool openWorks = true;  // false: no browser nor file manager
     std::unique_ptr<TMain> window;
     // 0: every sort, search and grouping runs off the window's thread, as a million rows' do.
     std::size_t inlineListRows = 50000;
@@ -35,7 +36,10 @@ struct WindowFixture {
         MainWindowOptions o;
         o.appDir = dir.path().string() + "/";
         o.inlineListRows = inlineListRows;
-        o.openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        o.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return openWorks;
+        };
         window = std::make_unique<TMain>(o, prompter);
     }
     template <typename T>
