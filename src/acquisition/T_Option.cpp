@@ -269,6 +269,10 @@ void TForm2::BitBtn2Click() {
         if (several) run.duplicates = picked_.duplicates;
         if (tables) run.otherTablesOf = path_->text().toStdString();
     } else {
+        if (!adbFound(target_.appDir())) {
+            target_.prompter().message(kAdbMissing, "提示", MessageIcon::Error);
+            return;
+        }
         auto copies = acquireFromPhone(target_.appDir(), [this](const std::string& command) {
             return target_.runHiddenCommand(command);
         });

@@ -1,9 +1,15 @@
 #include "phone_acquisition.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "phone_commands.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace pc {
 
@@ -11,6 +17,34 @@ namespace fs = std::filesystem;
 
 std::string pulledCopyPath(const std::string& appDir, const char* file) {
     return (fs::path(appDir) / "Temp" / file).string();
+}
+
+bool adbFound(const std::string& appDir) {
+#if defined(_WIN32)
+    const char* name = "adb.exe";
+    const char separator = ';';
+#else
+    const char* name = "adb";
+    const char separator = ':';
+#endif
+    auto runnable = [&](const fs::path& folder) {
+        std::error_code e;
+        const fs::path file = folder / name;
+        if (!fs::is_regular_file(file, e)) return false;
+#if defined(_WIN32)
+        return true;
+#else
+        return ::access(file.c_str(), X_OK) == 0;
+#endif
+    };
+    if (runnable(appDir)) return true;
+    const char* path = std::getenv("PATH");
+    for (std::string_view rest = path ? path : ""; !rest.empty();) {
+        const std::size_t end = std::min(rest.find(separator), rest.size());
+        if (end > 0 && runnable(fs::path(rest.substr(0, end)))) return true;
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return false;
 }
 
 std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,

@@ -16,6 +16,14 @@ namespace pc {
 inline constexpr const char* kPhoneUnreachable =
     "程序无法访问手机，请确认手机是否Root，并且要打开\"USB调试\"";
 
+inline constexpr const char* kAdbMissing =
+    "找不到 adb 程序，无法从手机中扫描。\n请安装 Android 平台工具（platform-tools），并把 adb "
+    "所在的文件夹加入系统的 PATH，或把 adb 放在本程序的文件夹中。";
+
+// Whether adb can be started: beside the program (where the Windows shell finds it first) or in
+// a folder of PATH.
+bool adbFound(const std::string& appDir);
+
 // Runs one command line. adb's own exit codes say nothing reliable and are ignored; -1 (a command
 // that could not start or was ended at its time limit) ends the acquisition.
 using CommandRunner = std::function<int(const std::string& commandLine)>;

@@ -61,7 +61,9 @@ std::string quotedScriptPath(std::string_view appDir) {
 
 PhoneCommands phoneCommands(std::string_view appDir) {
     const std::string dir(appDir);
-    PhoneCommands c{"cmd.exe /c md temp", "cmd.exe /c adb shell < " + quotedScriptPath(appDir), {}};
+    PhoneCommands c{"cmd.exe /c if not exist \"" + dir + "Temp\" md \"" + dir + "Temp\"",
+                    "cmd.exe /c adb shell < " + quotedScriptPath(appDir),
+                    {}};
     for (const std::string& name : pulledFileNames())
         c.pulls.push_back("cmd.exe /c adb pull /dev/zktemp/" + name + " \"" + dir + "Temp\\" +
                           name + "\"");
@@ -81,7 +83,8 @@ std::string shellQuoted(std::string_view word) {
 
 PhoneCommands phoneCommands(std::string_view appDir) {
     const std::string dir(appDir);
-    PhoneCommands c{"mkdir -p temp", "adb shell < " + shellQuoted(dir + "zk.tmp"), {}};
+    PhoneCommands c{
+        "mkdir -p " + shellQuoted(dir + "Temp"), "adb shell < " + shellQuoted(dir + "zk.tmp"), {}};
     for (const std::string& name : pulledFileNames())
         c.pulls.push_back("adb pull /dev/zktemp/" + name + " " + shellQuoted(dir + "Temp/" + name));
     return c;

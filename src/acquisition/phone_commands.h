@@ -21,8 +21,8 @@ std::string PhoneScript();
 
 // The commands of one acquisition, for the program folder `appDir` (with its trailing separator).
 struct PhoneCommands {
-    std::string makeTemp;            // creates "temp" in the current folder
-    std::string feedScript;          // feeds AppDir + "zk.tmp" to `adb shell`
+    std::string makeTemp;    // creates AppDir + "Temp", never a folder where the program runs
+    std::string feedScript;  // feeds AppDir + "zk.tmp" to `adb shell`
     std::vector<std::string> pulls;  // each file of /dev/zktemp into AppDir + "Temp"
 };
 

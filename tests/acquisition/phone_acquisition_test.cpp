@@ -48,7 +48,9 @@ TEST(PhoneCommands, QuoteTheWindowsScriptPathFolderByFolder) {
               "D:\\\"Tools\"\\\"Phone Kit\"\\zk.tmp");
     EXPECT_EQ(windows::quotedScriptPath("C:\\"), "C:\\zk.tmp");
     const PhoneCommands w = windows::phoneCommands("D:\\Tools\\Phone Kit\\");
-    EXPECT_EQ(w.makeTemp, "cmd.exe /c md temp");
+    EXPECT_EQ(w.makeTemp,
+              "cmd.exe /c if not exist \"D:\\Tools\\Phone Kit\\Temp\" md \"D:\\Tools\\Phone "
+              "Kit\\Temp\"");
     EXPECT_EQ(w.feedScript, "cmd.exe /c adb shell < D:\\\"Tools\"\\\"Phone Kit\"\\zk.tmp");
     ASSERT_EQ(w.pulls.size(), 9u);
     EXPECT_EQ(w.pulls[0],
@@ -59,7 +61,7 @@ TEST(PhoneCommands, QuoteTheWindowsScriptPathFolderByFolder) {
               "Kit\\Temp\\mmssms.db-wal\"");
 
     const PhoneCommands p = posix::phoneCommands("/opt/Phone Kit/it's/");
-    EXPECT_EQ(p.makeTemp, "mkdir -p temp");
+    EXPECT_EQ(p.makeTemp, "mkdir -p '/opt/Phone Kit/it'\\''s/Temp'");
     EXPECT_EQ(p.feedScript, "adb shell < '/opt/Phone Kit/it'\\''s/zk.tmp'");
     EXPECT_EQ(p.pulls[8],
               "adb pull /dev/zktemp/calllog.db-journal "

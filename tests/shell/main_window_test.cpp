@@ -20,6 +20,7 @@
 #include "T_Option.h"
 #include "contacts_fixture.h"
 #include "fake_adb.h"
+#include "phone_acquisition.h"
 #include "profile_file.h"
 #include "scripted_prompter.h"
 #include "sms_fixture.h"
@@ -365,11 +366,34 @@ class MainWindowTest : public QObject {
         f.child<QRadioButton>("RadioButton4")->click();
         QVERIFY(f.box(4)->isChecked() && f.box(5)->isChecked() && f.box(6)->isChecked());
         QVERIFY(!f.box(1)->isEnabled() && !f.child<QLineEdit>("Edit7")->isEnabled());
+        // Started from another folder: nothing is made there.
+        const std::string elsewhere = f.dir.file("elsewhere");
+        std::filesystem::create_directory(elsewhere);
+        const auto started = std::filesystem::current_path();
+        std::filesystem::current_path(elsewhere);
         f.window->scanDialog().BitBtn2Click();
+        std::filesystem::current_path(started);
+        QVERIFY(std::filesystem::is_empty(elsewhere));
         QVERIFY(f.prompter.texts().back().starts_with("扫描完成！\n"));
         QCOMPARE(f.treeTexts().size(), 9);
+        QVERIFY(std::filesystem::is_directory(f.window->AppDir() + "Temp"));
         QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/contacts2.db"));
         QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/mmssms.db"));
+    }
+
+    void phoneModeWithoutAdbSaysSo() {
+        Fixture f;
+        const char* path = std::getenv("PATH");
+        const std::string kept = path ? path : "";
+        ::setenv("PATH", f.dir.file("no-programs").c_str(), 1);
+        f.window->ToolButton3Click();
+        f.child<QRadioButton>("RadioButton4")->click();
+        f.window->scanDialog().BitBtn2Click();
+        ::setenv("PATH", kept.c_str(), 1);
+        QCOMPARE(f.prompter.shown.back().text, std::string(kAdbMissing));
+        QVERIFY(f.prompter.shown.back().text.starts_with("找不到 adb 程序"));
+        QVERIFY(f.window->scanDialog().isVisible());
+        QVERIFY(!std::filesystem::exists(f.window->AppDir() + "zk.tmp"));
     }
 
     void phoneModeWithoutAPhoneKeepsTheDialogOpen() {
