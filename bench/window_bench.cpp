@@ -75,7 +75,7 @@ void sortAndSearch() {
     });
     std::printf("%d rows; a byte search through every cell (%zu bytes, %zu hits): %.3f s\n", rows,
                 bytes, hits, pass);
-    const std::pair<const char*, int> sorts[] = {{"number", 0}, {"date", 1}, {"message", 4}};
+    const std::pair<const char*, int> sorts[] = {{"number", 0}, {"date", 2}, {"message", 5}};
     for (const auto& [name, column] : sorts) {
         const double up = secondsOf([&] { model.sortRows(column, true); });
         const double down = secondsOf([&] { model.sortRows(column, false); });
@@ -168,7 +168,7 @@ void windowStalls() {
                     what, gap.second, gap.first);
     };
     for (const auto& [name, column] :
-         {std::pair{"sort by number", 0}, {"sort by date", 1}, {"sort by message", 4}}) {
+         {std::pair{"sort by number", 0}, {"sort by date", 2}, {"sort by message", 5}}) {
         report(name, longestGap(window, [&] { window.ListView1ColumnClick(column); }));
         report("  and turned round",
                longestGap(window, [&] { window.ListView1ColumnClick(column); }));

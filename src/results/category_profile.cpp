@@ -34,7 +34,8 @@ const CategoryProfile kProfiles[] = {
      .searchNumberCell = -1,
      .numberCell = 1,
      .textCell = 0,
-     .longText = -1},
+     .longText = -1,
+     .listNameAfter = -1},
     {.code = CategoryCode::Sms,
      .key = "sms",
      .noun = "短信",
@@ -59,7 +60,8 @@ const CategoryProfile kProfiles[] = {
      .searchNumberCell = 0,
      .numberCell = 0,
      .textCell = 4,
-     .longText = 3},
+     .longText = 3,
+     .listNameAfter = 0},
     {.code = CategoryCode::CallLog,
      .key = "calls",
      .noun = "通话记录",
@@ -92,7 +94,8 @@ const CategoryProfile kProfiles[] = {
      .searchNumberCell = 0,
      .numberCell = 0,
      .textCell = 1,
-     .longText = -1},
+     .longText = -1,
+     .listNameAfter = -1},
 };
 
 }  // namespace

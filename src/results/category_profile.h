@@ -43,6 +43,9 @@ struct CategoryProfile {
     // The stored text that may run long (a message's body), kept compressed by a window's store;
     // -1: none.
     int longText;
+    // The report list shows the contact's name of the number (searchNumberCell) after this
+    // column; -1: no such column (the row has its own name, or none to look up).
+    int listNameAfter;
 };
 
 const CategoryProfile& profileOf(CategoryCode code);

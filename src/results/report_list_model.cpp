@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "category_profile.h"
 #include "result_columns.h"
 #include "row_sort.h"
 
@@ -70,11 +71,13 @@ void ReportListModel::showNode(CategoryTag tag) {
 
 void ReportListModel::setNames(const ContactNames* names) {
     if (names == names_) return;
-    if (query_.text.empty()) {
-        names_ = names;
+    if (!query_.text.empty()) {
+        setQuery(query_, names);
         return;
     }
-    setQuery(query_, names);
+    names_ = names;
+    // The "联系人" column shows the new names.
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void ReportListModel::setQuery(RowQuery query, const ContactNames* names) {
@@ -91,11 +94,16 @@ void ReportListModel::setQuery(RowQuery query, const ContactNames* names) {
 void ReportListModel::sortRows(int column, bool ascending) {
     if (!code_ || nodeRows_.empty()) return;
     flushQueuedRows();
-    const auto cell = static_cast<std::size_t>(column);
-    if (column < 0 || cell >= store_.rowCells(*code_, nodeRows_[0]).size) return;  // "telid"
-    remake([this, cell, ascending, code = *code_](Rows rows, const RowQuery& q,
-                                                  const ContactNames* n) {
-        Rows sorted = sortedByCell(store_, code, rows, cell, ascending);
+    const auto& columns = listColumns(*code_);
+    if (column < 0 || static_cast<std::size_t>(column) >= columns.size()) return;
+    const int listed = columns[static_cast<std::size_t>(column)].cell;
+    const auto cell = static_cast<std::size_t>(listed);
+    if (listed >= 0 && cell >= store_.rowCells(*code_, nodeRows_[0]).size) return;  // "telid"
+    const auto number = static_cast<std::size_t>(profileOf(*code_).searchNumberCell);
+    remake([this, listed, cell, number, ascending, code = *code_](Rows rows, const RowQuery& q,
+                                                                  const ContactNames* n) {
+        Rows sorted = listed >= 0 ? sortedByCell(store_, code, rows, cell, ascending)
+                                  : sortedByName(store_, code, rows, number, n, ascending);
         Rows shown = q.empty() ? sorted : matchingRows(store_, code, sorted, q, n);
         return std::pair(std::move(sorted), std::move(shown));
     });
@@ -164,7 +172,7 @@ int ReportListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ReportListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() || !code_ ? 0 : static_cast<int>(ResultColumns(*code_).size());
+    return parent.isValid() || !code_ ? 0 : static_cast<int>(listColumns(*code_).size());
 }
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
@@ -173,17 +181,24 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
         return ticked(index.row()) ? Qt::Checked : Qt::Unchecked;
     if (role != Qt::DisplayRole) return {};
     const RowCells cells = store_.rowCells(*code_, rows_.at(static_cast<std::size_t>(index.row())));
-    const auto column = static_cast<std::size_t>(index.column());
-    if (column >= cells.size) return QString();  // "telid" of a contact
-    const std::string_view cell = cells.cells[column];
+    const auto& columns = listColumns(*code_);
+    if (static_cast<std::size_t>(index.column()) >= columns.size()) return {};
+    const int listed = columns[static_cast<std::size_t>(index.column())].cell;
+    std::string_view cell;
+    if (listed < 0) {
+        const auto number = static_cast<std::size_t>(profileOf(*code_).searchNumberCell);
+        if (names_) cell = names_->nameOf(cells.cells[number]);
+    } else if (static_cast<std::size_t>(listed) < cells.size) {  // not "telid" of a contact
+        cell = cells.cells[static_cast<std::size_t>(listed)];
+    }
     return QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
 }
 
 QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || !code_) return {};
-    const auto& columns = ResultColumns(*code_);
+    const auto& columns = listColumns(*code_);
     if (section < 0 || static_cast<std::size_t>(section) >= columns.size()) return {};
-    return QString::fromUtf8(columns[static_cast<std::size_t>(section)].heading);
+    return QString::fromUtf8(columns[static_cast<std::size_t>(section)].column.heading);
 }
 
 Qt::ItemFlags ReportListModel::flags(const QModelIndex& index) const {

@@ -316,4 +316,23 @@ std::vector<std::uint32_t> sortedByCell(const ResultStore& store, CategoryCode c
     return CellSorter(store, code, rows, cell, ascending).sorted();
 }
 
+std::vector<std::uint32_t> sortedByName(const ResultStore& store, CategoryCode code,
+                                        std::span<const std::uint32_t> rows, std::size_t numberCell,
+                                        const ContactNames* names, bool ascending) {
+    // Names are short: each row's key made whole.
+    std::vector<std::string> keys(rows.size());
+    for (std::size_t i = 0; names && i < rows.size(); ++i)
+        appendSortKey(keys[i], names->nameOf(store.cellAt(code, rows[i], numberCell)));
+    std::vector<std::uint32_t> order(rows.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+        return ascending ? keys[x] < keys[y] : keys[y] < keys[x];
+    });
+    std::vector<std::uint32_t> out(rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        out[i] = rows[order[i]];
+    return out;
+}
+
 }  // namespace pc

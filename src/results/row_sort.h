@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "contact_names.h"
 #include "result_store.h"
 
 namespace pc {
@@ -16,5 +17,11 @@ namespace pc {
 std::vector<std::uint32_t> sortedByCell(const ResultStore& store, CategoryCode code,
                                         std::span<const std::uint32_t> rows, std::size_t cell,
                                         bool ascending);
+
+// `rows` sorted by the name the contacts give their number cell `numberCell` (rows without one,
+// or all without `names`, as an empty name), as sortedByCell orders texts.
+std::vector<std::uint32_t> sortedByName(const ResultStore& store, CategoryCode code,
+                                        std::span<const std::uint32_t> rows, std::size_t numberCell,
+                                        const ContactNames* names, bool ascending);
 
 }  // namespace pc

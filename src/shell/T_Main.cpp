@@ -748,13 +748,14 @@ void TMain::setColumns(CategoryCode code) {
 
 // The widths the user left, else the category's own.
 void TMain::applyColumnWidths(CategoryCode code) {
-    const auto& columns = ResultColumns(code);
+    const auto& columns = listColumns(code);
     const auto& kept = settings_.columnWidths(code);
     applyingWidths_ = true;
     listView_->horizontalHeader()->setStretchLastSection(code == CategoryCode::Sms);
     for (std::size_t i = 0; i < columns.size(); ++i)
-        listView_->setColumnWidth(static_cast<int>(i),
-                                  i < kept.size() && kept[i] > 0 ? kept[i] : columns[i].width);
+        listView_->setColumnWidth(static_cast<int>(i), i < kept.size() && kept[i] > 0
+                                                           ? kept[i]
+                                                           : columns[i].column.width);
     applyingWidths_ = false;
 }
 

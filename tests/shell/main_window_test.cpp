@@ -182,13 +182,13 @@ class MainWindowTest : public QObject {
         auto* tree = f.child<QTreeWidget>("TreeView1");
         QTreeWidgetItem* root = tree->topLevelItem(0);
         f.window->TreeView1Click(root->child(1));
-        QCOMPARE(f.headings(), QStringList({"电话", "日期", "类型", "状态", "信息"}));
-        QCOMPARE(f.column(3).size(), deleted);
-        QVERIFY(f.column(3).count(QString::fromUtf8("删除")) == deleted);
+        QCOMPARE(f.headings(), QStringList({"电话", "联系人", "日期", "类型", "状态", "信息"}));
+        QCOMPARE(f.column(4).size(), deleted);
+        QVERIFY(f.column(4).count(QString::fromUtf8("删除")) == deleted);
         f.window->TreeView1Click(root);
         QCOMPARE(f.column(0).size(), all);
         f.window->TreeView1Click(root->child(0));
-        QCOMPARE(f.column(3).count(QString::fromUtf8("正常")), all - deleted);
+        QCOMPARE(f.column(4).count(QString::fromUtf8("正常")), all - deleted);
     }
 
     void headerClicksSortAscendingFirstThenTurnEachColumnRound() {
@@ -204,10 +204,10 @@ class MainWindowTest : public QObject {
                    header->sortIndicatorOrder() ==
                        (ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
         };
-        f.window->ListView1ColumnClick(1);  // 日期: ascending first
-        QVERIFY(sortedBy(1, true));
-        f.window->ListView1ColumnClick(1);  // the same column again: descending
-        QVERIFY(sortedBy(1, false));
+        f.window->ListView1ColumnClick(2);  // 日期: ascending first
+        QVERIFY(sortedBy(2, true));
+        f.window->ListView1ColumnClick(2);  // the same column again: descending
+        QVERIFY(sortedBy(2, false));
         f.window->ListView1ColumnClick(0);  // 电话: a new column starts ascending
         QVERIFY(sortedBy(0, true));
     }

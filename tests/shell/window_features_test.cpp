@@ -27,6 +27,7 @@
 #include "date_field.h"
 #include "profile_file.h"
 #include "sqlite_db.h"
+#include "text_codec.h"
 #include "text_export.h"
 #include "window_fixture.h"
 #include "without_file_capabilities.h"
@@ -101,13 +102,13 @@ class WindowFeaturesTest : public QObject {
 
         search->setText(QString::fromUtf8("第二行"));
         QTest::keyClick(search, Qt::Key_Return);
-        QCOMPARE(f.column(4), QStringList{QString::fromUtf8(kBody)});
+        QCOMPARE(f.column(5), QStringList{QString::fromUtf8(kBody)});
         QCOMPARE(count->text(), QString::fromUtf8("找到 1 / %1 条").arg(all));
 
         // The contact's name is not in the message, yet it finds it.
         search->setText(QString::fromStdString(l.name));
         QTest::keyClick(search, Qt::Key_Return);
-        QVERIFY(f.column(4).contains(QString::fromUtf8(kBody)));
+        QVERIFY(f.column(5).contains(QString::fromUtf8(kBody)));
 
         search->setText("no such text at all");
         QTest::keyClick(search, Qt::Key_Return);
@@ -117,7 +118,7 @@ class WindowFeaturesTest : public QObject {
         QTest::keyClick(search, Qt::Key_Return);
 
         f.child<QComboBox>("StateBox")->setCurrentIndex(2);  // 删除
-        const QStringList states = f.column(3);
+        const QStringList states = f.column(4);
         QVERIFY(!states.isEmpty() && states.size() < all);
         QCOMPARE(states.count(QString::fromUtf8("删除")), states.size());
         QCOMPARE(listRows(f),
@@ -135,8 +136,8 @@ class WindowFeaturesTest : public QObject {
         }
         QCOMPARE(from->date(), QDate(2021, 3, 4));
         QCOMPARE(to->date(), QDate(2021, 3, 4));
-        QVERIFY(f.column(4).contains(QString::fromUtf8(kBody)));
-        for (const QString& date : f.column(1))
+        QVERIFY(f.column(5).contains(QString::fromUtf8(kBody)));
+        for (const QString& date : f.column(2))
             QVERIFY2(date.startsWith("2021-03-04"), qPrintable(date));
         // Not a date: the range stays as it was.
         const int narrowed = listRows(f);
@@ -182,7 +183,7 @@ class WindowFeaturesTest : public QObject {
         to->openCalendar();
         QCOMPARE(to->calendar()->selectedDate().toString("yyyy-MM-dd"), days.last());
         to->calendar()->hide();
-        QCOMPARE(listRows(f), static_cast<int>(f.column(1).size()));
+        QCOMPARE(listRows(f), static_cast<int>(f.column(2).size()));
     }
 
     // The work a million rows make is done off the window's thread: what it made is shown when
@@ -198,9 +199,9 @@ class WindowFeaturesTest : public QObject {
         auto* count = f.child<QLabel>("MatchCount");
         const int all = listRows(f);
 
-        f.window->ListView1ColumnClick(1);  // 日期
+        f.window->ListView1ColumnClick(2);  // 日期
         auto sortedByDate = [&] {
-            const QStringList dates = f.column(1);
+            const QStringList dates = f.column(2);
             return std::is_sorted(dates.begin(), dates.end()) && dates.first() != dates.last();
         };
         QTRY_VERIFY(sortedByDate());
@@ -208,13 +209,13 @@ class WindowFeaturesTest : public QObject {
         search->setText(QString::fromUtf8("第二行"));
         QTest::keyClick(search, Qt::Key_Return);
         QTRY_COMPARE(count->text(), QString::fromUtf8("找到 1 / %1 条").arg(all));
-        QCOMPARE(f.column(4), QStringList{QString::fromUtf8(kBody)});
+        QCOMPARE(f.column(5), QStringList{QString::fromUtf8(kBody)});
         search->clear();
         QTest::keyClick(search, Qt::Key_Return);
         QTRY_COMPARE(listRows(f), all);
 
         // A sort asked for on one node, another node shown before it is done.
-        f.window->ListView1ColumnClick(4);
+        f.window->ListView1ColumnClick(5);
         auto* tree = f.child<QTreeWidget>("TreeView1");
         QTreeWidgetItem* deleted = nullptr;
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
@@ -239,11 +240,37 @@ class WindowFeaturesTest : public QObject {
 
         // A new run while a sort is under way.
         showSms(f);
-        f.window->ListView1ColumnClick(4);
+        f.window->ListView1ColumnClick(5);
         runBoth(f, l);
         showSms(f);
         QTRY_COMPARE(listRows(f), all);
         QCOMPARE(f.window->lastRun().endWord(), std::string("扫描完成"));
+    }
+
+    // "联系人" beside the number: the name the run's contacts give it; sorted by it, descending
+    // puts the named messages first.
+    void theMessagesListNamesTheirContacts() {
+        Fixture f;
+        const Linked l = linkedDatabases(f.dir.file("db"));
+        runBoth(f, l);
+        showSms(f);
+        QCOMPARE(f.headings(), QStringList({QString::fromUtf8("电话"), QString::fromUtf8("联系人"),
+                                            QString::fromUtf8("日期"), QString::fromUtf8("类型"),
+                                            QString::fromUtf8("状态"), QString::fromUtf8("信息")}));
+        const int row = static_cast<int>(f.column(5).indexOf(QString::fromUtf8(kBody)));
+        QVERIFY(row >= 0);
+        QCOMPARE(f.column(1)[row], QString::fromStdString(l.name));
+        const ContactNames names(f.window->store());
+        for (int r = 0; r < listRows(f); ++r)
+            QCOMPARE(f.column(1)[r].toStdString(),
+                     std::string(names.nameOf(f.column(0)[r].toStdString())));
+        f.window->ListView1ColumnClick(1);
+        f.window->ListView1ColumnClick(1);
+        const QStringList named = f.column(1);
+        QVERIFY(!named.first().isEmpty() && named.last().isEmpty());
+        QVERIFY(std::is_sorted(named.begin(), named.end(), [](const QString& a, const QString& b) {
+            return utf8ToGb18030(a.toStdString()) > utf8ToGb18030(b.toStdString());
+        }));
     }
 
     void theDetailPaneShowsTheWholeRowAndWhereItWasFound() {
@@ -252,7 +279,7 @@ class WindowFeaturesTest : public QObject {
         runBoth(f, l);
         showSms(f);
         auto* list = f.child<QTableView>("ListView1");
-        const int row = static_cast<int>(f.column(4).indexOf(QString::fromUtf8(kBody)));
+        const int row = static_cast<int>(f.column(5).indexOf(QString::fromUtf8(kBody)));
         QVERIFY(row >= 0);
         list->setCurrentIndex(list->model()->index(row, 0));
         const QString text = f.child<QTextBrowser>("DetailPane")->toPlainText();
@@ -330,7 +357,7 @@ class WindowFeaturesTest : public QObject {
         f.child<QAction>("CopyNumber")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), f.column(0)[2]);
         f.child<QAction>("CopyText")->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), f.column(4)[2]);
+        QCOMPARE(QApplication::clipboard()->text(), f.column(5)[2]);
 
         // A tick on row 1 wins over the selection.
         list->model()->setData(list->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);

@@ -77,7 +77,7 @@ class WindowUseTest : public QObject {
         const int all = f.child<QTableView>("ListView1")->model()->rowCount();
         QTest::keyClick(tree, Qt::Key_Down);  // to 正常短信
         QCOMPARE(tree->currentItem(), tree->topLevelItem(0)->child(0));
-        const QStringList states = f.column(3);
+        const QStringList states = f.column(4);
         QVERIFY(states.size() < all);
         QCOMPARE(states.count(QString::fromUtf8("正常")), states.size());
     }
