@@ -162,6 +162,9 @@ class CellSorter {
     // many text bytes, into one buffer used again: fresh memory costs a page fault a page, more
     // than making the keys that fill it.
     static constexpr std::size_t kBatchBytes = 32u << 20;
+    // Keys of tied rows are made up to this many bytes: most differ well before, and the long
+    // texts' whole keys would cost more than all the others'.
+    static constexpr std::size_t kCutBytes = kPrefixBytes + 8 * 30;
     // Ties of fewer text bytes are broken on one thread.
     static constexpr std::size_t kParallelBytes = 8u << 20;
 
@@ -180,7 +183,8 @@ class CellSorter {
         // Small, as the sorts move them: the prefix is done with.
         struct Tied {
             std::uint32_t row, run, position;
-            std::uint32_t from, length;  // of the whole key in the arena
+            std::uint32_t from, length;  // of the key in the arena, whole or cut
+            bool cut;                    // the key goes on past kCutBytes
         };
 
         void queueRun(Run r) {
@@ -188,8 +192,8 @@ class CellSorter {
             runs_.push_back(r);
             for (std::size_t i = r.first; i < r.second; ++i) {
                 const Keyed& k = s_.keyed_[i];
-                tied_.push_back({s_.rows_[k.position], run, k.position, 0, 0});
-                batchBytes_ += s_.cellBytes_[k.position];
+                tied_.push_back({s_.rows_[k.position], run, k.position, 0, 0, false});
+                batchBytes_ += std::min<std::size_t>(s_.cellBytes_[k.position], kCutBytes);
             }
             if (batchBytes_ >= kBatchBytes) sortQueuedRuns();
         }
@@ -208,17 +212,37 @@ class CellSorter {
         }
 
         // A key's 8 bytes from `depth` past the prefix, padded with zeros, and how many of them
-        // there are: pairs order as the keys' bytes do, a key's end before any byte.
+        // there are: pairs order as the keys' bytes do, a key's end before any byte. At the end
+        // of a cut key, kMore: its bytes go on, unread.
         struct Word {
             std::uint64_t bytes;
             std::uint32_t count;
             auto operator<=>(const Word&) const = default;
         };
+        static constexpr std::uint32_t kMore = 9;
         Word wordAt(const Tied& t, std::size_t depth) const {
             const std::size_t from = std::min<std::size_t>(t.length, kPrefixBytes + depth);
             const std::size_t count = std::min<std::size_t>(t.length - from, 8);
+            if (count == 0 && t.cut) return {0, kMore};
             return {bigEndianPrefix(std::string_view(arena_).substr(t.from + from, count)),
                     static_cast<std::uint32_t>(count)};
+        }
+
+        // Rows whose keys agree up to where they were cut: their whole keys, made again, decide.
+        void sortWhole(Tied* a, std::size_t n) const {
+            std::vector<std::string> keys(n);
+            std::vector<std::uint32_t> order(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                appendSortKey(keys[i], s_.cellOf(a[i].row));
+                order[i] = static_cast<std::uint32_t>(i);
+            }
+            std::sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+                return s_.directed(keys[x].compare(keys[y]), a[x].position, a[y].position);
+            });
+            std::vector<Tied> sorted(n);
+            for (std::size_t i = 0; i < n; ++i)
+                sorted[i] = a[order[i]];
+            std::copy(sorted.begin(), sorted.end(), a);
         }
         // Before, in the sort's direction.
         bool before(const Word& x, const Word& y) const { return s_.ascending_ ? x < y : y < x; }
@@ -234,8 +258,10 @@ class CellSorter {
                             const Word wx = wordAt(x, d), wy = wordAt(y, d);
                             if (wx != wy) return before(wx, wy);
                             if (wx.count < 8) return x.position < y.position;
+                            if (wx.count == kMore) return false;  // left to sortWhole below
                         }
                     });
+                    sortCutTies(a, n, depth);
                     return;
                 }
                 const Word pivot =
@@ -254,6 +280,10 @@ class CellSorter {
                 sortRun(a + gt, n - gt, depth);
                 a += lt;
                 n = gt - lt;
+                if (pivot.count == kMore) {  // keys cut here, all alike so far
+                    sortWhole(a, n);
+                    return;
+                }
                 if (pivot.count < 8) {  // the keys end here: equal
                     std::sort(a, a + n,
                               [](const Tied& x, const Tied& y) { return x.position < y.position; });
@@ -262,6 +292,25 @@ class CellSorter {
                 depth += 8;
             }
         }
+        // After a small sort, the runs of rows alike up to their cut: sorted whole.
+        void sortCutTies(Tied* a, std::size_t n, std::size_t depth) const {
+            auto alike = [&](const Tied& x, const Tied& y) {
+                if (!x.cut || !y.cut) return false;
+                for (std::size_t d = depth;; d += 8) {
+                    const Word wx = wordAt(x, d), wy = wordAt(y, d);
+                    if (wx != wy) return false;
+                    if (wx.count == kMore) return true;
+                }
+            };
+            for (std::size_t i = 0; i < n;) {
+                std::size_t end = i + 1;
+                while (end < n && alike(a[i], a[end]))
+                    ++end;
+                if (end - i > 1) sortWhole(a + i, end - i);
+                i = end;
+            }
+        }
+
         Word medianOf(const Word& x, const Word& y, const Word& z) const {
             if (x < y) return y < z ? y : (x < z ? z : x);
             return x < z ? x : (y < z ? z : y);
@@ -274,7 +323,9 @@ class CellSorter {
             arena_.clear();
             for (Tied& t : tied_) {
                 const std::size_t from = arena_.size();
-                appendSortKey(arena_, s_.cellOf(t.row));
+                appendSortKey(arena_, leadingCharacters(s_.cellOf(t.row), kCutBytes + 1));
+                t.cut = arena_.size() - from > kCutBytes;
+                if (t.cut) arena_.resize(from + kCutBytes);
                 t.from = static_cast<std::uint32_t>(from);
                 t.length = static_cast<std::uint32_t>(arena_.size() - from);
             }
