@@ -93,10 +93,25 @@ class CellSorter {
         std::vector<std::uint32_t> positionOf(count, UINT32_MAX);
         for (std::uint32_t p = 0; p < rows_.size(); ++p)
             positionOf[rows_[p]] = p;
-        keyed_.reserve(rows_.size());
         cellBytes_.assign(rows_.size(), 0);
+        // Two halves of the store on two threads, when there are many rows.
+        const bool two = rows_.size() >= kParallelRows && std::thread::hardware_concurrency() > 1;
+        const std::uint32_t half = two ? count / 2 : count;
+        std::vector<Keyed> later;
+        std::thread second;
+        if (two) second = std::thread([&] { later = prefixKeys(positionOf, half, count); });
+        keyed_ = prefixKeys(positionOf, 0, half);
+        if (second.joinable()) second.join();
+        keyed_.insert(keyed_.end(), later.begin(), later.end());
+    }
+
+    // The prefixes of the rows given among the store's rows [from, to), in the store's order.
+    std::vector<Keyed> prefixKeys(const std::vector<std::uint32_t>& positionOf, std::uint32_t from,
+                                  std::uint32_t to) {
+        std::vector<Keyed> out;
+        out.reserve(to - from);
         std::string key;
-        for (std::uint32_t i = 0; i < count; ++i) {
+        for (std::uint32_t i = from; i < to; ++i) {
             if (positionOf[i] == UINT32_MAX) continue;
             key.clear();
             // A character gives at least one key byte: with one more character than the prefix
@@ -106,109 +121,140 @@ class CellSorter {
                 std::min<std::size_t>(cell.size(), std::numeric_limits<std::uint32_t>::max()));
             appendSortKey(key, leadingCharacters(cell, kPrefixBytes + 1));
             const std::string_view k(key);
-            Keyed& keyed = keyed_.emplace_back();
+            Keyed& keyed = out.emplace_back();
             for (std::size_t w = 0; w < kPrefixWords; ++w)
                 keyed.words[w] = bigEndianPrefix(k.size() > 8 * w ? k.substr(8 * w) : "");
             keyed.length = static_cast<std::uint32_t>(k.size());
             keyed.position = positionOf[i];
         }
+        return out;
     }
 
     // Rows whose prefixes tie: whole keys no longer than the prefix differ in length only;
-    // longer ones have their whole keys made, a batch of runs at a time.
+    // longer ones have their keys made, a batch of runs at a time.
     void breakTies() {
         std::vector<Run> runs;
-        std::size_t tiedBytes = 0;
+        std::size_t batchBytes = 0;
         for (std::size_t begin = 0; begin < keyed_.size();) {
             std::size_t end = begin + 1;
             bool longKeys = keyed_[begin].length > kPrefixBytes;
             while (end < keyed_.size() && prefixOrder(keyed_[begin], keyed_[end]) == 0)
                 longKeys |= keyed_[end++].length > kPrefixBytes;
-            if (end - begin > 1 && !longKeys)
+            if (end - begin > 1 && !longKeys) {
                 std::sort(keyed_.begin() + static_cast<std::ptrdiff_t>(begin),
                           keyed_.begin() + static_cast<std::ptrdiff_t>(end),
                           [this](const Keyed& x, const Keyed& y) {
                               return directed(x.length < y.length ? -1 : x.length > y.length,
                                               x.position, y.position);
                           });
-            else if (end - begin > 1) {
+            } else if (end - begin > 1) {
                 runs.push_back({begin, end});
                 for (std::size_t k = begin; k < end; ++k)
-                    tiedBytes += cellBytes_[keyed_[k].position];
+                    batchBytes += std::min<std::size_t>(cellBytes_[keyed_[k].position], kCutBytes);
+                if (batchBytes >= kBatchBytes) {
+                    Ties(*this, runs).sort();
+                    runs.clear();
+                    batchBytes = 0;
+                }
             }
             begin = end;
         }
-        // Runs are independent: when there are many, two threads break their ties, each through
-        // its own open blocks of texts.
-        std::size_t half = runs.size();
-        if (tiedBytes >= kParallelBytes && std::thread::hardware_concurrency() > 1) {
-            std::size_t bytes = 0;
-            for (half = 0; half < runs.size() && bytes < tiedBytes / 2; ++half)
-                for (std::size_t k = runs[half].first; k < runs[half].second; ++k)
-                    bytes += cellBytes_[keyed_[k].position];
-        }
-        const std::span<const Run> all(runs);
-        std::thread second;
-        if (half < runs.size())
-            second =
-                std::thread([this, rest = all.subspan(half)] { TieBreaker(*this).sort(rest); });
-        TieBreaker(*this).sort(all.first(half));
-        if (second.joinable()) second.join();
+        if (!runs.empty()) Ties(*this, runs).sort();
     }
 
     using Run = std::pair<std::size_t, std::size_t>;  // in keyed_
 
-    // Whole keys are made for a batch of runs at once, in the store's order, up to about this
-    // many text bytes, into one buffer used again: fresh memory costs a page fault a page, more
-    // than making the keys that fill it.
-    static constexpr std::size_t kBatchBytes = 32u << 20;
+    // The tied rows' keys are made for a batch of runs at once, up to about this many bytes: one
+    // pass over the store's texts for most sorts.
+    static constexpr std::size_t kBatchBytes = 192u << 20;
     // Keys of tied rows are made up to this many bytes: most differ well before, and the long
     // texts' whole keys would cost more than all the others'.
     static constexpr std::size_t kCutBytes = kPrefixBytes + 8 * 30;
-    // Ties of fewer text bytes are broken on one thread.
-    static constexpr std::size_t kParallelBytes = 8u << 20;
+    // Fewer tied rows are keyed and sorted on one thread.
+    static constexpr std::size_t kParallelRows = 50000;
 
-    // Breaks the ties of runs of the sorter's rows, writing their rows in order back to them.
-    class TieBreaker {
+    // Breaks the ties of a batch of runs, writing their rows in order back to the sorter.
+    class Ties {
       public:
-        explicit TieBreaker(CellSorter& sorter) : s_(sorter) { arena_.reserve(3 * kBatchBytes); }
+        Ties(CellSorter& sorter, std::span<const Run> runs) : s_(sorter), runs_(runs) {
+            for (const Run& r : runs)
+                for (std::size_t i = r.first; i < r.second; ++i) {
+                    const Keyed& k = s_.keyed_[i];
+                    tied_.push_back({s_.rows_[k.position], k.position, 0, 0, 0, false});
+                }
+        }
 
-        void sort(std::span<const Run> runs) {
-            for (const Run& run : runs)
-                queueRun(run);
-            sortQueuedRuns();
+        void sort() {
+            const bool two =
+                tied_.size() >= kParallelRows && std::thread::hardware_concurrency() > 1;
+            makeKeys(two);
+            // The runs in two shares of about as many rows, one on a thread of its own.
+            std::size_t half = runs_.size();
+            if (two) {
+                std::size_t rows = 0;
+                for (half = 0; half < runs_.size() && rows < tied_.size() / 2; ++half)
+                    rows += runs_[half].second - runs_[half].first;
+            }
+            std::thread second;
+            if (half < runs_.size())
+                second = std::thread([this, half] { sortRuns(half, runs_.size()); });
+            sortRuns(0, half);
+            if (second.joinable()) second.join();
         }
 
       private:
         // Small, as the sorts move them: the prefix is done with.
         struct Tied {
-            std::uint32_t row, run, position;
-            std::uint32_t from, length;  // of the key in the arena, whole or cut
-            bool cut;                    // the key goes on past kCutBytes
+            std::uint32_t row, position;
+            std::uint32_t from, length;  // of the key in its arena, whole or cut
+            std::uint8_t arena;
+            bool cut;  // the key goes on past kCutBytes
         };
 
-        void queueRun(Run r) {
-            const auto run = static_cast<std::uint32_t>(runs_.size());
-            runs_.push_back(r);
-            for (std::size_t i = r.first; i < r.second; ++i) {
-                const Keyed& k = s_.keyed_[i];
-                tied_.push_back({s_.rows_[k.position], run, k.position, 0, 0, false});
-                batchBytes_ += std::min<std::size_t>(s_.cellBytes_[k.position], kCutBytes);
-            }
-            if (batchBytes_ >= kBatchBytes) sortQueuedRuns();
+        // Each tied row's key, reading the store's rows in order (their texts' blocks opened
+        // once): on two threads, each half of the store into an arena of its own.
+        void makeKeys(bool two) {
+            const auto count = static_cast<std::uint32_t>(s_.store_.count(s_.code_));
+            std::vector<std::uint32_t> slotOf(count, UINT32_MAX);
+            for (std::uint32_t t = 0; t < tied_.size(); ++t)
+                slotOf[tied_[t].row] = t;
+            const std::uint32_t half = two ? count / 2 : count;
+            // Room made once: growing would copy what was made.
+            std::size_t room[2] = {};
+            for (const Tied& t : tied_)
+                room[t.row >= half] +=
+                    std::min<std::size_t>(s_.cellBytes_[t.position], kCutBytes) + 4;
+            auto fill = [&](std::uint8_t arena, std::uint32_t from, std::uint32_t to) {
+                std::string& keys = arenas_[arena];
+                keys.reserve(room[arena] + room[arena] / 8);
+                for (std::uint32_t row = from; row < to; ++row) {
+                    if (slotOf[row] == UINT32_MAX) continue;
+                    Tied& t = tied_[slotOf[row]];
+                    const std::size_t at = keys.size();
+                    appendSortKey(keys, leadingCharacters(s_.cellOf(row), kCutBytes + 1));
+                    t.cut = keys.size() - at > kCutBytes;
+                    if (t.cut) keys.resize(at + kCutBytes);
+                    t.from = static_cast<std::uint32_t>(at);
+                    t.length = static_cast<std::uint32_t>(keys.size() - at);
+                    t.arena = arena;
+                }
+            };
+            std::thread second;
+            if (two) second = std::thread([&] { fill(1, half, count); });
+            fill(0, 0, half);
+            if (second.joinable()) second.join();
         }
 
-        // The rows of each run together, the runs in order (the fill left them in the store's).
-        void groupByRun() {
-            std::vector<std::uint32_t> at(runs_.size() + 1, 0);
-            for (const Tied& t : tied_)
-                ++at[t.run + 1];
-            for (std::size_t r = 1; r < at.size(); ++r)
-                at[r] += at[r - 1];
-            grouped_.resize(tied_.size());
-            for (const Tied& t : tied_)
-                grouped_[at[t.run]++] = t;
-            tied_.swap(grouped_);
+        void sortRuns(std::size_t first, std::size_t last) {
+            std::size_t at = 0;
+            for (std::size_t r = 0; r < first; ++r)
+                at += runs_[r].second - runs_[r].first;
+            for (std::size_t r = first; r < last; ++r) {
+                const auto [begin, end] = runs_[r];
+                sortRun(tied_.data() + at, end - begin, 0);
+                for (std::size_t i = begin; i < end; ++i)
+                    s_.keyed_[i].position = tied_[at++].position;
+            }
         }
 
         // A key's 8 bytes from `depth` past the prefix, padded with zeros, and how many of them
@@ -224,8 +270,9 @@ class CellSorter {
             const std::size_t from = std::min<std::size_t>(t.length, kPrefixBytes + depth);
             const std::size_t count = std::min<std::size_t>(t.length - from, 8);
             if (count == 0 && t.cut) return {0, kMore};
-            return {bigEndianPrefix(std::string_view(arena_).substr(t.from + from, count)),
-                    static_cast<std::uint32_t>(count)};
+            return {
+                bigEndianPrefix(std::string_view(arenas_[t.arena]).substr(t.from + from, count)),
+                static_cast<std::uint32_t>(count)};
         }
 
         // Rows whose keys agree up to where they were cut: their whole keys, made again, decide.
@@ -316,36 +363,10 @@ class CellSorter {
             return x < z ? x : (y < z ? z : y);
         }
 
-        void sortQueuedRuns() {
-            if (runs_.empty()) return;
-            std::sort(tied_.begin(), tied_.end(),
-                      [](const Tied& x, const Tied& y) { return x.row < y.row; });
-            arena_.clear();
-            for (Tied& t : tied_) {
-                const std::size_t from = arena_.size();
-                appendSortKey(arena_, leadingCharacters(s_.cellOf(t.row), kCutBytes + 1));
-                t.cut = arena_.size() - from > kCutBytes;
-                if (t.cut) arena_.resize(from + kCutBytes);
-                t.from = static_cast<std::uint32_t>(from);
-                t.length = static_cast<std::uint32_t>(arena_.size() - from);
-            }
-            groupByRun();
-            std::size_t at = 0;
-            for (const auto& [begin, end] : runs_) {
-                sortRun(tied_.data() + at, end - begin, 0);
-                for (std::size_t i = begin; i < end; ++i)
-                    s_.keyed_[i].position = tied_[at++].position;
-            }
-            runs_.clear();
-            tied_.clear();
-            batchBytes_ = 0;
-        }
-
         CellSorter& s_;
-        std::vector<Run> runs_;  // queued
-        std::vector<Tied> tied_, grouped_;
-        std::size_t batchBytes_ = 0;
-        std::string arena_;
+        std::span<const Run> runs_;
+        std::vector<Tied> tied_;  // each run's rows together, the runs in order
+        std::string arenas_[2];
     };
 
     const ResultStore& store_;
