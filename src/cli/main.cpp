@@ -47,6 +47,10 @@ int main(int argc, char** argv) {
     std::string format = "tsv";
     scan->add_option("--format", format, "tsv (the recover command's files), csv or jsonl")
         ->check(CLI::IsMember({"tsv", "csv", "jsonl"}));
+    bool excel = false;
+    scan->add_flag("--excel", excel,
+                   "CSV for spreadsheet programs: UTF-8 with a byte order mark and Chinese "
+                   "headings (implies --format csv)");
     std::string encoding;
     scan->add_option("--encoding", encoding,
                      "gbk or utf-8 (default: gbk for --out tsv files, utf-8 otherwise)")
@@ -122,6 +126,17 @@ int main(int argc, char** argv) {
     o.format = format == "csv"     ? OutputFormat::Csv
                : format == "jsonl" ? OutputFormat::Jsonl
                                    : OutputFormat::Tsv;
+    if (excel) {
+        if (scan->count("--format") > 0 && format != "csv") {
+            std::cerr << "--excel writes CSV: leave out --format " << format << "\n";
+            return pc::cli::kUsageError;
+        }
+        if (encoding == "gbk") {
+            std::cerr << "--excel is always UTF-8\n";
+            return pc::cli::kUsageError;
+        }
+        o.format = OutputFormat::SpreadsheetCsv;
+    }
     if (!encoding.empty())
         o.encoding = encoding == "gbk" ? pc::TextEncoding::Gb18030 : pc::TextEncoding::Utf8;
     if (o.format == OutputFormat::Jsonl && o.encoding == pc::TextEncoding::Gb18030) {

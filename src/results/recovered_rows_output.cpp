@@ -257,7 +257,7 @@ class JsonLinesWriter : public RecoveredRowsWriter {
 
 class CsvTablesWriter : public RecoveredRowsWriter {
   public:
-    explicit CsvTablesWriter(std::string folder) : folder_(std::move(folder)) {}
+    CsvTablesWriter(std::string folder, bool bom) : folder_(std::move(folder)), bom_(bom) {}
     void table(std::size_t index, const TableShape& table) override {
         if (tables_.size() <= index) tables_.resize(index + 1);
         tables_[index].shape = &table;
@@ -314,7 +314,8 @@ class CsvTablesWriter : public RecoveredRowsWriter {
     }
     void open(Table& t) {
         t.file = std::make_unique<StreamedFile>(joinPath(folder_, freeName(t.shape->name)));
-        std::string head = "_state,_source,_offset,_rowid";
+        std::string head = bom_ ? kUtf8Bom : "";
+        head += "_state,_source,_offset,_rowid";
         for (const ColumnShape& c : t.shape->columns) {
             head += ',';
             appendCsvField(head, c.name);
@@ -323,6 +324,7 @@ class CsvTablesWriter : public RecoveredRowsWriter {
         t.file->write(head);
     }
     std::string folder_;
+    bool bom_;
     std::vector<Table> tables_;
     std::vector<std::string> written_;
     std::set<std::string> used_;  // file names given
@@ -415,8 +417,8 @@ std::unique_ptr<RecoveredRowsWriter> jsonLinesWriter(std::FILE* out, std::string
     return std::make_unique<JsonLinesWriter>(out, std::move(name));
 }
 
-std::unique_ptr<RecoveredRowsWriter> csvTablesWriter(std::string folder) {
-    return std::make_unique<CsvTablesWriter>(std::move(folder));
+std::unique_ptr<RecoveredRowsWriter> csvTablesWriter(std::string folder, bool forSpreadsheets) {
+    return std::make_unique<CsvTablesWriter>(std::move(folder), forSpreadsheets);
 }
 
 std::unique_ptr<RecoveredRowsWriter> sqliteTablesWriter(std::string path) {

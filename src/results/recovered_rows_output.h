@@ -41,7 +41,9 @@ std::unique_ptr<RecoveredRowsWriter> jsonLinesWriter(std::FILE* out, std::string
 
 // A CSV file per table with rows in `folder`, named after the table, with a header line;
 // `_state`, `_source`, `_offset`, `_rowid` first. Each file is put in place whole at the end.
-std::unique_ptr<RecoveredRowsWriter> csvTablesWriter(std::string folder);
+// `forSpreadsheets`: each file starts with the byte order mark.
+std::unique_ptr<RecoveredRowsWriter> csvTablesWriter(std::string folder,
+                                                     bool forSpreadsheets = false);
 
 // One SQLite database at `path` (never over an existing file), a table per source table with its
 // columns after `_state`, `_source`, `_offset`, `_rowid`, every value as it was typed. Throws

@@ -179,7 +179,7 @@ void appendRow(std::string& out, OutputFormat format, const ResultStore& store, 
             if (!row.isNull(i)) csvField(out, row.cells[i]);
         }
     }
-    if (format == OutputFormat::Csv) {
+    if (isCsv(format)) {
         const Provenance found = store.foundAt(code, index);
         out += ',';
         out += sourceKey(found.source);
@@ -197,20 +197,22 @@ std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCod
 }
 
 std::string headerLine(OutputFormat format, CategoryCode code) {
-    if (format != OutputFormat::Csv) return {};
-    std::string line;
-    for (const char* name : profileOf(code).fields) {
-        if (!line.empty()) line += ',';
-        line += name;
+    if (!isCsv(format)) return {};
+    const CategoryProfile& p = profileOf(code);
+    const bool spreadsheet = format == OutputFormat::SpreadsheetCsv;
+    std::string line = spreadsheet ? kUtf8Bom : "";
+    for (std::size_t i = 0; i < p.fields.size(); ++i) {
+        if (i) line += ',';
+        line += spreadsheet ? p.columns.at(i).heading : p.fields[i];
     }
-    return line + ",source,offset\r\n";
+    return line + (spreadsheet ? ",来源,偏移\r\n" : ",source,offset\r\n");
 }
 
 std::string outputFileName(OutputFormat format, CategoryCode code) {
     std::string name = profileOf(code).exportFile;
     if (format == OutputFormat::Tsv) return name;
     name.resize(name.size() - 4);  // ".txt"
-    return name + (format == OutputFormat::Csv ? ".csv" : ".jsonl");
+    return name + (isCsv(format) ? ".csv" : ".jsonl");
 }
 
 }  // namespace pc

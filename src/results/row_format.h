@@ -11,7 +11,16 @@
 
 namespace pc {
 
-enum class OutputFormat { Tsv, Csv, Jsonl };
+// SpreadsheetCsv: CSV as spreadsheet programs open it without asking, UTF-8 with a byte order mark
+// and Chinese headings; its rows are those of Csv.
+enum class OutputFormat { Tsv, Csv, Jsonl, SpreadsheetCsv };
+
+inline bool isCsv(OutputFormat format) {
+    return format == OutputFormat::Csv || format == OutputFormat::SpreadsheetCsv;
+}
+
+// What starts a UTF-8 file spreadsheet programs are to read as UTF-8.
+inline constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
 
 // Appends one row, its line end included, in UTF-8.
 void appendRow(std::string& out, OutputFormat format, const ResultStore& store, CategoryCode code,
@@ -24,7 +33,8 @@ std::string formatRow(OutputFormat format, const ResultStore& store, CategoryCod
 void appendJsonString(std::string& out, std::string_view text);
 void appendCsvField(std::string& out, std::string_view field);
 
-// The header line of a category's CSV rows; empty for the other formats.
+// The header line of a category's CSV rows (for spreadsheets: the byte order mark, then the
+// list's headings); empty for the other formats.
 std::string headerLine(OutputFormat format, CategoryCode code);
 
 // "main", "wal", "journal": the file a row was found in.

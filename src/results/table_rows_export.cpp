@@ -46,14 +46,15 @@ std::vector<WrittenFile> jsonLines(const RecoveredRowStore& store,
 
 std::vector<WrittenFile> csvFiles(const RecoveredRowStore& store,
                                   const std::vector<std::uint32_t>* chosen,
-                                  const std::string& folder, const std::function<void()>& pump) {
+                                  const std::string& folder, bool forSpreadsheets,
+                                  const std::function<void()>& pump) {
     std::map<std::size_t, std::uint64_t> rowsOf;  // by table, of those with rows
     forChosen(store, chosen, {}, [&](const RecoveredRowView& row) { ++rowsOf[row.table]; });
     if (rowsOf.empty()) return {};
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) throw ExportError("Cannot create folder \"" + folder + "\"", folder, ec.value());
-    const auto writer = csvTablesWriter(folder);
+    const auto writer = csvTablesWriter(folder, forSpreadsheets);
     for (std::size_t t = 0; t < store.tableCount(); ++t)
         writer->table(t, store.table(t));
     forChosen(store, chosen, pump, [&](const RecoveredRowView& row) { writer->row(row); });
@@ -73,8 +74,9 @@ std::vector<WrittenFile> exportTableRows(const RecoveredRowStore& store,
                                          OutputFormat format, const std::string& folder,
                                          const std::function<void()>& pump) {
     const std::string target = tableRowsTarget(format, folder);
-    return format == OutputFormat::Jsonl ? jsonLines(store, chosen, target, pump)
-                                         : csvFiles(store, chosen, target, pump);
+    return format == OutputFormat::Jsonl
+               ? jsonLines(store, chosen, target, pump)
+               : csvFiles(store, chosen, target, format == OutputFormat::SpreadsheetCsv, pump);
 }
 
 }  // namespace pc

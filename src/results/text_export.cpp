@@ -33,8 +33,10 @@ std::string exportLine(const ResultStore& store, CategoryCode code, std::uint32_
 
 RowEncoder::RowEncoder(OutputFormat format, TextEncoding encoding, bool files)
     : format_(format),
-      // JSON lines are always UTF-8.
-      encoding_(format == OutputFormat::Jsonl ? TextEncoding::Utf8 : encoding),
+      // JSON lines and spreadsheets' CSV are always UTF-8.
+      encoding_(format == OutputFormat::Jsonl || format == OutputFormat::SpreadsheetCsv
+                    ? TextEncoding::Utf8
+                    : encoding),
       files_(files) {
 }
 

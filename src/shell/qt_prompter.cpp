@@ -54,9 +54,11 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
     const std::pair<const char*, OutputFormat> formats[] = {
         {"文本文件 (GBK, 每行一条, TAB 分隔)", OutputFormat::Tsv},
         {"CSV 表格 (UTF-8)", OutputFormat::Csv},
+        {"CSV 表格，供 Excel 等打开 (UTF-8 带 BOM，中文表头)", OutputFormat::SpreadsheetCsv},
         {"JSON lines (UTF-8)", OutputFormat::Jsonl}};
-    QRadioButton* buttons[3];
-    for (int i = 0; i < 3; ++i) {
+    constexpr std::size_t kFormats = std::size(formats);
+    QRadioButton* buttons[kFormats];
+    for (std::size_t i = 0; i < kFormats; ++i) {
         buttons[i] = new QRadioButton(QString::fromUtf8(formats[i].first));
         layout->addWidget(buttons[i]);
     }
@@ -69,7 +71,7 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
     layout->addWidget(box);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     ExportChoice choice;
-    for (int i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < kFormats; ++i)
         if (buttons[i]->isChecked()) choice.format = formats[i].second;
     choice.openFolder = open->isChecked();
     return choice;

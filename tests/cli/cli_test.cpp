@@ -196,6 +196,26 @@ TEST_F(Cli, WritesCsvWithAHeaderAndQuotedFields) {
     }
 }
 
+// For spreadsheet programs: the byte order mark and the list's headings, then the very rows of
+// the plain CSV.
+TEST_F(Cli, WritesCsvForSpreadsheetsWithAByteOrderMarkAndChineseHeadings) {
+    ASSERT_EQ(phonecarve(dir_, "scan --sms " + quote(sms()) + " --format csv --out " +
+                                   quote(dir_.file("csv")) + " --quiet")
+                  .status,
+              0);
+    const Result r = phonecarve(dir_, "scan --sms " + quote(sms()) + " --excel --out " +
+                                          quote(dir_.file("excel")) + " --quiet");
+    EXPECT_EQ(r.status, 0);
+    const std::string plain = testing::readText(dir_.file("csv/短信.csv"));
+    const std::string excel = testing::readText(dir_.file("excel/短信.csv"));
+    const std::string heading = "\xEF\xBB\xBF电话,日期,类型,状态,信息,来源,偏移\r\n";
+    ASSERT_EQ(excel.rfind(heading, 0), 0u);
+    EXPECT_EQ(excel.substr(heading.size()), plain.substr(plain.find("\r\n") + 2));
+    for (const std::string& args :
+         {std::string(" --excel --format jsonl"), std::string(" --excel --encoding gbk")})
+        EXPECT_EQ(phonecarve(dir_, "scan --sms " + quote(sms()) + args).status, 2) << args;
+}
+
 TEST_F(Cli, ExitsWithOneWhenAFileIsNotADatabaseAndTwoForUsageErrors) {
     testing::writeBytes(dir_.file("notes.txt"), std::vector<std::uint8_t>(700, 'n'));
     const Result bad = phonecarve(dir_, "scan --sms " + quote(dir_.file("notes.txt")));

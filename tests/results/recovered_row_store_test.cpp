@@ -104,6 +104,12 @@ TEST(TableRowsExport, GivesTwoTablesOfOneNameTwoFilesAndCountsTheRows) {
     EXPECT_EQ(all[1].path, dir.file("其它表/notes_2.csv"));
     EXPECT_EQ(all[1].rows, 3u);
     EXPECT_NE(testing::readText(all[1].path).find("row 4"), std::string::npos);
+    EXPECT_EQ(testing::readText(all[0].path).rfind("_state,", 0), 0u);
+    // For spreadsheets, each file starts with the byte order mark.
+    testing::TempDir excel;
+    for (const WrittenFile& f :
+         exportTableRows(store, nullptr, OutputFormat::SpreadsheetCsv, excel.path().string()))
+        EXPECT_EQ(testing::readText(f.path).rfind("\xEF\xBB\xBF_state,", 0), 0u) << f.path;
 
     const std::vector<std::uint32_t> chosen{1, 3};
     const auto some = exportTableRows(store, &chosen, OutputFormat::Jsonl, dir.path().string());

@@ -481,6 +481,15 @@ class WindowFeaturesTest : public QObject {
         QVERIFY(testing::readText(csv).rfind(headerLine(OutputFormat::Csv, CategoryCode::Sms), 0) ==
                 0);
         QCOMPARE(f.opened.back(), QUrl::fromLocalFile(QString::fromStdString(out)));
+        // For spreadsheets: the byte order mark and the list's headings.
+        const std::string excel = f.dir.file("excel");
+        fs::create_directory(excel);
+        f.prompter.exports = {ExportChoice{OutputFormat::SpreadsheetCsv, false}};
+        f.prompter.folders = {excel};
+        f.window->ToolButton4Click();
+        QVERIFY(testing::readText(excel + "/短信.csv")
+                    .starts_with("\xEF\xBB\xBF电话,日期,类型,状态,信息,来源,偏移\r\n"));
+
         f.openWorks = false;  // no file manager: where the files are, said
         f.prompter.exports = {ExportChoice{OutputFormat::Csv, true}};
         f.prompter.folders = {out};
