@@ -95,7 +95,15 @@ void ContactsScanner::afterCarve() {
     joinContactRows(rows_, nameMimeId_, phoneMimeId_,
                     [this](const PAlltelvalue* name, const PAlltelvalue& phone) {
                         pump();
-                        if (!name) return;
+                        if (!name) {
+                            // A live number of a raw contact without a name row: the phone's
+                            // own contacts app lists it by number, so it is listed. A deleted
+                            // one alone says nothing of whose it was.
+                            if (!phone.deleted)
+                                keep(PtelValue{"", phone.data1, RecordState::Normal, phone.found,
+                                               static_cast<NullCells>(phone.data1Null ? 2 : 0)});
+                            return;
+                        }
                         // A number deleted from a contact that is still there is a deleted entry.
                         const NullCells nulls = static_cast<NullCells>((name->data1Null ? 1 : 0) |
                                                                        (phone.data1Null ? 2 : 0));

@@ -1,5 +1,6 @@
 // Contacts of an Android contacts2.db: a name row and a phone row of table `data` with the same
-// raw contact make one contact. Rows are carved first and joined afterwards.
+// raw contact make one contact; a live phone row whose raw contact has no name row is a contact
+// with an empty name. Rows are carved first and joined afterwards.
 #pragma once
 
 #include <cstdint>

@@ -165,16 +165,18 @@ TEST_F(ContactRows, JoinsNamesAndPhonesAsTheRowsWereFound) {
     add(1, kName, 10, "王伟");
     add(2, kPhone, 10, "13800000001");
     add(3, kPhone, 10, "13800000002");
-    add(4, kPhone, 11, "13900000000");  // no name row
+    add(4, kPhone, 11, "13900000000");  // no name row: listed by its number, as the phone does
     add(5, kName, 12, "李娜");          // no phone row
     add(6, kEmail, 10, "wang@example.com");
     add(7, kName, 13, "张强");  // name deleted, phone live: normal
     add(8, kPhone, 13, "13700000000");
     add(9, kName, 14, "刘洋");  // both deleted: deleted
     add(10, kPhone, 14, "13600000000");
+    add(11, kPhone, 15, "13500000000");  // deleted, no name row: nothing says it was a contact's
     remove(7);
     remove(9);
     remove(10);
+    remove(11);
     ScanRun& run = scan();
 
     std::map<Pair, RecordState> got;
@@ -182,10 +184,11 @@ TEST_F(ContactRows, JoinsNamesAndPhonesAsTheRowsWereFound) {
         got[{std::string(c.name), std::string(c.phone)}] = c.state;
     EXPECT_EQ(got, (std::map<Pair, RecordState>{{{"王伟", "13800000001"}, RecordState::Normal},
                                                 {{"王伟", "13800000002"}, RecordState::Normal},
+                                                {{"", "13900000000"}, RecordState::Normal},
                                                 {{"张强", "13700000000"}, RecordState::Normal},
                                                 {{"刘洋", "13600000000"}, RecordState::Deleted}}));
-    EXPECT_EQ(run.host.branches.at(0).counts, "(4)(3)(1)");
-    EXPECT_EQ(run.host.rows.size(), 4u);
+    EXPECT_EQ(run.host.branches.at(0).counts, "(5)(4)(1)");
+    EXPECT_EQ(run.host.rows.size(), 5u);
     // Rows of every MIME type from 1 to 11 are kept for the join, not only names and phones.
     bool email = false;
     for (const PAlltelvalue& r : scanner_.ContactDataRows())
