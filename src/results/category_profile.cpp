@@ -50,7 +50,7 @@ const CategoryProfile kProfiles[] = {
                    [](std::string_view item, std::string_view name) {
                        return hasDefault(item) || name == "type" || name == "date";
                    },
-                   {"address", "date", "type", "body"}},
+                   {"address", "date", "type", "body", "deleted"}},
      .refused = serialTypeSet({0, 6, 7}),
      .fields = {"address", "date", "type", "state", "body"},
      .columns = {{"电话", 150}, {"日期", 120}, {"类型", 50}, {"状态", 50}, {"信息", 350}},

@@ -52,6 +52,8 @@ constexpr std::size_t textCount(CategoryCode code) {
 // The state byte's top bit: the category's long text lies in its blocks, its place after the
 // lengths.
 constexpr std::uint8_t kInBlocks = 0x80;
+// In a row's source byte: its app marked it deleted.
+constexpr std::uint8_t kMarkedDeleted = 0x80;
 
 // A row's packed size and bytes; `spot`: where its long text lies in blocks, if it does.
 std::size_t packedSize(Provenance found, std::span<const std::string_view> texts,
@@ -68,7 +70,8 @@ void pack(char* w, RecordState state, Provenance found, NullCells nulls,
           std::span<const std::string_view> texts, const std::optional<TextBlocks::Place>& spot,
           int longText) {
     *w++ = static_cast<char>(static_cast<std::uint8_t>(state) | (spot ? kInBlocks : 0));
-    *w++ = static_cast<char>(found.source);
+    *w++ = static_cast<char>(static_cast<std::uint8_t>(found.source) |
+                             (found.markedDeleted ? kMarkedDeleted : 0));
     *w++ = static_cast<char>(nulls);
     putVarint(w, found.offset);
     for (std::string_view t : texts)
@@ -93,7 +96,8 @@ Unpacked unpack(const char* r, CategoryCode code, const TextBlocks* blocks) {
     Unpacked u{};
     const auto first = static_cast<std::uint8_t>(r[0]);
     u.state = static_cast<RecordState>(first & ~kInBlocks);
-    u.found.source = static_cast<SourceFile>(r[1]);
+    u.found.source = static_cast<SourceFile>(static_cast<std::uint8_t>(r[1]) & ~kMarkedDeleted);
+    u.found.markedDeleted = (static_cast<std::uint8_t>(r[1]) & kMarkedDeleted) != 0;
     u.nulls = static_cast<NullCells>(r[2]);
     r += 3;
     u.found.offset = getVarint(r);

@@ -44,6 +44,8 @@ struct CategoryTag {
 struct Provenance {
     std::uint64_t offset = 0;
     SourceFile source = SourceFile::Main;
+    // A live row its app marked deleted (a vendor's `deleted` column holding 1): listed deleted.
+    bool markedDeleted = false;
 };
 
 // Which cells of a row (by their place in the row, the state word included) hold SQL NULL; their

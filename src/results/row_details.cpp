@@ -44,6 +44,7 @@ std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_
     out += "位置: " + sourceName(found.source) + " " + file;
     out += sideSuffix(found.source);
     out += ", 偏移 " + std::to_string(found.offset) + "\n";
+    if (found.markedDeleted) out += "说明: 仍在数据库中，由应用标记为已删除 (deleted = 1)\n";
     if (code == CategoryCode::Sms) out += "\n" + body;
     return out;
 }

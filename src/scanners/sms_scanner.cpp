@@ -6,7 +6,8 @@ namespace pc {
 
 namespace {
 
-enum Wanted { kAddress, kDate, kType, kBody };
+// `deleted`: a column some vendors' builds add, 1 where their app deleted a message it keeps.
+enum Wanted { kAddress, kDate, kType, kBody, kDeleted };
 
 constexpr std::int64_t kMaxType = 9;
 constexpr std::int64_t kFirstYear = 1979;
@@ -40,12 +41,19 @@ CarveStep SmsScanner::examine(const CarvedRecord& record, Wanted wanted) {
     const NullCells nulls = static_cast<NullCells>((record.isNull(wanted[kAddress]) ? 1 : 0) |
                                                    (record.isNull(wanted[kDate]) ? 2 : 0) |
                                                    (record.isNull(wanted[kBody]) ? 16 : 0));
-    keep(record, PSMSvalue{record.field(wanted[kAddress], addressBuffer),
-                           dateInRange ? displayTime(date.value, when, dateBuffer)
-                                       : record.field(wanted[kDate], dateBuffer),
-                           smsTypeText(type.kind == Kind::Number ? type.value : 0),
-                           record.field(wanted[kBody], bodyBuffer), record.state(),
-                           provenance(record), nulls});
+    Provenance found = provenance(record);
+    // 0: the table has no such column.
+    if (live && wanted[kDeleted] != 0) {
+        const FieldNumber marked = record.number(wanted[kDeleted]);
+        found.markedDeleted = marked.kind == Kind::Number && marked.value != 0;
+    }
+    keep(record,
+         PSMSvalue{record.field(wanted[kAddress], addressBuffer),
+                   dateInRange ? displayTime(date.value, when, dateBuffer)
+                               : record.field(wanted[kDate], dateBuffer),
+                   smsTypeText(type.kind == Kind::Number ? type.value : 0),
+                   record.field(wanted[kBody], bodyBuffer),
+                   found.markedDeleted ? RecordState::Deleted : record.state(), found, nulls});
     return CarveStep::NextByte;
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <tuple>
 
 #include "hand_written_table.h"
 #include "record_bytes.h"
+#include "row_details.h"
 #include "scan_runner.h"
 #include "sms_fixture.h"
 #include "sms_scanner.h"
@@ -208,6 +210,33 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"2100", "接收", "4102416000000"},
                                  {"year 20000", "接收", "568971792000000"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Some vendors' builds keep a message their app deleted as a live row with `deleted` = 1, in a
+// column they add; where the column exists, such a row is deleted, and says why.
+TEST_F(SmsRows, ListsARowItsAppMarkedDeletedAsDeleted) {
+    db().exec("DROP TABLE sms");
+    create(
+        "CREATE TABLE sms (_id INTEGER PRIMARY KEY,thread_id INTEGER,address TEXT,date "
+        "INTEGER,type INTEGER,body TEXT,deleted INTEGER DEFAULT 0,sim_slot INTEGER DEFAULT 0)");
+    add(1, 1368748800000, 1, "kept");
+    add(2, 1368748801000, 1, "deleted in the app");
+    add(3, 1368748802000, 2, "kept too");
+    db().exec("UPDATE sms SET deleted = 1 WHERE _id = 2");
+    ScanRun& run = scan();
+    std::map<std::string, RecordState> got;
+    for (const PSMSvalue& m : run.store.SmsRecords())
+        got[std::string(m.body)] = m.state;
+    EXPECT_EQ(got, (std::map<std::string, RecordState>{{"kept", RecordState::Normal},
+                                                       {"deleted in the app", RecordState::Deleted},
+                                                       {"kept too", RecordState::Normal}}));
+    EXPECT_EQ(run.host.branches.at(0).counts, "(3)(2)(1)");
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        const std::string details = rowDetails(run.store, CategoryCode::Sms, i, nullptr, "f.db");
+        EXPECT_EQ(details.find("由应用标记为已删除") != std::string::npos,
+                  run.store.SmsRecords()[i].body == "deleted in the app")
+            << details;
+    }
+}
 
 TEST_F(SmsRows, ReportsTheScanAsTheWindowShowsIt) {
     add(1, 1368748800000, 1, "hello");
