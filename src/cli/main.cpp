@@ -8,6 +8,7 @@
 
 #include "carve_command.h"
 #include "category_profile.h"
+#include "report_command.h"
 #include "scan_command.h"
 
 namespace {
@@ -98,6 +99,23 @@ int main(int argc, char** argv) {
                     "list every copy of a row found, not each row once");
     carve->add_flag("-q,--quiet", c.quiet, "print only errors on standard error");
 
+    pc::cli::ReportOptions r;
+    auto* report = app.add_subcommand(
+        "report", "Scan databases and write an HTML report a reader can check and hand on");
+    report->add_option("--contacts", r.contacts, "contacts2.db")->check(CLI::ExistingFile);
+    report->add_option("--sms", r.sms, "mmssms.db")->check(CLI::ExistingFile);
+    report->add_option("--calls", r.calls, "contacts2.db (Android 6 and older) or calllog.db")
+        ->check(CLI::ExistingFile);
+    report->add_option("--out", r.out, "folder for index.html and its pages")->required();
+    report->add_option("--title", r.title, "the report's title");
+    report->add_option("--examiner", r.examiner, "who made the report");
+    double reportOffset = 8;
+    report
+        ->add_option("--utc-offset", reportOffset,
+                     "hours from UTC at which dates are shown (default 8)")
+        ->check(CLI::Range(-14.0, 14.0));
+    report->add_flag("-q,--quiet", r.quiet, "print only errors on standard error");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -111,6 +129,16 @@ int main(int argc, char** argv) {
         return pc::cli::kUsageError;
     }
 
+    if (report->parsed()) {
+        if (!r.contacts && !r.sms && !r.calls) {
+            std::cerr << "nothing to report: give --contacts, --sms or --calls\n";
+            return pc::cli::kUsageError;
+        }
+        r.utcOffsetSeconds = static_cast<std::int64_t>(reportOffset * 3600);
+        for (int i = 0; i < argc; ++i)
+            r.command += (i ? " " : "") + std::string(argv[i]);
+        return pc::cli::runReportCommand(r);
+    }
     if (carve->parsed()) {
         c.format = carveFormat == "csv"      ? pc::cli::CarveFormat::Csv
                    : carveFormat == "sqlite" ? pc::cli::CarveFormat::Sqlite
