@@ -50,12 +50,7 @@ std::int64_t nowUnix() {
 }
 
 std::string shown(std::int64_t unix, std::int64_t offset) {
-    const std::time_t t = static_cast<std::time_t>(unix + offset);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return std::string(text) + " (" + utcOffsetName(offset) + ")";
+    return shownTime(unix, offset) + " (" + utcOffsetName(offset) + ")";
 }
 
 // Every file the run reads: each database once, with its side files where they are.

@@ -33,15 +33,6 @@ std::string pageName(std::string_view stem, std::size_t page) {
     return std::string(stem) + "-" + std::to_string(page + 1) + ".html";
 }
 
-std::string localTime(std::int64_t unix, std::int64_t offset) {
-    const std::time_t shifted = static_cast<std::time_t>(unix + offset);
-    std::tm tm{};
-    gmtime_r(&shifted, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
-}
-
 // A page of the report: its head, what the caller puts in, and its end, written as one file.
 class Page {
   public:
@@ -195,7 +186,7 @@ void indexPage(const std::string& dir, const ReportFacts& f, const ResultStore& 
         html += "<tr>";
         cell(html, before.path);
         cell(html, std::to_string(before.size));
-        cell(html, localTime(before.modifiedUnix, f.utcOffsetSeconds));
+        cell(html, shownTime(before.modifiedUnix, f.utcOffsetSeconds));
         cell(html, before.sha256, "hash");
         cell(html, after.sha256, "hash");
         html += same ? "<td>一致</td>" : "<td class=\"differs\">不一致</td>";
@@ -244,6 +235,15 @@ std::string htmlEscaped(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string shownTime(std::int64_t unix, std::int64_t offset) {
+    const std::time_t shifted = static_cast<std::time_t>(unix + offset);
+    std::tm tm{};
+    gmtime_r(&shifted, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
 }
 
 std::string utcOffsetName(std::int64_t seconds) {

@@ -41,4 +41,7 @@ std::string htmlEscaped(std::string_view text);
 // "UTC+8", "UTC-3:30".
 std::string utcOffsetName(std::int64_t seconds);
 
+// A Unix time in seconds as "yyyy-mm-dd hh:mm:ss" at `offset` seconds from UTC.
+std::string shownTime(std::int64_t unix, std::int64_t offset);
+
 }  // namespace pc
