@@ -46,8 +46,10 @@ int main(int argc, char** argv) {
     scan->add_option("--out", o.out,
                      "folder for the files (短信.txt ...); without it rows go to standard output");
     std::string format = "tsv";
-    scan->add_option("--format", format, "tsv (the recover command's files), csv or jsonl")
-        ->check(CLI::IsMember({"tsv", "csv", "jsonl"}));
+    scan->add_option("--format", format,
+                     "tsv (the recover command's files), csv, jsonl, or xlsx (one Excel "
+                     "workbook, PhoneCarve.xlsx, in --out)")
+        ->check(CLI::IsMember({"tsv", "csv", "jsonl", "xlsx"}));
     bool excel = false;
     scan->add_flag("--excel", excel,
                    "CSV for spreadsheet programs: UTF-8 with a byte order mark and Chinese "
@@ -154,6 +156,11 @@ int main(int argc, char** argv) {
     o.format = format == "csv"     ? OutputFormat::Csv
                : format == "jsonl" ? OutputFormat::Jsonl
                                    : OutputFormat::Tsv;
+    o.workbook = format == "xlsx";
+    if (o.workbook && (!o.out || o.phone || excel)) {
+        std::cerr << "--format xlsx needs --out and the database files\n";
+        return pc::cli::kUsageError;
+    }
     if (excel) {
         if (scan->count("--format") > 0 && format != "csv") {
             std::cerr << "--excel writes CSV: leave out --format " << format << "\n";

@@ -8,6 +8,7 @@
 
 #include "category_profile.h"
 #include "html_report.h"
+#include "kept_rows_host.h"
 #include "scan_command.h"
 #include "scan_run.h"
 #include "source_file.h"
@@ -16,32 +17,6 @@
 namespace pc::cli {
 
 namespace {
-
-// The scan's events as the report's command says them: failures, and nothing per row.
-class ReportHost : public ScanEvents {
-  public:
-    explicit ReportHost(bool quiet) : quiet_(quiet) {}
-    void started(CategoryCode code) override {
-        if (!quiet_) std::cerr << profileOf(code).branch << ": 扫描...\n";
-    }
-    void noted(const SourceNote&) override {}
-    void progressRange(std::uint32_t, std::uint32_t) override {}
-    void pageReached(std::uint32_t) override {}
-    void idle() override {}
-    void rowKept(CategoryCode, std::uint32_t, RecordState) override {}
-    void finished(CategoryCode code, std::int32_t found, std::int32_t deleted) override {
-        if (!quiet_)
-            std::cerr << profileOf(code).branch << ": " << found << " 条, 其中 " << deleted
-                      << " 条删除\n";
-    }
-    void failed(CategoryCode code, const ScanFailure& failure) override {
-        std::cerr << profileOf(code).branch << ": "
-                  << (failure.detail.empty() ? "扫描失败" : failure.detail) << "\n";
-    }
-
-  private:
-    bool quiet_;
-};
 
 std::int64_t nowUnix() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -96,7 +71,7 @@ int runReportCommand(const ReportOptions& o) {
 
     ResultStore store;
     ScanState state;
-    ReportHost host(o.quiet);
+    KeptRowsHost host(o.quiet);
     const bool all = runQueue(run, host, store, state);
 
     try {

@@ -3,12 +3,15 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 
 #include "RunCommand.h"
 #include "app_dir.h"
 #include "cli_host.h"
+#include "kept_rows_host.h"
 #include "phone_acquisition.h"
 #include "scan_run.h"
+#include "workbook_export.h"
 
 namespace pc::cli {
 
@@ -40,9 +43,37 @@ std::optional<RunPlan> phonePlan(const ScanOptions& o, CliHost& host) {
     return phoneRun(o.phoneCategories, std::move(*copies));
 }
 
+// Every row kept, then written as one workbook.
+int runWorkbookScan(const ScanOptions& o) {
+    RunPlan run = planOf(o);
+    run.allCopies = o.allCopies;
+    run.utcOffsetSeconds = o.utcOffsetSeconds;
+    ResultStore store;
+    ScanState state;
+    KeptRowsHost host(o.quiet);
+    const bool all = runQueue(run, host, store, state);
+    std::error_code ec;
+    std::filesystem::create_directories(*o.out, ec);
+    if (ec) {
+        std::cerr << *o.out << ": " << ec.message() << "\n";
+        return kSomethingFailed;
+    }
+    ExportRequest request;
+    request.queue = run.ScanQueue;
+    try {
+        const WrittenFile file = writeWorkbook(joinPath(*o.out, kWorkbookName), request, store);
+        if (!o.quiet) std::cerr << "已保存 " << file.path << " (" << file.rows << " 条)\n";
+    } catch (const ExportError& e) {
+        std::cerr << e.what() << "\n";
+        return kOutputLost;
+    }
+    return all ? kAllScanned : kSomethingFailed;
+}
+
 }  // namespace
 
 int runScanCommand(const ScanOptions& o) {
+    if (o.workbook) return runWorkbookScan(o);
     ResultStore store;
     store.passRowsThrough(true);  // rows are written as they are found
     ScanState state;

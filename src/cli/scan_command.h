@@ -25,6 +25,7 @@ struct ScanOptions {
     int adbTimeoutSeconds = 300;
     std::optional<std::string> out;
     OutputFormat format = OutputFormat::Tsv;
+    bool workbook = false;  // --format xlsx: one workbook in --out, written once the scans are done
     std::optional<TextEncoding> encoding;  // default: GB18030 for --out tsv files, else UTF-8
     bool quiet = false;
     bool allCopies = false;

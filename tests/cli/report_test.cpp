@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "sms_fixture.h"
 #include "sqlite_db.h"
 #include "temp_dir.h"
+#include "text_export.h"
 
 namespace pc {
 namespace {
@@ -119,6 +121,54 @@ TEST_F(Report, ABrowserShowsTheTextAndRunsNothingOfIt) {
     EXPECT_NE(rows.find(kDeletedEmoji), std::string::npos);
     const std::string sha = shell("sha256sum " + quote(sms())).first.substr(0, 64);
     EXPECT_NE(dom("index.html").find(sha), std::string::npos);
+}
+
+// The workbook as another reader (openpyxl) reads it: a sheet per category with the Chinese
+// headings, dates as date cells, numbers as text, deleted rows filled.
+TEST_F(Report, WritesAWorkbookAnotherReaderReadsBack) {
+    if (shell("/usr/bin/python3 -c 'import openpyxl'").second != 0)
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    fixtures::SqliteDb(sms()).query("UPDATE sms SET address = '+8613800000000' WHERE body = ?",
+                                    {std::string(kHostile)});
+    ASSERT_EQ(shell("timeout 120 " + quote(PHONECARVE_BIN) + " scan --sms " + quote(sms()) +
+                    " --format xlsx --out " + quote(out()) + " --quiet")
+                  .second,
+              0);
+    const std::string script =
+        "import openpyxl, sys\n"
+        "wb = openpyxl.load_workbook(sys.argv[1])\n"
+        "print('|'.join(wb.sheetnames))\n"
+        "ws = wb['短信']\n"
+        "print('|'.join(c.value for c in ws[1]))\n"
+        "for r in ws.iter_rows(min_row=2):\n"
+        "    deleted = r[0].fill.fgColor.rgb == 'FFFDE8E8'\n"
+        "    print(r[0].data_type, r[0].value, r[1].is_date, r[3].value, deleted)\n";
+    writeWholeFile(dir_.file("read.py"), script);
+    const auto [text, status] = shell("/usr/bin/python3 " + quote(dir_.file("read.py")) + " " +
+                                      quote(out() + "/PhoneCarve.xlsx"));
+    ASSERT_EQ(status, 0) << text;
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "短信");
+    std::getline(lines, line);
+    EXPECT_EQ(line, "电话|日期|类型|状态|信息|文件|来源|偏移");
+    int rows = 0, deleted = 0;
+    bool plus = false;
+    while (std::getline(lines, line)) {
+        ++rows;
+        EXPECT_EQ(line.rfind("s ", 0), 0u) << line;                 // the number as text
+        EXPECT_NE(line.find(" True "), std::string::npos) << line;  // the date a date
+        const bool marked = line.ends_with(" True");
+        EXPECT_EQ(marked, line.find(" 删除 ") != std::string::npos) << line;
+        deleted += marked;
+        plus |= line.rfind("s +8613800000000 ", 0) == 0;
+    }
+    const std::string listed =
+        shell(quote(PHONECARVE_BIN) + " scan --sms " + quote(sms()) + " --quiet | wc -l").first;
+    EXPECT_EQ(rows, std::stoi(listed));
+    EXPECT_GT(deleted, 0);
+    EXPECT_TRUE(plus);
 }
 
 }  // namespace
