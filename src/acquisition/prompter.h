@@ -17,6 +17,9 @@ enum class Answer { Ok, Yes, No };
 struct ExportChoice {
     OutputFormat format = OutputFormat::Tsv;  // Tsv: the GBK text files
     bool openFolder = false;                  // show the folder once written
+    // One Excel workbook (PhoneCarve.xlsx) instead of a file per category; carved tables then go
+    // as CSV for spreadsheets.
+    bool workbook = false;
 };
 
 class Prompter {

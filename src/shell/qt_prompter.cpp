@@ -55,7 +55,8 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
         {"文本文件 (GBK, 每行一条, TAB 分隔)", OutputFormat::Tsv},
         {"CSV 表格 (UTF-8)", OutputFormat::Csv},
         {"CSV 表格，供 Excel 等打开 (UTF-8 带 BOM，中文表头)", OutputFormat::SpreadsheetCsv},
-        {"JSON lines (UTF-8)", OutputFormat::Jsonl}};
+        {"JSON lines (UTF-8)", OutputFormat::Jsonl},
+        {"Excel 工作簿 (.xlsx，每类一张工作表)", OutputFormat::SpreadsheetCsv}};
     constexpr std::size_t kFormats = std::size(formats);
     QRadioButton* buttons[kFormats];
     for (std::size_t i = 0; i < kFormats; ++i) {
@@ -73,6 +74,7 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
     ExportChoice choice;
     for (std::size_t i = 0; i < kFormats; ++i)
         if (buttons[i]->isChecked()) choice.format = formats[i].second;
+    choice.workbook = buttons[kFormats - 1]->isChecked();  // the last: the workbook
     choice.openFolder = open->isChecked();
     return choice;
 }

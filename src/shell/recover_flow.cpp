@@ -6,6 +6,7 @@
 
 #include "error_words.h"
 #include "table_rows_export.h"
+#include "workbook_export.h"
 
 namespace pc {
 
@@ -34,7 +35,9 @@ std::string recoveryFailureText(const ExportError& error, const std::vector<Writ
 bool RecoverFlow::mayReplace(const ExportRequest& request, const RecoverRequest& what,
                              const std::string& folder) {
     std::string existing;
-    for (const std::string& file : exportFiles(request, store_, folder))
+    std::vector<std::string> files = exportFiles(request, store_, folder);
+    if (workbook_) files = {joinPath(folder, kWorkbookName)};
+    for (const std::string& file : files)
         if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
     if (what.tables && what.tables->rowCount() > 0) {
         const std::string target = tableRowsTarget(request.format, folder);
@@ -54,16 +57,22 @@ void RecoverFlow::recover(const RecoverRequest& what) {
     settings_.rememberExportFolder(*folder);
     // The text files in GBK as the recover command always wrote them; CSV in UTF-8, as the
     // command line writes it.
+    workbook_ = choice->workbook;
+    const OutputFormat format = workbook_ ? OutputFormat::SpreadsheetCsv : choice->format;
     const TextEncoding encoding =
-        choice->format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8;
-    const ExportRequest request{what.queue, choice->format, encoding, what.chosen};
+        format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8;
+    const ExportRequest request{what.queue, format, encoding, what.chosen};
     if (!mayReplace(request, what, *folder)) return;
     std::vector<WrittenFile> written;
     try {
-        written = exportResultsTo(request, store_, *folder, faces_.pump).written;
+        if (!workbook_)
+            written = exportResultsTo(request, store_, *folder, faces_.pump).written;
+        else if (!exportFiles(request, store_, *folder).empty())  // rows to write
+            written.push_back(
+                writeWorkbook(joinPath(*folder, kWorkbookName), request, store_, faces_.pump));
         if (what.tables) {
             const auto tables =
-                exportTableRows(*what.tables, what.tableRows, choice->format, *folder, faces_.pump);
+                exportTableRows(*what.tables, what.tableRows, format, *folder, faces_.pump);
             written.insert(written.end(), tables.begin(), tables.end());
         }
     } catch (const ExportError& e) {

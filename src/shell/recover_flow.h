@@ -47,6 +47,7 @@ class RecoverFlow {
     const ResultStore& store_;
     WindowSettings& settings_;
     Faces faces_;
+    bool workbook_ = false;  // the recovery under way writes one workbook
 };
 
 // The box of a recovery that failed: the file and the cause in the window's words, and the files

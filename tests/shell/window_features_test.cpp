@@ -490,6 +490,16 @@ class WindowFeaturesTest : public QObject {
         QVERIFY(testing::readText(excel + "/短信.csv")
                     .starts_with("\xEF\xBB\xBF电话,日期,类型,状态,信息,来源,偏移\r\n"));
 
+        // One Excel workbook.
+        const std::string book = f.dir.file("book");
+        fs::create_directory(book);
+        f.prompter.exports = {ExportChoice{OutputFormat::Tsv, false, true}};
+        f.prompter.folders = {book};
+        f.window->ToolButton4Click();
+        QVERIFY(fs::file_size(book + "/PhoneCarve.xlsx") > 0);
+        QVERIFY(f.prompter.shown.back().text.starts_with("恢复完成!"));
+        QVERIFY(f.prompter.shown.back().text.find(book + "/PhoneCarve.xlsx") != std::string::npos);
+
         f.openWorks = false;  // no file manager: where the files are, said
         f.prompter.exports = {ExportChoice{OutputFormat::Csv, true}};
         f.prompter.folders = {out};
