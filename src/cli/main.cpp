@@ -137,6 +137,7 @@ int main(int argc, char** argv) {
             return pc::cli::kUsageError;
         }
         r.utcOffsetSeconds = static_cast<std::int64_t>(reportOffset * 3600);
+        r.version = kVersion;
         for (int i = 0; i < argc; ++i)
             r.command += (i ? " " : "") + std::string(argv[i]);
         return pc::cli::runReportCommand(r);

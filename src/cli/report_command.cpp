@@ -55,7 +55,7 @@ int runReportCommand(const ReportOptions& o) {
     ReportFacts facts;
     facts.title = o.title;
     facts.examiner = o.examiner;
-    facts.version = "4.0";
+    facts.version = o.version;
     facts.command = o.command;
     facts.utcOffsetSeconds = o.utcOffsetSeconds;
     facts.started = shown(nowUnix(), o.utcOffsetSeconds);

@@ -16,6 +16,7 @@ struct ReportOptions {
     std::string title = "PhoneCarve 恢复报告";
     std::string examiner;
     std::string command;  // as it was typed, for the report
+    std::string version;  // the program's
     std::int64_t utcOffsetSeconds = 8 * 3600;
     bool quiet = false;
 };

@@ -1,25 +1,12 @@
 #include "conversation_list_model.h"
 
+#include "html_text.h"
+
 namespace pc {
 
 namespace {
 
 constexpr const char* kHeadings[] = {"电话", "联系人", "最后时间", "短信数", "已删除"};
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '\n': out += "<br>"; break;
-            case '\r': break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -61,20 +48,20 @@ void ConversationListModel::clear() {
 
 std::string ConversationListModel::threadHtml(int row) const {
     const Conversation& c = conversation(row);
-    std::string html = "<h3>" + escaped(c.address);
+    std::string html = "<h3>" + htmlText(c.address);
     if (names_) {
         const std::string_view name = names_->nameOf(c.address);
-        if (!name.empty()) html += " (" + escaped(name) + ")";
+        if (!name.empty()) html += " (" + htmlText(name) + ")";
     }
     html += "</h3>";
     const auto& sms = store_.SmsRecords();
     for (std::uint32_t m : c.messages) {
         const PSMSvalue& v = sms[m];
         const bool deleted = v.state == RecordState::Deleted;
-        html +=
-            "<p><span style=\"color:gray\">" + escaped(v.date) + " " + escaped(v.type) + "</span>";
+        html += "<p><span style=\"color:gray\">" + htmlText(v.date) + " " + htmlText(v.type) +
+                "</span>";
         if (deleted) html += " <b style=\"color:#c00000\">[已删除]</b>";
-        html += "<br>" + escaped(v.body) + "</p>";
+        html += "<br>" + htmlText(v.body, LineBreaks::AsBr) + "</p>";
     }
     return html;
 }

@@ -1,5 +1,7 @@
 #include "copied_rows.h"
 
+#include "html_text.h"
+
 namespace pc {
 
 namespace {
@@ -15,24 +17,6 @@ void appendTabField(std::string& out, std::string_view text) {
         out += c;
     }
     out += '"';
-}
-
-void appendHtmlText(std::string& out, std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\r':
-                if (i + 1 < text.size() && text[i + 1] == '\n') break;
-                out += "<br>";
-                break;
-            case '\n': out += "<br>"; break;
-            default: out += c;
-        }
-    }
 }
 
 }  // namespace
@@ -52,7 +36,7 @@ void CopiedRows::cell(std::string_view text) {
     firstCell_ = false;
     appendTabField(text_, text);
     html_ += "<td>";
-    appendHtmlText(html_, text);
+    appendHtmlText(html_, text, LineBreaks::AsBr);
     html_ += "</td>";
 }
 

@@ -7,6 +7,7 @@
 #include "category_profile.h"
 #include "contact_names.h"
 #include "conversations.h"
+#include "html_text.h"
 #include "result_columns.h"
 #include "row_format.h"
 #include "text_export.h"
@@ -40,8 +41,8 @@ class Page {
         html_ =
             "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
             "<meta name=\"viewport\" content=\"width=device-width\"><title>" +
-            htmlEscaped(title) + "</title><style>" + kStyle + "</style></head><body>\n" + nav_ +
-            "<h1>" + htmlEscaped(title) + "</h1>\n";
+            htmlText(title) + "</title><style>" + kStyle + "</style></head><body>\n" + nav_ +
+            "<h1>" + htmlText(title) + "</h1>\n";
     }
     std::string& html() { return html_; }
     void writeTo(const std::string& path, std::vector<std::string>& written) {
@@ -70,7 +71,7 @@ std::size_t pagesFor(std::size_t rows) {
 
 void cell(std::string& html, std::string_view text, const char* cls = nullptr) {
     html += cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>");
-    html += "<bdi>" + htmlEscaped(text) + "</bdi></td>";
+    html += "<bdi>" + htmlText(text) + "</bdi></td>";
 }
 
 void categoryPages(const std::string& dir, const ResultStore& store, CategoryCode code,
@@ -85,7 +86,7 @@ void categoryPages(const std::string& dir, const ResultStore& store, CategoryCod
         html += "<table><tr><th>#</th>";
         for (const ResultColumn& c : ResultColumns(code))
             if (std::string_view(c.heading) != "telid")
-                html += "<th>" + htmlEscaped(c.heading) + "</th>";
+                html += "<th>" + htmlText(c.heading) + "</th>";
         html += "<th>文件</th><th>来源</th><th>偏移</th></tr>\n";
         const std::size_t end = std::min(rows, (page + 1) * kReportRowsPerPage);
         for (std::size_t i = page * kReportRowsPerPage; i < end; ++i) {
@@ -138,20 +139,20 @@ std::size_t conversationPages(const std::string& dir, const ResultStore& store,
         for (std::size_t c = pages[page].first; c < pages[page].second; ++c) {
             if (pump) pump();
             const Conversation& conv = all[c];
-            html += "<section class=\"chat\"><h3><bdi>" + htmlEscaped(conv.address) + "</bdi>";
+            html += "<section class=\"chat\"><h3><bdi>" + htmlText(conv.address) + "</bdi>";
             const std::string_view name = names.nameOf(conv.address);
-            if (!name.empty()) html += " (<bdi>" + htmlEscaped(name) + "</bdi>)";
+            if (!name.empty()) html += " (<bdi>" + htmlText(name) + "</bdi>)";
             html += "</h3>\n";
             for (std::uint32_t m : conv.messages) {
                 const PSMSvalue v = sms[m];
                 const bool sent = v.type == "发送";
                 html += sent ? "<p class=\"out\">" : "<p class=\"in\">";
-                html += "<span class=\"when\">" + htmlEscaped(v.date) + " " + htmlEscaped(v.type) +
-                        "</span>";
+                html +=
+                    "<span class=\"when\">" + htmlText(v.date) + " " + htmlText(v.type) + "</span>";
                 if (v.state == RecordState::Deleted)
                     html += " <span class=\"state-deleted\">[已删除]</span>";
-                html += "<br><bdi style=\"white-space:pre-wrap\">" + htmlEscaped(v.body) +
-                        "</bdi></p>\n";
+                html +=
+                    "<br><bdi style=\"white-space:pre-wrap\">" + htmlText(v.body) + "</bdi></p>\n";
             }
             html += "</section>\n";
         }
@@ -165,7 +166,7 @@ void indexPage(const std::string& dir, const ReportFacts& f, const ResultStore& 
     Page out(f.title, "");
     std::string& html = out.html();
     auto row = [&](std::string_view name, std::string_view value) {
-        html += "<tr><th>" + htmlEscaped(name) + "</th>";
+        html += "<tr><th>" + htmlText(name) + "</th>";
         cell(html, value);
         html += "</tr>\n";
     };
@@ -201,7 +202,7 @@ void indexPage(const std::string& dir, const ReportFacts& f, const ResultStore& 
         for (std::uint32_t i = 0; i < rows; ++i)
             deleted += store.stateAt(code, i) == RecordState::Deleted;
         const CategoryProfile& p = profileOf(code);
-        html += "<tr><td>" + htmlEscaped(p.branch) + "</td><td>" + std::to_string(rows - deleted) +
+        html += "<tr><td>" + htmlText(p.branch) + "</td><td>" + std::to_string(rows - deleted) +
                 "</td><td>" + std::to_string(deleted) + "</td><td>" + std::to_string(rows) +
                 "</td><td>";
         const std::size_t pages = pagesFor(rows);
@@ -220,22 +221,6 @@ void indexPage(const std::string& dir, const ReportFacts& f, const ResultStore& 
 }
 
 }  // namespace
-
-std::string htmlEscaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string shownTime(std::int64_t unix, std::int64_t offset) {
     const std::time_t shifted = static_cast<std::time_t>(unix + offset);

@@ -35,9 +35,6 @@ std::vector<std::string> writeHtmlReport(const std::string& dir, const ReportFac
                                          const ResultStore& store,
                                          const std::function<void()>& pump = {});
 
-// `text` as HTML text: the five characters HTML gives a meaning escaped.
-std::string htmlEscaped(std::string_view text);
-
 // "UTC+8", "UTC-3:30".
 std::string utcOffsetName(std::int64_t seconds);
 

@@ -40,11 +40,10 @@ std::uint64_t bigEndianPrefix(std::string_view bytes) {
     return v;
 }
 
-// A row by its key's first bytes, as numbers, and the key's length: these order almost every row,
-// read once in the store's order. Messages share long beginnings (codes, bank and delivery
-// notices): the prefix reaches past most of them, so that few rows need their whole key made,
-// which means reading their texts again in no order. `position` is the row's place in the rows
-// given.
+// A row by its key's first 16 bytes, as numbers, and the key's length, made in one pass over the
+// store: these order most short texts. Rows that tie on them (messages share long beginnings:
+// codes, bank and delivery notices) have longer keys made in a second pass (Ties). `position` is
+// the row's place in the rows given.
 constexpr std::size_t kPrefixWords = 2;
 constexpr std::size_t kPrefixBytes = 8 * kPrefixWords;
 
@@ -170,7 +169,7 @@ class CellSorter {
     // Keys of tied rows are made up to this many bytes: most differ well before, and the long
     // texts' whole keys would cost more than all the others'.
     static constexpr std::size_t kCutBytes = kPrefixBytes + 8 * 30;
-    // Fewer tied rows are keyed and sorted on one thread.
+    // Fewer rows (or tied rows) are keyed and sorted on one thread.
     static constexpr std::size_t kParallelRows = 50000;
 
     // Breaks the ties of a batch of runs, writing their rows in order back to the sorter.

@@ -32,11 +32,10 @@ std::string recoveryFailureText(const ExportError& error, const std::vector<Writ
     return text;
 }
 
-bool RecoverFlow::mayReplace(const ExportRequest& request, const RecoverRequest& what,
-                             const std::string& folder) {
+// `files`: those the categories' rows would go to.
+bool RecoverFlow::mayReplace(const std::vector<std::string>& files, const ExportRequest& request,
+                             const RecoverRequest& what, const std::string& folder) {
     std::string existing;
-    std::vector<std::string> files = exportFiles(request, store_, folder);
-    if (workbook_) files = {joinPath(folder, kWorkbookName)};
     for (const std::string& file : files)
         if (std::filesystem::is_regular_file(file)) existing += "\n" + file;
     if (what.tables && what.tables->rowCount() > 0) {
@@ -57,17 +56,20 @@ void RecoverFlow::recover(const RecoverRequest& what) {
     settings_.rememberExportFolder(*folder);
     // The text files in GBK as the recover command always wrote them; CSV in UTF-8, as the
     // command line writes it.
-    workbook_ = choice->workbook;
-    const OutputFormat format = workbook_ ? OutputFormat::SpreadsheetCsv : choice->format;
+    const OutputFormat format = choice->workbook ? OutputFormat::SpreadsheetCsv : choice->format;
     const TextEncoding encoding =
         format == OutputFormat::Tsv ? TextEncoding::Gb18030 : TextEncoding::Utf8;
     const ExportRequest request{what.queue, format, encoding, what.chosen};
-    if (!mayReplace(request, what, *folder)) return;
+    // Files a category with rows would be written to; the workbook holds them all.
+    std::vector<std::string> files = exportFiles(request, store_, *folder);
+    const bool anyRows = !files.empty();
+    if (choice->workbook && anyRows) files = {joinPath(*folder, kWorkbookName)};
+    if (!mayReplace(files, request, what, *folder)) return;
     std::vector<WrittenFile> written;
     try {
-        if (!workbook_)
+        if (!choice->workbook)
             written = exportResultsTo(request, store_, *folder, faces_.pump).written;
-        else if (!exportFiles(request, store_, *folder).empty())  // rows to write
+        else if (anyRows)
             written.push_back(
                 writeWorkbook(joinPath(*folder, kWorkbookName), request, store_, faces_.pump));
         if (what.tables) {

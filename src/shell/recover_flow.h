@@ -40,14 +40,13 @@ class RecoverFlow {
 
   private:
     // The files that would be replaced, and whether the user lets them be.
-    bool mayReplace(const ExportRequest& request, const RecoverRequest& what,
-                    const std::string& folder);
+    bool mayReplace(const std::vector<std::string>& files, const ExportRequest& request,
+                    const RecoverRequest& what, const std::string& folder);
 
     Prompter& prompter_;
     const ResultStore& store_;
     WindowSettings& settings_;
     Faces faces_;
-    bool workbook_ = false;  // the recovery under way writes one workbook
 };
 
 // The box of a recovery that failed: the file and the cause in the window's words, and the files

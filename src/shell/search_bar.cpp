@@ -95,7 +95,6 @@ RowQuery SearchBar::query() const {
     q.to = day(to_);
     if (stateBox_->currentIndex() == 1) q.state = RecordState::Normal;
     if (stateBox_->currentIndex() == 2) q.state = RecordState::Deleted;
-    if (onTable_) q.from = q.to = {};
     return q;
 }
 
