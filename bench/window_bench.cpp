@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "T_Main.h"
 #include "T_Option.h"
@@ -149,21 +150,35 @@ std::pair<double, double> longestGap(pc::TMain& window, const std::function<void
     return {longest, clock.nsecsElapsed() / 1e9};
 }
 
+// A window of its own folder, answering its dialogs from a script.
+struct BenchWindow {
+    pc::testing::TempDir appDir;
+    pc::testing::ScriptedPrompter prompter;
+    std::unique_ptr<pc::TMain> window;
+
+    BenchWindow() {
+        pc::MainWindowOptions options;
+        options.appDir = appDir.path().string() + "/";
+        window = std::make_unique<pc::TMain>(options, prompter);
+    }
+    // Scans `path` and lists every row found.
+    void scanAndList(const std::string& path) {
+        prompter.files = {path};
+        window->scanDialog().BitBtn1Click();
+        window->scanDialog().BitBtn2Click();
+        window->TreeView1Click(window->findChild<QTreeWidget*>("TreeView1")->topLevelItem(0));
+        QApplication::processEvents();
+    }
+};
+
 // The window holding every message of the 200 MB file while its list is sorted, searched and
 // grouped: how long its event loop stalls.
 void windowStalls() {
-    pc::testing::TempDir appDir;
-    pc::testing::ScriptedPrompter prompter;
-    pc::MainWindowOptions options;
-    options.appDir = appDir.path().string() + "/";
-    pc::TMain window(options, prompter);
+    BenchWindow bench;
+    pc::TMain& window = *bench.window;
     window.resize(1280, 800);
     window.show();
-    prompter.files = {pc::bench::smsDatabaseOf(200)};
-    window.scanDialog().BitBtn1Click();
-    window.scanDialog().BitBtn2Click();
-    window.TreeView1Click(window.findChild<QTreeWidget*>("TreeView1")->topLevelItem(0));
-    QApplication::processEvents();
+    bench.scanAndList(pc::bench::smsDatabaseOf(200));
     std::printf("the window with %d rows:\n", window.reportList().rowCount());
     auto report = [](const char* what, std::pair<double, double> gap) {
         std::printf("  %-26s shown after %.3f s; longest event-loop gap %.3f s (target: 0.2 s)\n",
@@ -198,16 +213,9 @@ void windowStalls() {
 int rowsHeld(unsigned megabytes) {
     const std::string path = pc::bench::smsDatabaseOf(megabytes);
     const double before = peakMegabytes();
-    pc::testing::TempDir appDir;
-    pc::testing::ScriptedPrompter prompter;
-    pc::MainWindowOptions options;
-    options.appDir = appDir.path().string() + "/";
-    pc::TMain window(options, prompter);
-    prompter.files = {path};
-    window.scanDialog().BitBtn1Click();
-    window.scanDialog().BitBtn2Click();
-    window.TreeView1Click(window.findChild<QTreeWidget*>("TreeView1")->topLevelItem(0));
-    QApplication::processEvents();
+    BenchWindow bench;
+    bench.scanAndList(path);
+    pc::TMain& window = *bench.window;
     std::printf(
         "the window holding %d rows of a %u MB file: %.0f MB resident, peak %.0f MB during "
         "the scan (%.0f MB before it; target: under 1 GB for six million)\n",
@@ -231,11 +239,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string path = pc::bench::smsDatabaseOf(100);
-    pc::testing::TempDir appDir;
-    pc::testing::ScriptedPrompter prompter;
-    pc::MainWindowOptions options;
-    options.appDir = appDir.path().string() + "/";
-    pc::TMain window(options, prompter);
+    BenchWindow bench;
+    pc::TMain& window = *bench.window;
+    pc::testing::ScriptedPrompter& prompter = bench.prompter;
 
     double best[2] = {1e9, 1e9};
     for (int round = 0; round < 3; ++round) {
