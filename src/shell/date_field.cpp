@@ -8,6 +8,9 @@
 
 namespace pc {
 
+namespace {
+
+// A date as people type one, or an invalid date.
 QDate typedDate(const QString& text) {
     static const QRegularExpression parts(
         R"(^\s*(\d{4})\s*[-/.年]\s*(\d{1,2})\s*[-/.月]\s*(\d{1,2})\s*日?\s*$)");
@@ -19,6 +22,8 @@ QDate typedDate(const QString& text) {
     }
     return {};
 }
+
+}  // namespace
 
 DateField::DateField(const char* name, QWidget* parent)
     : QWidget(parent),

@@ -38,7 +38,4 @@ class DateField : public QWidget {
     QDate date_, opensAt_;
 };
 
-// A date as people type one, or an invalid date.
-QDate typedDate(const QString& text);
-
 }  // namespace pc
