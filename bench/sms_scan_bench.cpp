@@ -230,7 +230,7 @@ int toNowhere(const std::function<int()>& command) {
 
 // The command line's own jobs.
 int commandLine(pc::cli::ScanOptions options) {
-    options.sms = database();
+    options.sources.sms = database();
     options.quiet = true;
     return toNowhere([&] { return pc::cli::runScanCommand(options); });
 }

@@ -187,8 +187,7 @@ void TForm2::BitBtn12Click() {
     pickedText_.clear();
     otherTables_->setChecked(false);
     if (!takeFound(findDatabasesIn(*folder), QString::fromStdString(*folder)))
-        target_.prompter().message("在该文件夹中没有找到 mmssms.db、contacts2.db 或 calllog.db！",
-                                   "提示", MessageIcon::Error);
+        target_.prompter().message(kNoDatabaseInFolder, "提示", MessageIcon::Error);
 }
 
 bool TForm2::takeFound(FoundDatabases found, const QString& shown) {

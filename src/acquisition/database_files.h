@@ -11,6 +11,9 @@
 
 namespace pc {
 
+inline constexpr const char* kNoDatabaseInFolder =
+    "在该文件夹中没有找到 mmssms.db、contacts2.db 或 calllog.db！";
+
 struct FoundDatabases {
     // Each category's databases, in the order they are read: every one is scanned.
     PerCategory<std::vector<std::string>> paths;

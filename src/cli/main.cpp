@@ -22,6 +22,47 @@ std::vector<std::string> categoryKeys() {
 
 constexpr const char* kVersion = "4.0";
 
+// The databases a command reads: files, a folder or the phone. `categories` and the phone's
+// options need --phone.
+void addSources(CLI::App* command, pc::cli::RunSources& s, std::vector<std::string>& categories) {
+    command->add_option("--contacts", s.contacts, "contacts2.db to recover contacts from")
+        ->check(CLI::ExistingFile);
+    command->add_option("--sms", s.sms, "mmssms.db to recover text messages from")
+        ->check(CLI::ExistingFile);
+    command
+        ->add_option("--calls", s.calls,
+                     "contacts2.db (Android 6 and older) or calllog.db to recover the call log "
+                     "from")
+        ->check(CLI::ExistingFile);
+    command
+        ->add_option("--folder", s.folder,
+                     "a folder such as a copy of a phone's file system: every mmssms.db, "
+                     "contacts2.db and calllog.db under it")
+        ->check(CLI::ExistingDirectory);
+    auto* phone = command->add_flag("--phone", s.phone,
+                                    "copy mmssms.db and contacts2.db from a rooted phone over adb "
+                                    "(USB debugging on) and scan them");
+    command
+        ->add_option("--categories", categories,
+                     "with --phone: what to scan of the copies (default: contacts,sms,calls)")
+        ->delimiter(',')
+        ->check(CLI::IsMember(categoryKeys()))
+        ->needs(phone);
+    command
+        ->add_option("--adb-timeout", s.adbTimeoutSeconds,
+                     "with --phone: seconds an adb command may run (default 300)")
+        ->check(CLI::PositiveNumber)
+        ->needs(phone);
+}
+
+// The phone's categories as listed; all when none are.
+void takeCategories(const std::vector<std::string>& categories, pc::cli::RunSources& s) {
+    if (categories.empty()) return;
+    for (pc::CategoryCode code : pc::kAllCategories)
+        s.phoneCategories[pc::index(code)] = std::find(categories.begin(), categories.end(),
+                                                       pc::profileOf(code).key) != categories.end();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,14 +76,8 @@ int main(int argc, char** argv) {
 
     pc::cli::ScanOptions o;
     auto* scan = app.add_subcommand("scan", "Scan databases and print or save what they hold");
-    scan->add_option("--contacts", o.contacts, "contacts2.db to recover contacts from")
-        ->check(CLI::ExistingFile);
-    scan->add_option("--sms", o.sms, "mmssms.db to recover text messages from")
-        ->check(CLI::ExistingFile);
-    scan->add_option("--calls", o.calls,
-                     "contacts2.db (Android 6 and older) or calllog.db to "
-                     "recover the call log from")
-        ->check(CLI::ExistingFile);
+    std::vector<std::string> categories;
+    addSources(scan, o.sources, categories);
     scan->add_option("--out", o.out,
                      "folder for the files (短信.txt ...); without it rows go to standard output");
     std::string format = "tsv";
@@ -58,19 +93,6 @@ int main(int argc, char** argv) {
     scan->add_option("--encoding", encoding,
                      "gbk or utf-8 (default: gbk for --out tsv files, utf-8 otherwise)")
         ->check(CLI::IsMember({"gbk", "utf-8"}));
-    auto* phone = scan->add_flag("--phone", o.phone,
-                                 "copy mmssms.db and contacts2.db from a rooted phone over adb "
-                                 "(USB debugging on) and scan them");
-    std::vector<std::string> categories;
-    scan->add_option("--categories", categories,
-                     "with --phone: what to scan of the copies (default: contacts,sms,calls)")
-        ->delimiter(',')
-        ->check(CLI::IsMember(categoryKeys()))
-        ->needs(phone);
-    scan->add_option("--adb-timeout", o.adbTimeoutSeconds,
-                     "with --phone: seconds an adb command may run (default 300)")
-        ->check(CLI::PositiveNumber)
-        ->needs(phone);
     scan->add_flag("--all-copies", o.allCopies,
                    "list every copy of a row found (stale copies of live rows, repeated deleted "
                    "rows), each with its own state and offset, not each row once");
@@ -104,10 +126,8 @@ int main(int argc, char** argv) {
     pc::cli::ReportOptions r;
     auto* report = app.add_subcommand(
         "report", "Scan databases and write an HTML report a reader can check and hand on");
-    report->add_option("--contacts", r.contacts, "contacts2.db")->check(CLI::ExistingFile);
-    report->add_option("--sms", r.sms, "mmssms.db")->check(CLI::ExistingFile);
-    report->add_option("--calls", r.calls, "contacts2.db (Android 6 and older) or calllog.db")
-        ->check(CLI::ExistingFile);
+    std::vector<std::string> reportCategories;
+    addSources(report, r.sources, reportCategories);
     report->add_option("--out", r.out, "folder for index.html and its pages")->required();
     report->add_option("--title", r.title, "the report's title");
     report->add_option("--examiner", r.examiner, "who made the report");
@@ -132,10 +152,11 @@ int main(int argc, char** argv) {
     }
 
     if (report->parsed()) {
-        if (!r.contacts && !r.sms && !r.calls) {
-            std::cerr << "nothing to report: give --contacts, --sms or --calls\n";
+        if (const std::string problem = pc::cli::sourcesProblem(r.sources); !problem.empty()) {
+            std::cerr << problem << "\n";
             return pc::cli::kUsageError;
         }
+        takeCategories(reportCategories, r.sources);
         r.utcOffsetSeconds = static_cast<std::int64_t>(reportOffset * 3600);
         r.version = kVersion;
         for (int i = 0; i < argc; ++i)
@@ -158,8 +179,8 @@ int main(int argc, char** argv) {
                : format == "jsonl" ? OutputFormat::Jsonl
                                    : OutputFormat::Tsv;
     o.workbook = format == "xlsx";
-    if (o.workbook && (!o.out || o.phone || excel)) {
-        std::cerr << "--format xlsx needs --out and the database files\n";
+    if (o.workbook && (!o.out || excel)) {
+        std::cerr << "--format xlsx needs --out\n";
         return pc::cli::kUsageError;
     }
     if (excel) {
@@ -179,22 +200,10 @@ int main(int argc, char** argv) {
         std::cerr << "--format jsonl is always UTF-8\n";
         return pc::cli::kUsageError;
     }
-    const bool files = o.contacts || o.sms || o.calls;
-    if (o.phone && files) {
-        std::cerr
-            << "--phone scans the phone's own copies: leave out --contacts, --sms and --calls\n";
+    if (const std::string problem = pc::cli::sourcesProblem(o.sources); !problem.empty()) {
+        std::cerr << problem << "\n" << scan->help();
         return pc::cli::kUsageError;
     }
-    if (!o.phone && !files) {
-        std::cerr << "nothing to scan: give --contacts, --sms, --calls or --phone\n"
-                  << scan->help();
-        return pc::cli::kUsageError;
-    }
-    if (!categories.empty()) {
-        for (pc::CategoryCode code : pc::kAllCategories)
-            o.phoneCategories[pc::index(code)] =
-                std::find(categories.begin(), categories.end(), pc::profileOf(code).key) !=
-                categories.end();
-    }
+    takeCategories(categories, o.sources);
     return pc::cli::runScanCommand(o);
 }

@@ -46,10 +46,12 @@ std::vector<std::string> sourceFiles(const RunPlan& run) {
 }  // namespace
 
 int runReportCommand(const ReportOptions& o) {
-    RunPlan run;
-    const PerCategory<std::optional<std::string>> given = {o.contacts, o.sms, o.calls};
-    for (const CategoryCode code : kAllCategories)
-        if (given[index(code)]) run.queue(code, *given[index(code)]);
+    RunSources sources = o.sources;
+    // The phone's copies are what the report describes: they stay beside it for its reader.
+    if (sources.phone) sources.keepPhoneCopiesIn = joinPath(o.out, kPhoneCopiesFolder);
+    std::optional<RunPlan> planned = planRun(sources, stderrNotes(o.quiet));
+    if (!planned) return kSomethingFailed;
+    RunPlan& run = *planned;
     run.utcOffsetSeconds = o.utcOffsetSeconds;
 
     ReportFacts facts;

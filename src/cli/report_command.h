@@ -6,12 +6,15 @@
 #include <optional>
 #include <string>
 
+#include "run_sources.h"
+
 namespace pc::cli {
 
+// The folder of the report that keeps the copies pulled from a phone.
+inline constexpr const char* kPhoneCopiesFolder = "phone-files";
+
 struct ReportOptions {
-    std::optional<std::string> contacts;
-    std::optional<std::string> sms;
-    std::optional<std::string> calls;
+    RunSources sources;
     std::string out;
     std::string title = "PhoneCarve 恢复报告";
     std::string examiner;

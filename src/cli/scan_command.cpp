@@ -5,11 +5,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "RunCommand.h"
-#include "app_dir.h"
 #include "cli_host.h"
 #include "kept_rows_host.h"
-#include "phone_acquisition.h"
 #include "scan_run.h"
 #include "workbook_export.h"
 
@@ -17,35 +14,11 @@ namespace pc::cli {
 
 namespace {
 
-// The files given, in the order a run scans their categories.
-RunPlan planOf(const ScanOptions& o) {
-    RunPlan run;
-    const PerCategory<std::optional<std::string>> files = {o.contacts, o.sms, o.calls};
-    for (const CategoryCode code : kAllCategories)
-        if (files[index(code)]) {
-            run.ScanQueue.push_back(code);
-            run.SourcePaths[index(code)] = *files[index(code)];
-        }
-    return run;
-}
-
-// The phone's copies, pulled into the program's Temp folder; removed again by their last scan.
-std::optional<RunPlan> phonePlan(const ScanOptions& o, CliHost& host) {
-    CommandWait wait;
-    wait.limit = std::chrono::seconds(o.adbTimeoutSeconds);
-    host.note("正在从手机复制数据库...");
-    auto copies = acquireFromPhone(
-        chooseAppDir(), [&](const std::string& command) { return RunCommand(command, 0, wait); });
-    if (!copies) {
-        host.note(kPhoneUnreachable, true);
-        return std::nullopt;
-    }
-    return phoneRun(o.phoneCategories, std::move(*copies));
-}
-
 // Every row kept, then written as one workbook.
 int runWorkbookScan(const ScanOptions& o) {
-    RunPlan run = planOf(o);
+    std::optional<RunPlan> planned = planRun(o.sources, stderrNotes(o.quiet));
+    if (!planned) return kSomethingFailed;
+    RunPlan& run = *planned;
     run.allCopies = o.allCopies;
     run.utcOffsetSeconds = o.utcOffsetSeconds;
     ResultStore store;
@@ -88,7 +61,8 @@ int runScanCommand(const ScanOptions& o) {
             return kSomethingFailed;
         }
     }
-    std::optional<RunPlan> run = o.phone ? phonePlan(o, host) : planOf(o);
+    std::optional<RunPlan> run =
+        planRun(o.sources, [&](const std::string& text, bool error) { host.note(text, error); });
     if (!run) return kSomethingFailed;
     run->allCopies = o.allCopies;
     run->utcOffsetSeconds = o.utcOffsetSeconds;

@@ -7,22 +7,13 @@
 
 #include "result_types.h"
 #include "row_format.h"
+#include "run_sources.h"
 #include "text_export.h"
 
 namespace pc::cli {
 
 struct ScanOptions {
-    std::optional<std::string> contacts;
-    std::optional<std::string> sms;
-    std::optional<std::string> calls;
-    // Copy the databases from a rooted phone instead, and scan these categories of them.
-    bool phone = false;
-    PerCategory<bool> phoneCategories = [] {  // by CategoryCode: all of them
-        PerCategory<bool> all;
-        all.fill(true);
-        return all;
-    }();
-    int adbTimeoutSeconds = 300;
+    RunSources sources;
     std::optional<std::string> out;
     OutputFormat format = OutputFormat::Tsv;
     bool workbook = false;  // --format xlsx: one workbook in --out, written once the scans are done

@@ -90,6 +90,59 @@ TEST_P(CliPhone, ScansTheCategoriesAskedFor) {
               GetParam() == fx::PhoneLayout::Android10);
 }
 
+// A copy of the phone's file system scans as the phone does.
+TEST_P(CliPhone, ScansAFolderLikeThePhonesFileSystem) {
+    const Result r = run("scan --folder '" + phone_.path().string() + "' --format jsonl");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(
+        normalRows(r.out),
+        (std::vector<std::pair<std::string, std::size_t>>{
+            {"contacts", expected_.contacts}, {"sms", expected_.sms}, {"calls", expected_.calls}}));
+}
+
+// The report describes the copies it read: they stay beside it, each with its SHA-256, and
+// none is left in the program's Temp folder.
+TEST_P(CliPhone, ReportsThePhoneAndKeepsItsCopiesBesideTheReport) {
+    FakeAdb adb(phone_.path().string(), "ok", FakeAdb::Holds::Root);
+    const std::string out = program_.file("report");
+    const Result r = run("report --phone -q --out '" + out + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string index = testing::readText(out + "/index.html");
+    for (const char* name : {"mmssms.db", "contacts2.db"}) {
+        const std::string kept = out + "/phone-files/" + name;
+        ASSERT_TRUE(fs::exists(kept)) << name;
+        EXPECT_NE(index.find(kept), std::string::npos) << name;
+    }
+    EXPECT_EQ(index.find("不一致"), std::string::npos);
+    EXPECT_FALSE(anyCopyLeft());
+}
+
+TEST(CliSources, SaysWhatIsWrongWithTheSourcesGiven) {
+    TempDir empty;
+    const struct {
+        std::string args;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"scan --format jsonl", 2, "nothing to scan"},
+        {"scan --phone --sms '" + empty.file("x") + "'", 2, "--sms"},
+        {"report --out '" + empty.file("r") + "'", 2, "nothing to scan"},
+        {"report --folder '" + empty.path().string() + "' --phone --out r", 2, "one way"},
+        {"scan --folder '" + empty.path().string() + "'", 1, "没有找到"},
+        {"report --folder '" + empty.path().string() + "' --out '" + empty.file("r") + "'", 1,
+         "没有找到"},
+    };
+    for (const auto& c : cases) {
+        const std::string cmd = "'" + std::string(PHONECARVE_BIN) + "' " + c.args + " 2>'" +
+                                empty.file("err") + "' >/dev/null";
+        const int raw = std::system(cmd.c_str());
+        EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, c.status) << c.args;
+        EXPECT_NE(testing::readText(empty.file("err")).find(c.said), std::string::npos)
+            << c.args << ": " << testing::readText(empty.file("err"));
+    }
+    EXPECT_FALSE(fs::exists(empty.file("r")));
+}
+
 // Whatever the phone holds: one layout is enough.
 class CliPhoneHanging : public CliPhone {};
 

@@ -80,9 +80,9 @@ class ExportFidelityTest : public QObject {
             f.window->ToolButton4Click();
 
             cli::ScanOptions o;
-            o.contacts = contacts;
-            o.sms = sms;
-            o.calls = contacts;
+            o.sources.contacts = contacts;
+            o.sources.sms = sms;
+            o.sources.calls = contacts;
             o.out = cli;
             o.format = format;
             o.quiet = true;
