@@ -20,6 +20,9 @@ struct ExportChoice {
     // One Excel workbook (PhoneCarve.xlsx) instead of a file per category; carved tables then go
     // as CSV for spreadsheets.
     bool workbook = false;
+    // An HTML report of the run (a folder of pages, "PhoneCarve 报告"); openFolder then opens the
+    // report in the browser.
+    bool report = false;
 };
 
 class Prompter {

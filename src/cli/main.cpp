@@ -8,6 +8,7 @@
 
 #include "carve_command.h"
 #include "category_profile.h"
+#include "program_version.h"
 #include "report_command.h"
 #include "scan_command.h"
 
@@ -20,7 +21,7 @@ std::vector<std::string> categoryKeys() {
     return keys;
 }
 
-constexpr const char* kVersion = "4.0";
+constexpr const char* kVersion = pc::kProgramVersion;
 
 // The databases a command reads: files, a folder or the phone. `categories` and the phone's
 // options need --phone.

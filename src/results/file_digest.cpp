@@ -30,7 +30,7 @@ class OpenFile {
 
 }  // namespace
 
-FileFacts factsOf(const std::string& path) {
+FileFacts factsOf(const std::string& path, const std::function<void()>& pump) {
     const OpenFile file(path);
     struct stat st {};
     if (::fstat(file.fd(), &st) != 0) throw std::system_error(errno, std::generic_category(), path);
@@ -44,6 +44,7 @@ FileFacts factsOf(const std::string& path) {
         if (got < 0) throw std::system_error(errno, std::generic_category(), path);
         if (got == 0) break;
         sha256_update(&ctx, static_cast<std::size_t>(got), chunk.data());
+        if (pump) pump();
     }
     std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
     sha256_digest(&ctx, digest.size(), digest.data());

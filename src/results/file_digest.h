@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace pc {
@@ -14,7 +15,7 @@ struct FileFacts {
     std::string sha256;             // lower-case hex
 };
 
-// Throws std::system_error when the file cannot be read.
-FileFacts factsOf(const std::string& path);
+// Throws std::system_error when the file cannot be read. `pump` runs between megabytes.
+FileFacts factsOf(const std::string& path, const std::function<void()>& pump = {});
 
 }  // namespace pc

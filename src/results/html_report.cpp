@@ -182,6 +182,7 @@ void indexPage(const std::string& dir, const ReportFacts& f, const ResultStore& 
         "<th>修改时间</th><th>SHA-256 (扫描前)</th><th>SHA-256 (扫描后)</th><th>是否一致</th>"
         "</tr>\n";
     for (const auto& [before, after] : f.sources) {
+        const bool gone = after.sha256.empty();
         const bool same = before.sha256 == after.sha256 && before.size == after.size &&
                           before.modifiedUnix == after.modifiedUnix;
         html += "<tr>";
@@ -189,8 +190,11 @@ void indexPage(const std::string& dir, const ReportFacts& f, const ResultStore& 
         cell(html, std::to_string(before.size));
         cell(html, shownTime(before.modifiedUnix, f.utcOffsetSeconds));
         cell(html, before.sha256, "hash");
-        cell(html, after.sha256, "hash");
-        html += same ? "<td>一致</td>" : "<td class=\"differs\">不一致</td>";
+        cell(html, gone ? "—" : after.sha256, "hash");
+        // A phone's copy is removed after its scan: there is nothing left to compare.
+        html += gone   ? "<td>文件已删除（扫描时的副本）</td>"
+                : same ? "<td>一致</td>"
+                       : "<td class=\"differs\">不一致</td>";
         html += "</tr>\n";
     }
     html +=

@@ -23,7 +23,8 @@ struct ReportFacts {
     std::string command;
     std::string started, ended;  // as shown, in the run's UTC offset
     std::int64_t utcOffsetSeconds = 8 * 3600;
-    std::vector<std::pair<FileFacts, FileFacts>> sources;  // before and after the scan
+    // Before and after the scan; after without a SHA-256: the file is gone (a phone's copy).
+    std::vector<std::pair<FileFacts, FileFacts>> sources;
 };
 
 // Rows on one page of a category or of the conversations.

@@ -791,6 +791,8 @@ void TMain::beginRun(RunPlan plan) {
     runActive_ = true;
     panels_[0]->setText(u("正在扫描..."));
     panels_[2]->clear();
+    // A report of the run shows its files as they were before it read them.
+    if (const auto problem = recoverFlow_.runBegan(plan_)) log(*problem);
     // A kind read from several databases: each branch named by its file.
     branchFiles_.assign(plan_.ScanQueue.size(), {});
     for (const CategoryCode code : kAllCategories) {
@@ -874,6 +876,7 @@ void TMain::carveRun(const std::string& path) {
 }
 
 void TMain::endRun() {
+    recoverFlow_.runEnded();
     runActive_ = false;
     state_.ScanHalted = 1;
     setCommandState(CommandState::Idle);

@@ -19,6 +19,7 @@
 #include "category_tree.h"
 #include "contact_names.h"
 #include "conversation_list_model.h"
+#include "program_version.h"
 #include "prompter.h"
 #include "recover_flow.h"
 #include "recovered_tables_model.h"
@@ -70,7 +71,6 @@ struct MainWindowOptions {
 };
 
 inline constexpr const char* kProductTitle = "PhoneCarve 安卓手机数据恢复V";
-inline constexpr const char* kProgramVersion = "4.0";
 
 class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     Q_OBJECT

@@ -56,7 +56,8 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
         {"CSV 表格 (UTF-8)", OutputFormat::Csv},
         {"CSV 表格，供 Excel 等打开 (UTF-8 带 BOM，中文表头)", OutputFormat::SpreadsheetCsv},
         {"JSON lines (UTF-8)", OutputFormat::Jsonl},
-        {"Excel 工作簿 (.xlsx，每类一张工作表)", OutputFormat::SpreadsheetCsv}};
+        {"Excel 工作簿 (.xlsx，每类一张工作表)", OutputFormat::SpreadsheetCsv},
+        {"报告 (HTML，可在浏览器中查看，附源文件校验值)", OutputFormat::Tsv}};
     constexpr std::size_t kFormats = std::size(formats);
     QRadioButton* buttons[kFormats];
     for (std::size_t i = 0; i < kFormats; ++i) {
@@ -64,7 +65,7 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
         layout->addWidget(buttons[i]);
     }
     buttons[0]->setChecked(true);
-    auto* open = new QCheckBox(QString::fromUtf8("完成后打开文件夹"));
+    auto* open = new QCheckBox(QString::fromUtf8("完成后打开文件夹（报告：在浏览器中打开）"));
     layout->addWidget(open);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -74,7 +75,8 @@ std::optional<ExportChoice> QtPrompter::chooseExport() {
     ExportChoice choice;
     for (std::size_t i = 0; i < kFormats; ++i)
         if (buttons[i]->isChecked()) choice.format = formats[i].second;
-    choice.workbook = buttons[kFormats - 1]->isChecked();  // the last: the workbook
+    choice.workbook = buttons[kFormats - 2]->isChecked();
+    choice.report = buttons[kFormats - 1]->isChecked();
     choice.openFolder = open->isChecked();
     return choice;
 }

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "error_words.h"
+#include "html_report.h"
+#include "program_version.h"
 #include "table_rows_export.h"
 #include "workbook_export.h"
 
@@ -47,6 +49,58 @@ bool RecoverFlow::mayReplace(const std::vector<std::string>& files, const Export
                              Buttons::YesNo) == Answer::Yes;
 }
 
+std::optional<std::string> RecoverFlow::runBegan(const RunPlan& plan) {
+    run_.reset();
+    utcOffsetSeconds_ = plan.utcOffsetSeconds;
+    try {
+        run_ = factsBeforeRun(plan, faces_.pump);
+    } catch (const std::system_error& e) {
+        return std::string("无法计算源文件的校验值，不能生成报告：") + e.what();
+    }
+    return std::nullopt;
+}
+
+void RecoverFlow::runEnded() {
+    if (run_) run_->endedUnix = unixNow();
+}
+
+// The report of the whole run (every row, ticked or not) in its own folder of `folder`.
+void RecoverFlow::writeReport(const std::string& folder, bool open) {
+    if (!run_) {
+        prompter_.message("没有可生成报告的扫描（扫描前未能计算源文件的校验值）。", "提示",
+                          MessageIcon::Error);
+        return;
+    }
+    const std::string dir = joinPath(folder, kReportFolder);
+    const std::string index = joinPath(dir, "index.html");
+    if (std::filesystem::exists(index) &&
+        prompter_.message("以下文件已存在，是否覆盖？\n" + index, "提示", MessageIcon::Question,
+                          Buttons::YesNo) != Answer::Yes)
+        return;
+    std::vector<std::string> pages;
+    try {
+        ReportFacts facts = reportFactsOf(*run_, utcOffsetSeconds_, faces_.pump);
+        facts.title = "PhoneCarve 恢复报告";
+        facts.version = kProgramVersion;
+        facts.command = kWindowCommand;
+        pages = writeHtmlReport(dir, facts, store_, faces_.pump);
+    } catch (const ExportError& e) {
+        prompter_.message(recoveryFailureText(e, {}), "提示", MessageIcon::Error);
+        return;
+    } catch (const std::system_error& e) {
+        prompter_.message(std::string("恢复失败：无法读取源文件\n") + e.what(), "提示",
+                          MessageIcon::Error);
+        return;
+    }
+    prompter_.message(
+        "恢复完成!\n\n" + index + "（共 " + std::to_string(pages.size()) + " 个页面）",
+        "Information", MessageIcon::Information);
+    if (open && faces_.openUrl &&
+        !faces_.openUrl(QUrl::fromLocalFile(QString::fromStdString(index))))
+        prompter_.message("无法打开报告：没有可用的浏览器。\n报告已保存在：" + index, "提示",
+                          MessageIcon::Information);
+}
+
 void RecoverFlow::recover(const RecoverRequest& what) {
     const auto choice = prompter_.chooseExport();
     if (!choice) return;
@@ -54,6 +108,10 @@ void RecoverFlow::recover(const RecoverRequest& what) {
     const auto folder = prompter_.chooseFolder("请选择保存目录:", last.empty() ? "/" : last);
     if (!folder) return;
     settings_.rememberExportFolder(*folder);
+    if (choice->report) {
+        writeReport(*folder, choice->openFolder);
+        return;
+    }
     // The text files in GBK as the recover command always wrote them; CSV in UTF-8, as the
     // command line writes it.
     const OutputFormat format = choice->workbook ? OutputFormat::SpreadsheetCsv : choice->format;

@@ -6,12 +6,14 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "prompter.h"
 #include "recovered_row_store.h"
 #include "result_store.h"
+#include "run_facts.h"
 #include "text_export.h"
 #include "window_settings.h"
 
@@ -38,7 +40,14 @@ class RecoverFlow {
 
     void recover(const RecoverRequest& request);
 
+    // A run begins: its files' SHA-256 are taken now, for a report of it; what could not be read
+    // is returned (a report of the run is then refused).
+    std::optional<std::string> runBegan(const RunPlan& plan);
+    void runEnded();
+
   private:
+    void writeReport(const std::string& folder, bool open);
+
     // The files that would be replaced, and whether the user lets them be.
     bool mayReplace(const std::vector<std::string>& files, const ExportRequest& request,
                     const RecoverRequest& what, const std::string& folder);
@@ -47,7 +56,13 @@ class RecoverFlow {
     const ResultStore& store_;
     WindowSettings& settings_;
     Faces faces_;
+    std::optional<RunFacts> run_;
+    std::int64_t utcOffsetSeconds_ = 8 * 3600;
 };
+
+// The report's folder in the one chosen.
+inline constexpr const char* kReportFolder = "PhoneCarve 报告";
+inline constexpr const char* kWindowCommand = "phonecarve-gui（窗口：扫描后“恢复数据”）";
 
 // The box of a recovery that failed: the file and the cause in the window's words, and the files
 // written before it.

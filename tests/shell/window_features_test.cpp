@@ -25,6 +25,7 @@
 
 #include "contact_names.h"
 #include "date_field.h"
+#include "file_digest.h"
 #include "profile_file.h"
 #include "sqlite_db.h"
 #include "text_codec.h"
@@ -499,6 +500,23 @@ class WindowFeaturesTest : public QObject {
         QVERIFY(fs::file_size(book + "/PhoneCarve.xlsx") > 0);
         QVERIFY(f.prompter.shown.back().text.starts_with("恢复完成!"));
         QVERIFY(f.prompter.shown.back().text.find(book + "/PhoneCarve.xlsx") != std::string::npos);
+
+        // The report of the run, opened in the browser, with the file's SHA-256 from before the
+        // run and now.
+        const std::string reports = f.dir.file("reports");
+        fs::create_directory(reports);
+        f.prompter.exports = {ExportChoice{OutputFormat::Tsv, true, false, true}};
+        f.prompter.folders = {reports};
+        f.window->ToolButton4Click();
+        const std::string index = reports + "/PhoneCarve 报告/index.html";
+        QVERIFY2(f.prompter.shown.back().text.starts_with("恢复完成!\n\n" + index),
+                 f.prompter.shown.back().text.c_str());
+        QCOMPARE(f.opened.back(), QUrl::fromLocalFile(QString::fromStdString(index)));
+        const std::string html = testing::readText(index);
+        const std::string sha = factsOf(f.dir.file("mmssms.db")).sha256;
+        QVERIFY(html.find(sha) != html.rfind(sha));
+        QVERIFY(html.find("<td>一致</td>") != std::string::npos);
+        QVERIFY(fs::exists(reports + "/PhoneCarve 报告/sms-1.html"));
 
         f.openWorks = false;  // no file manager: where the files are, said
         f.prompter.exports = {ExportChoice{OutputFormat::Csv, true}};
