@@ -44,10 +44,21 @@ std::optional<lxw_datetime> dateOf(std::string_view text) {
     return when;
 }
 
+// The characters a spreadsheet cell holds.
+constexpr std::size_t kCellCharacters = 32767;
+
+// Bytes of the first `characters` characters of UTF-8 `text`.
+std::size_t utf8Prefix(std::string_view text, std::size_t characters) {
+    std::size_t at = 0;
+    for (std::size_t n = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && n++ == characters) break;
+    return at;
+}
+
 class Workbook {
   public:
-    Workbook(const std::string& path, const std::function<void()>& pump)
-        : path_(path), pump_(pump) {
+    Workbook(const std::string& path, const std::function<void()>& pump, std::uint32_t sheetRows)
+        : path_(path), pump_(pump), sheetRows_(sheetRows) {
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;  // rows go to disk as they are written
         book_.reset(workbook_new_opt(path.c_str(), &options));
@@ -73,8 +84,8 @@ class Workbook {
         std::uint32_t row = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (pump_ && i % 4096 == 4095) pump_();
-            if (!sheet || row > kSheetRows) {
-                sheet = newSheet(code, i / kSheetRows);
+            if (!sheet || row > sheetRows_) {
+                sheet = newSheet(code, i / sheetRows_);
                 row = 1;
             }
             const bool deleted = store.stateAt(code, rows[i]) == RecordState::Deleted;
@@ -127,16 +138,21 @@ class Workbook {
     void put(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, std::string_view text,
              lxw_format* format) {
         scratch_.assign(text);
+        // A cell holds at most kCellCharacters: a longer text keeps its beginning there (every
+        // other format holds it whole).
+        if (scratch_.size() > kCellCharacters)
+            scratch_.resize(utf8Prefix(scratch_, kCellCharacters));
         check(worksheet_write_string(sheet, row, col, scratch_.c_str(), format));
     }
     void check(lxw_error error) {
-        if (error != LXW_NO_ERROR && error != LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+        if (error != LXW_NO_ERROR)
             throw ExportError("Cannot write file \"" + path_ + "\". " + lxw_strerror(error), path_,
                               0);
     }
 
     std::string path_;
     const std::function<void()>& pump_;
+    std::uint32_t sheetRows_;
     std::unique_ptr<lxw_workbook, WorkbookCloser> book_;
     lxw_format* heading_ = nullptr;
     lxw_format* text_[2] = {};
@@ -148,8 +164,9 @@ class Workbook {
 }  // namespace
 
 WrittenFile writeWorkbook(const std::string& path, const ExportRequest& request,
-                          const ResultStore& store, const std::function<void()>& pump) {
-    Workbook book(path, pump);
+                          const ResultStore& store, const std::function<void()>& pump,
+                          std::uint32_t sheetRows) {
+    Workbook book(path, pump, sheetRows);
     for (const CategoryCode code : request.queue) {
         std::vector<std::uint32_t> rows;
         if (request.chosen) {

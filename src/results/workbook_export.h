@@ -16,12 +16,14 @@ namespace pc {
 // The workbook's file name in an export folder.
 inline constexpr const char* kWorkbookName = "PhoneCarve.xlsx";
 
-// Writes the categories of the queue (the rows chosen, or all) to `path`; returns what it wrote.
-// Throws ExportError naming the file when it cannot be written.
-WrittenFile writeWorkbook(const std::string& path, const ExportRequest& request,
-                          const ResultStore& store, const std::function<void()>& pump = {});
-
 // Rows of one sheet, its heading row aside.
 inline constexpr std::uint32_t kSheetRows = 1048575;
+
+// Writes the categories of the queue (the rows chosen, or all) to `path`; returns what it wrote.
+// Throws ExportError naming the file when it cannot be written. A category goes on to a further
+// sheet after `sheetRows` rows.
+WrittenFile writeWorkbook(const std::string& path, const ExportRequest& request,
+                          const ResultStore& store, const std::function<void()>& pump = {},
+                          std::uint32_t sheetRows = kSheetRows);
 
 }  // namespace pc
