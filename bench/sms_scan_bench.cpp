@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "SQLiteTable3.h"
@@ -25,6 +26,7 @@
 #include "carve_command.h"
 #include "database_image.h"
 #include "record_carver.h"
+#include "report_command.h"
 #include "result_store.h"
 #include "scan_command.h"
 #include "silent_host.h"
@@ -247,6 +249,22 @@ int gbkExport() {
     return commandLine(o);
 }
 
+// What people hand on: the HTML report (both SHA-256 passes included) and the workbook.
+int htmlReport() {
+    pc::cli::ReportOptions o;
+    o.sources.sms = database();
+    o.out = exportFolder() + "/report";
+    o.quiet = true;
+    return toNowhere([&] { return pc::cli::runReportCommand(o); });
+}
+
+int workbook() {
+    pc::cli::ScanOptions o;
+    o.out = exportFolder();
+    o.workbook = true;
+    return commandLine(o);
+}
+
 int jsonLines() {
     pc::cli::ScanOptions o;
     o.format = pc::OutputFormat::Jsonl;
@@ -301,23 +319,32 @@ std::uint64_t peakResident(const std::function<void()>& job) {
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
 }
 
+// Whether PHONECARVE_BENCH_JOBS (a comma list of the jobs' names) leaves `name` in: all without it.
+bool jobWanted(const std::string& name) {
+    const char* only = std::getenv("PHONECARVE_BENCH_JOBS");
+    return !only || ("," + std::string(only) + ",").find("," + name + ",") != std::string::npos;
+}
+
 void printPeaks() {
     const double file = static_cast<double>(std::filesystem::file_size(database()));
-    const std::pair<const char*, std::function<void()>> jobs[] = {
-        {"SQLite's read of every column", [] { sqliteRead("select * from sms"); }},
-        {"SMS scan, rows kept", [] { scanSms(database()); }},
-        {"scan with the GBK export", [] { gbkExport(); }},
-        {"scan with JSON lines", [] { jsonLines(); }},
-        {"carve, JSON lines", [] { carveJsonLines(); }},
+    const std::tuple<const char*, const char*, std::function<void()>> jobs[] = {
+        {"SqliteRead", "SQLite's read of every column", [] { sqliteRead("select * from sms"); }},
+        {"SmsScan", "SMS scan, rows kept", [] { scanSms(database()); }},
+        {"ScanGbkExport", "scan with the GBK export", [] { gbkExport(); }},
+        {"ScanJsonLines", "scan with JSON lines", [] { jsonLines(); }},
+        {"CarveJsonLines", "carve, JSON lines", [] { carveJsonLines(); }},
+        {"HtmlReport", "HTML report", [] { htmlReport(); }},
+        {"Workbook", "Excel workbook", [] { workbook(); }},
     };
     std::printf("peak resident memory (file %.0f MB):\n", file / 1e6);
-    for (const auto& [name, job] : jobs) {
+    for (const auto& [key, name, job] : jobs) {
+        if (!jobWanted(key)) continue;
         const double peak = static_cast<double>(peakResident(job));
         std::printf("  %-30s %7.1f MB = %.2f x the file\n", name, peak / 1e6, peak / file);
     }
     std::printf(
-        "  (targets: the GBK export at most 1.2 x the file; JSON lines under 256 MB; the carve at "
-        "most 0.5 x the file)\n");
+        "  (targets: the GBK export at most 1.2 x the file; JSON lines under 256 MB; the carve, "
+        "the report and the workbook at most 0.5 x the file)\n");
 }
 
 BENCHMARK(SqliteRead)->Unit(benchmark::kMillisecond)->MinTime(2);
@@ -351,11 +378,14 @@ void printPairedRatios(int rounds) {
         {"ScanJsonLines", [] { jsonLines(); }},
         {"CheckpointedScan", [] { scanSms(logPair().checkpointed); }},
         {"LogScan", [] { scanSms(logPair().inLog); }},
+        {"HtmlReport", [] { htmlReport(); }},
+        {"Workbook", [] { workbook(); }},
     };
     std::map<std::string, std::vector<double>> times;
     for (int r = 0; r < rounds; ++r)
         for (std::size_t i = 0; i < std::size(jobs); ++i) {
             const auto& [name, job] = jobs[r % 2 ? std::size(jobs) - 1 - i : i];
+            if (!jobWanted(name)) continue;
             const auto start = std::chrono::steady_clock::now();
             job();
             times[name].push_back(
@@ -364,6 +394,7 @@ void printPairedRatios(int rounds) {
     // `scale` times a's over b's of each round: median [lowest-highest].
     auto ratio = [&](const char* a, const char* b, double scale = 1) {
         std::vector<double> r;
+        if (times[a].empty() || times[b].empty()) return std::string("(not timed)");
         for (int i = 0; i < rounds; ++i)
             r.push_back(scale * times[a][i] / times[b][i]);
         std::sort(r.begin(), r.end());
@@ -399,6 +430,10 @@ void printPairedRatios(int rounds) {
         "carve of the file with a byte inserted after its header / of the file itself: "
         "%s (target: at most 3)\n",
         ratio("CarveShifted", "CarveJsonLines").c_str());
+    std::printf("HTML report / scan with the GBK export: %s (target: at most 2)\n",
+                ratio("HtmlReport", "ScanGbkExport").c_str());
+    std::printf("Excel workbook / scan with the GBK export: %s (target: at most 2)\n",
+                ratio("Workbook", "ScanGbkExport").c_str());
 }
 
 }  // namespace
@@ -408,7 +443,7 @@ int main(int argc, char** argv) {
     database();
     logPair();
     shifted();
-    benchmark::RunSpecifiedBenchmarks();
+    if (!std::getenv("PHONECARVE_BENCH_JOBS")) benchmark::RunSpecifiedBenchmarks();
     printPairedRatios(7);
     printPeaks();
     std::filesystem::remove_all(exportFolder());

@@ -7,6 +7,7 @@
 #include "category_profile.h"
 #include "contact_names.h"
 #include "conversations.h"
+#include "file_names.h"
 #include "html_text.h"
 #include "result_columns.h"
 #include "row_format.h"
@@ -28,7 +29,7 @@ constexpr const char* kStyle =
     "nav{margin:.5em 0}nav a{margin-right:1em}"
     ".chat p{margin:.3em 0 .3em 0;padding:.3em .6em;border-radius:.4em;max-width:46em}"
     ".chat .in{background:#f1f1f1}.chat .out{background:#e3f0ff;margin-left:6em}"
-    ".chat .when{color:#666;font-size:.85em}";
+    ".chat .when{color:#666;font-size:.85em}.chat bdi{white-space:pre-wrap}";
 
 std::string pageName(std::string_view stem, std::size_t page) {
     return std::string(stem) + "-" + std::to_string(page + 1) + ".html";
@@ -69,13 +70,24 @@ std::size_t pagesFor(std::size_t rows) {
     return std::max<std::size_t>(1, (rows + kReportRowsPerPage - 1) / kReportRowsPerPage);
 }
 
+// A cell is a paragraph of its own: a right-to-left mark in it turns nothing outside it.
 void cell(std::string& html, std::string_view text, const char* cls = nullptr) {
     html += cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>");
-    html += "<bdi>" + htmlText(text) + "</bdi></td>";
+    appendHtmlText(html, text);
+    html += "</td>";
+}
+
+// Each part's file by the shortest name that sets it apart (the index lists them whole).
+std::vector<std::string> partNames(const ResultStore& store, CategoryCode code) {
+    std::vector<std::string> paths;
+    for (PartIndex part = 0; part < store.partCount(code); ++part)
+        paths.push_back(store.partPath(code, part));
+    return shortFileNames(paths);
 }
 
 void categoryPages(const std::string& dir, const ResultStore& store, CategoryCode code,
                    const std::function<void()>& pump, std::vector<std::string>& written) {
+    const std::vector<std::string> files = partNames(store, code);
     const CategoryProfile& p = profileOf(code);
     const auto rows = static_cast<std::size_t>(store.count(code));
     const std::size_t pages = pagesFor(rows);
@@ -94,7 +106,9 @@ void categoryPages(const std::string& dir, const ResultStore& store, CategoryCod
             const auto row = static_cast<std::uint32_t>(i);
             const bool deleted = store.stateAt(code, row) == RecordState::Deleted;
             html += deleted ? "<tr class=\"deleted\">" : "<tr>";
-            html += "<td>" + std::to_string(i + 1) + "</td>";
+            html += "<td>";
+            html += std::to_string(i + 1);
+            html += "</td>";
             const RowCells cells = store.rowCells(code, row);
             for (std::size_t c = 0; c < cells.size; ++c) {
                 const bool isState = p.cellText[c] < 0;
@@ -105,7 +119,7 @@ void categoryPages(const std::string& dir, const ResultStore& store, CategoryCod
                               : nullptr);
             }
             const Provenance found = store.foundAt(code, row);
-            cell(html, store.partPath(code, store.partOf(code, row)));
+            cell(html, files.at(store.partOf(code, row)));
             cell(html, sourceKey(found.source));
             cell(html, std::to_string(found.offset));
             html += "</tr>\n";
@@ -147,12 +161,16 @@ std::size_t conversationPages(const std::string& dir, const ResultStore& store,
                 const PSMSvalue v = sms[m];
                 const bool sent = v.type == "发送";
                 html += sent ? "<p class=\"out\">" : "<p class=\"in\">";
-                html +=
-                    "<span class=\"when\">" + htmlText(v.date) + " " + htmlText(v.type) + "</span>";
+                html += "<span class=\"when\">";
+                appendHtmlText(html, v.date);
+                html += " ";
+                appendHtmlText(html, v.type);
+                html += "</span>";
                 if (v.state == RecordState::Deleted)
                     html += " <span class=\"state-deleted\">[已删除]</span>";
-                html +=
-                    "<br><bdi style=\"white-space:pre-wrap\">" + htmlText(v.body) + "</bdi></p>\n";
+                html += "<br><bdi>";
+                appendHtmlText(html, v.body);
+                html += "</bdi></p>\n";
             }
             html += "</section>\n";
         }

@@ -2,9 +2,23 @@
 
 namespace pc {
 
+namespace {
+
+bool special(char c) {
+    return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
 void appendHtmlText(std::string& out, std::string_view text, LineBreaks breaks) {
-    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // Runs of characters that stay as they are go in at once.
+        std::size_t plain = i;
+        while (plain < text.size() && !special(text[plain]))
+            ++plain;
+        out.append(text.data() + i, plain - i);
+        if (plain == text.size()) break;
+        i = plain;
         const char c = text[i];
         switch (c) {
             case '&': out += "&amp;"; break;
