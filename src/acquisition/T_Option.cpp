@@ -223,8 +223,16 @@ bool TForm2::checkPickedDatabase(const std::string& path) {
             fileBox(CategoryCode::CallLog)->setChecked(false);
             fileBox(CategoryCode::Sms)->setChecked(true);
         }
+        // A Samsung logs.db: the call log alone.
+        const bool samsungLogs = !db.HasTable("calls") && db.HasTable("logs");
+        if (samsungLogs) {
+            fileBox(CategoryCode::Contacts)->setChecked(false);
+            fileBox(CategoryCode::CallLog)->setChecked(true);
+            fileBox(CategoryCode::Sms)->setChecked(false);
+        }
         // A database of none of the three: its own tables are what it holds.
-        const bool none = !db.HasTable("data") && !db.HasTable("sms") && !db.HasTable("calls");
+        const bool none =
+            !db.HasTable("data") && !db.HasTable("sms") && !db.HasTable("calls") && !samsungLogs;
         if (none)
             for (const CategoryCode code : kAllCategories)
                 fileBox(code)->setChecked(false);

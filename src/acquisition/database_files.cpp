@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "SQLiteTable3.h"
+#include "call_log_scanner.h"
 #include "category_profile.h"
 #include "source_file.h"
 
@@ -30,7 +31,9 @@ std::vector<CategoryCode> categoriesIn(const std::string& path) {
     TSQLiteDatabase db(path);
     std::vector<CategoryCode> out;
     for (CategoryCode code : kAllCategories)
-        if (db.HasTable(profileOf(code).signature.table)) out.push_back(code);
+        if (db.HasTable(profileOf(code).signature.table) ||
+            (code == CategoryCode::CallLog && db.HasTable(samsungLogsTable().table)))
+            out.push_back(code);
     return out;
 }
 
@@ -66,6 +69,18 @@ bool sameDatabaseBytes(const std::string& a, const std::string& b) {
     return true;
 }
 
+namespace {
+
+// The folder a phone keeps its providers' folders in (data/data), for a database in a provider's
+// "databases" folder: a Samsung's logs.db lies in its own provider's; else the file's folder.
+fs::path storeFolder(const std::string& file) {
+    const fs::path folder = fs::path(file).parent_path();
+    if (folder.filename() != "databases") return folder;
+    return folder.parent_path().parent_path();
+}
+
+}  // namespace
+
 FoundDatabases sortDatabases(std::span<const std::string> files) {
     FoundDatabases found;
     struct Held {
@@ -98,11 +113,11 @@ FoundDatabases sortDatabases(std::span<const std::string> files) {
     std::set<fs::path> callLogApart;
     for (const Held& h : held)
         if (has(h, CategoryCode::CallLog) && !has(h, CategoryCode::Contacts))
-            callLogApart.insert(fs::path(h.file).parent_path());
+            callLogApart.insert(storeFolder(h.file));
     for (const Held& h : held)
         for (CategoryCode code : h.codes) {
             if (code == CategoryCode::CallLog && has(h, CategoryCode::Contacts) &&
-                callLogApart.count(fs::path(h.file).parent_path()))
+                callLogApart.count(storeFolder(h.file)))
                 continue;
             found.paths[index(code)].push_back(h.file);
         }
@@ -112,7 +127,8 @@ FoundDatabases sortDatabases(std::span<const std::string> files) {
 namespace {
 
 bool isPhoneDatabaseName(const std::string& name) {
-    return name == "mmssms.db" || name == "contacts2.db" || name == "calllog.db";
+    return name == "mmssms.db" || name == "contacts2.db" || name == "calllog.db" ||
+           name == "logs.db";
 }
 
 // Where Android keeps its providers' databases, the device-encrypted storage of Android 7 and

@@ -31,8 +31,8 @@ struct FoundDatabases {
 // Whether two files hold the same bytes, and so do the log and journal beside each.
 bool sameDatabaseBytes(const std::string& a, const std::string& b);
 
-// The categories a database holds, by its tables ("data" contacts, "sms" messages, "calls" the
-// call log). Throws ESQLiteException when the file is no database.
+// The categories a database holds, by its tables ("data" contacts, "sms" messages, "calls" or a
+// Samsung's "logs" the call log). Throws ESQLiteException when the file is no database.
 std::vector<CategoryCode> categoriesIn(const std::string& path);
 
 // Which of `files` each category reads: every file that holds it, except that the call log kept

@@ -71,10 +71,12 @@ std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,
         if (!fed || runCommand(pull) == -1) break;
     const std::string contacts = pulledCopyPath(appDir, "contacts2.db");
     const std::string sms = pulledCopyPath(appDir, "mmssms.db");
-    const std::string calls = pulledCopyPath(appDir, "calllog.db");
+    std::string calls = pulledCopyPath(appDir, "calllog.db");
     if (!fs::exists(contacts) || !fs::exists(sms)) return std::nullopt;
 
-    // Android 7 and later keep the call log in calllog.db; older phones in contacts2.db.
+    // Android 7 and later keep the call log in calllog.db; older phones in contacts2.db, except
+    // Samsung's, which keep it in their own provider's logs.db.
+    if (!fs::exists(calls)) calls = pulledCopyPath(appDir, "logs.db");
     const bool callLogApart = fs::exists(calls);
     PhoneCopies pulled;
     pulled.paths[index(CategoryCode::Contacts)] = contacts;

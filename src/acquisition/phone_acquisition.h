@@ -1,6 +1,7 @@
 // Copying the phone's databases into the program's Temp folder over adb, before a phone run scans
 // them: contacts2.db and mmssms.db, which must both arrive whichever categories are ticked, and
-// calllog.db where the phone keeps the call log apart; each with its -wal and -journal.
+// calllog.db (or a Samsung's logs.db) where the phone keeps the call log apart; each with its -wal
+// and -journal.
 #pragma once
 
 #include <array>

@@ -27,6 +27,7 @@ std::string PhoneScript() {
         copyLine("com.android.providers.telephony", "mmssms.db"),
         copyLine("com.android.providers.contacts", "contacts2.db"),
         copyLine("com.android.providers.contacts", "calllog.db"),
+        copyLine("com.sec.android.provider.logsprovider", "logs.db"),
         "exit",
         "exit",
         "del %0",

@@ -1,12 +1,18 @@
 #include "call_log_scanner.h"
 
 #include "MyFuns_.h"
+#include "SQLiteTable3.h"
 
 namespace pc {
 
 namespace {
 
-enum Wanted { kNumber, kName, kDate, kDuration, kType };
+enum Wanted { kNumber, kName, kDate, kDuration, kType, kLogType };
+
+// logs.logtype of a call: voice, video, internet (other codes are messages and the like).
+bool isCallLogType(std::int64_t logType) {
+    return logType == 100 || logType == 500 || logType == 800;
+}
 
 constexpr std::int64_t kMaxType = 144;
 constexpr std::int64_t kFirstYear = 2000;
@@ -23,9 +29,30 @@ const char* callTypeText(std::int64_t type) {
     }
 }
 
+const SignatureParams& samsungLogsTable() {
+    static const SignatureParams logs = [] {
+        SignatureParams p = profileOf(CategoryCode::CallLog).signature;
+        p.table = "logs";
+        p.wanted.push_back("logtype");
+        return p;
+    }();
+    return logs;
+}
+
+const SignatureParams* CallLogScanner::chooseTable(TSQLiteDatabase& db) {
+    const bool logs = !db.HasTable("calls") && db.HasTable("logs");
+    return logs ? &samsungLogsTable() : nullptr;
+}
+
 CarveStep CallLogScanner::examine(const CarvedRecord& record, Wanted wanted) {
     using Kind = FieldNumber::Kind;
     const bool live = record.state() == RecordState::Normal;
+    if (wanted.size() > kLogType) {
+        const FieldNumber logType = record.number(wanted[kLogType]);
+        if (logType.kind != Kind::Number || !isCallLogType(logType.value))
+            return logType.kind == Kind::Other && !live ? CarveStep::SkipHeader
+                                                        : CarveStep::NextByte;
+    }
     const auto [type, date, when, dateInRange] =
         typeAndDate(record, wanted[kType], wanted[kDate], kFirstYear, kLastYear);
     if (!live) {

@@ -147,6 +147,7 @@ ScanOutcome CategoryScanner::carveAll(const RunPlan& run) {
     std::vector<std::string> columns;
     {
         TSQLiteDatabase db(path, source.newest());
+        chosen_ = chooseTable(db);
         if (!db.HasTable(params().table)) return endEarly(ScanFailure::Reason::MissingTable);
         readExtras(db);
         sql = db.TableSql(params().table);

@@ -34,8 +34,14 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     virtual CategoryCode code() const = 0;
 
   protected:
-    // The table this category carves and its rules.
-    const SignatureParams& params() const { return profileOf(code()).signature; }
+    // The table this category carves and its rules: the profile's, unless chooseTable picked
+    // another the category knows.
+    const SignatureParams& params() const {
+        return chosen_ ? *chosen_ : profileOf(code()).signature;
+    }
+    // Picks the table of this file before it is looked for (a vendor's own table for the same
+    // rows); nullptr keeps the profile's.
+    virtual const SignatureParams* chooseTable(TSQLiteDatabase&) { return nullptr; }
     // Extra reads on the open database, between the table check and its definition.
     virtual void readExtras(TSQLiteDatabase&) {}
     // Whether what was read allows a scan; false ends it as if the definition were empty.
@@ -123,6 +129,7 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     void fetchCopyKeys(const CarvedRecord& record, const RecordKey* live = nullptr);
     ScanOutcome endEarly(ScanFailure::Reason reason, std::string detail = {});
 
+    const SignatureParams* chosen_ = nullptr;
     ScanEvents* events_ = nullptr;
     ResultStore* store_ = nullptr;
     ScanState* state_ = nullptr;

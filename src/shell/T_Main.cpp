@@ -792,7 +792,7 @@ void TMain::beginRun(RunPlan plan) {
     panels_[0]->setText(u("正在扫描..."));
     panels_[2]->clear();
     // A report of the run shows its files as they were before it read them.
-    if (const auto problem = recoverFlow_.runBegan(plan_)) log(*problem);
+    recoverFlow_.runBegan(plan_);
     // A kind read from several databases: each branch named by its file.
     branchFiles_.assign(plan_.ScanQueue.size(), {});
     for (const CategoryCode code : kAllCategories) {

@@ -49,26 +49,34 @@ bool RecoverFlow::mayReplace(const std::vector<std::string>& files, const Export
                              Buttons::YesNo) == Answer::Yes;
 }
 
-std::optional<std::string> RecoverFlow::runBegan(const RunPlan& plan) {
+void RecoverFlow::runBegan(const RunPlan& plan) {
+    if (before_.valid()) before_.wait();
     run_.reset();
+    endedUnix_ = 0;
     utcOffsetSeconds_ = plan.utcOffsetSeconds;
-    try {
-        run_ = factsBeforeRun(plan, faces_.pump);
-    } catch (const std::system_error& e) {
-        return std::string("无法计算源文件的校验值，不能生成报告：") + e.what();
-    }
-    return std::nullopt;
+    before_ = std::async(std::launch::async, [plan] { return factsBeforeRun(plan); });
 }
 
 void RecoverFlow::runEnded() {
-    if (run_) run_->endedUnix = unixNow();
+    endedUnix_ = unixNow();
 }
 
 // The report of the whole run (every row, ticked or not) in its own folder of `folder`.
 void RecoverFlow::writeReport(const std::string& folder, bool open) {
+    if (before_.valid()) {
+        try {
+            while (before_.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+                if (faces_.pump) faces_.pump();
+            run_ = before_.get();
+            run_->endedUnix = endedUnix_;
+        } catch (const std::system_error& e) {
+            prompter_.message(std::string("无法生成报告：无法读取源文件\n") + e.what(), "提示",
+                              MessageIcon::Error);
+            return;
+        }
+    }
     if (!run_) {
-        prompter_.message("没有可生成报告的扫描（扫描前未能计算源文件的校验值）。", "提示",
-                          MessageIcon::Error);
+        prompter_.message("没有可生成报告的扫描。", "提示", MessageIcon::Error);
         return;
     }
     const std::string dir = joinPath(folder, kReportFolder);

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,9 +41,9 @@ class RecoverFlow {
 
     void recover(const RecoverRequest& request);
 
-    // A run begins: its files' SHA-256 are taken now, for a report of it; what could not be read
-    // is returned (a report of the run is then refused).
-    std::optional<std::string> runBegan(const RunPlan& plan);
+    // A run begins: its files' SHA-256 are taken for a report of it, on a thread of their own
+    // while the run reads the same bytes (it never writes them).
+    void runBegan(const RunPlan& plan);
     void runEnded();
 
   private:
@@ -56,7 +57,9 @@ class RecoverFlow {
     const ResultStore& store_;
     WindowSettings& settings_;
     Faces faces_;
+    std::future<RunFacts> before_;
     std::optional<RunFacts> run_;
+    std::int64_t endedUnix_ = 0;
     std::int64_t utcOffsetSeconds_ = 8 * 3600;
 };
 

@@ -37,6 +37,7 @@ TEST(PhoneScript, CopiesEachDatabaseWithItsSideFilesFromWhereItsAndroidKeepsIt) 
                   copy("com.android.providers.telephony", "mmssms.db") +
                   copy("com.android.providers.contacts", "contacts2.db") +
                   copy("com.android.providers.contacts", "calllog.db") +
+                  copy("com.sec.android.provider.logsprovider", "logs.db") +
                   "exit\r\n"
                   "exit\r\n"
                   "del %0\r\n"
@@ -52,7 +53,7 @@ TEST(PhoneCommands, QuoteTheWindowsScriptPathFolderByFolder) {
               "cmd.exe /c if not exist \"D:\\Tools\\Phone Kit\\Temp\" md \"D:\\Tools\\Phone "
               "Kit\\Temp\"");
     EXPECT_EQ(w.feedScript, "cmd.exe /c adb shell < D:\\\"Tools\"\\\"Phone Kit\"\\zk.tmp");
-    ASSERT_EQ(w.pulls.size(), 9u);
+    ASSERT_EQ(w.pulls.size(), 12u);
     EXPECT_EQ(w.pulls[0],
               "cmd.exe /c adb pull /dev/zktemp/contacts2.db \"D:\\Tools\\Phone "
               "Kit\\Temp\\contacts2.db\"");
@@ -101,6 +102,7 @@ class Phone : public ::testing::TestWithParam<fx::PhoneLayout> {
         fs::create_directory(appDir_);
     }
     bool modern() const { return GetParam() == fx::PhoneLayout::Android10; }
+    bool samsung() const { return GetParam() == fx::PhoneLayout::Samsung6; }
     std::string copy(const char* name) const { return pulledCopyPath(appDir_, name); }
     bool acquire(RunPlan& run, PerCategory<bool> ticked) {
         auto copies = acquireFromPhone(appDir_, [](const std::string& c) { return RunCommand(c); });
@@ -143,9 +145,10 @@ TEST_P(Phone, CopiesTheDatabasesWithTheirLogsScansThemAndRemovesThem) {
     EXPECT_EQ(run.ScanQueue, (std::vector<CategoryCode>{CategoryCode::Contacts, CategoryCode::Sms,
                                                         CategoryCode::CallLog}));
     // The call log from calllog.db where the phone keeps it apart; logs pulled with databases.
-    EXPECT_EQ(run.SourcePaths,
-              (PerCategory<std::string>{copy("contacts2.db"), copy("mmssms.db"),
-                                        copy(modern() ? "calllog.db" : "contacts2.db")}));
+    EXPECT_EQ(run.SourcePaths, (PerCategory<std::string>{copy("contacts2.db"), copy("mmssms.db"),
+                                                         copy(modern()    ? "calllog.db"
+                                                              : samsung() ? "logs.db"
+                                                                          : "contacts2.db")}));
     EXPECT_EQ(fs::exists(copy("mmssms.db-wal")), modern());
     EXPECT_EQ(fs::exists(copy("calllog.db-wal")), modern());
     EXPECT_EQ(testing::readText(adb.log()).substr(0, 6), "shell\n");
@@ -194,10 +197,12 @@ TEST_P(Phone, FailsWhenACopyIsMissingWhateverAnEarlierRunLeft) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Phone,
-                         ::testing::Values(fx::PhoneLayout::Android6, fx::PhoneLayout::Android10),
+                         ::testing::Values(fx::PhoneLayout::Android6, fx::PhoneLayout::Android10,
+                                           fx::PhoneLayout::Samsung6),
                          [](const auto& info) {
-                             return info.param == fx::PhoneLayout::Android6 ? "android6"
-                                                                            : "android10";
+                             return info.param == fx::PhoneLayout::Android6    ? "android6"
+                                    : info.param == fx::PhoneLayout::Android10 ? "android10"
+                                                                               : "samsung6";
                          });
 
 }  // namespace

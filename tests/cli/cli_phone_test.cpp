@@ -87,7 +87,7 @@ TEST_P(CliPhone, ScansTheCategoriesAskedFor) {
                                      {"sms", expected_.sms}, {"calls", expected_.calls}}));
     // contacts2.db is pulled all the same; on an Android 6 phone the call log read it.
     EXPECT_EQ(fs::exists(program_.file("Temp/contacts2.db")),
-              GetParam() == fx::PhoneLayout::Android10);
+              GetParam() != fx::PhoneLayout::Android6);
 }
 
 // A copy of the phone's file system scans as the phone does.
@@ -159,10 +159,12 @@ TEST_P(CliPhoneHanging, SaysThePhoneIsUnreachableAndEndsAdbCommandsPastTheirLimi
 INSTANTIATE_TEST_SUITE_P(Layout, CliPhoneHanging, ::testing::Values(fx::PhoneLayout::Android6));
 
 INSTANTIATE_TEST_SUITE_P(Layouts, CliPhone,
-                         ::testing::Values(fx::PhoneLayout::Android6, fx::PhoneLayout::Android10),
+                         ::testing::Values(fx::PhoneLayout::Android6, fx::PhoneLayout::Android10,
+                                           fx::PhoneLayout::Samsung6),
                          [](const auto& info) {
-                             return info.param == fx::PhoneLayout::Android6 ? "android6"
-                                                                            : "android10";
+                             return info.param == fx::PhoneLayout::Android6    ? "android6"
+                                    : info.param == fx::PhoneLayout::Android10 ? "android10"
+                                                                               : "samsung6";
                          });
 
 }  // namespace

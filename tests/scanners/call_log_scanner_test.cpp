@@ -3,11 +3,13 @@
 #include <set>
 #include <tuple>
 
+#include "android_schemas.h"
 #include "call_log_scanner.h"
 #include "contacts_fixture.h"
 #include "hand_written_table.h"
 #include "record_bytes.h"
 #include "scan_runner.h"
+#include "sqlite_db.h"
 #include "temp_dir.h"
 
 namespace pc {
@@ -173,6 +175,94 @@ TEST_F(CallRows, EndsEarlyWithoutACallsTable) {
                   {"没有找到通话记录，扫描结束！", "提示", MessageIcon::Information}}));
     EXPECT_EQ(run_.host.branches.at(0).counts, "");
 }
+
+// Samsung's logs.db: calls (voice, video, internet) among the entries of messages, which are no
+// calls and are left out, live or deleted.
+struct LogsLayout {
+    const char* name;
+    fx::AndroidSchema schema;
+    std::uint32_t pageSize;
+    bool wal;
+};
+
+class SamsungLogs : public ::testing::TestWithParam<LogsLayout> {};
+
+TEST_P(SamsungLogs, ListsTheCallsLiveAndDeletedAndNoOtherEntries) {
+    const LogsLayout& layout = GetParam();
+    TempDir dir;
+    const std::string path = dir.file("logs.db");
+    std::vector<fx::Value> liveCalls, deletedCalls;  // numbers
+    std::vector<std::vector<fx::Value>> deletedRows;
+    std::set<Key> live, gone;
+    {
+        fx::SqliteDb db(path);
+        db.exec("PRAGMA page_size=" + std::to_string(layout.pageSize));
+        db.exec("PRAGMA auto_vacuum=FULL");
+        db.exec(layout.wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
+        db.exec(fx::androidSchema(layout.schema));
+        db.exec("PRAGMA secure_delete=OFF");
+        const std::int64_t base = 1368748800000;  // 2013-05-17 08:00 in UTC+8
+        db.exec("BEGIN");
+        for (int i = 0; i < 600; ++i) {
+            // Every fourth entry is a message's (logtype 300), the rest calls of the three kinds.
+            const int logType = i % 4 == 3 ? 300 : (i % 3 == 0 ? 100 : i % 3 == 1 ? 500 : 800);
+            const std::string number = (logType == 300 ? "msg" : "1380000") + std::to_string(i);
+            db.query(
+                "INSERT INTO logs(number, name, date, duration, type, logtype, contactid, "
+                "m_content) VALUES(?, ?, ?, ?, ?, ?, 0, ?)",
+                {number, i % 5 ? fx::Value{"名字" + std::to_string(i)} : fx::Value{nullptr},
+                 base + i * 60000, std::int64_t{i % 97}, std::int64_t{1 + i % 3},
+                 std::int64_t{logType},
+                 logType == 300 ? fx::Value{"短信内容"} : fx::Value{nullptr}});
+        }
+        db.exec("COMMIT");
+        for (const auto& r : db.query(
+                 "SELECT number, name, date, duration, type, logtype FROM logs WHERE logtype != "
+                 "300 AND _id % 7 = 0")) {
+            gone.insert({std::get<std::string>(r[0]),
+                         r[1].index() == 0 ? "NULL" : std::get<std::string>(r[1]),
+                         testing::utcPlus8Text(std::get<std::int64_t>(r[2])),
+                         std::to_string(std::get<std::int64_t>(r[3])),
+                         callTypeText(std::get<std::int64_t>(r[4]))});
+        }
+        db.exec("DELETE FROM logs WHERE _id % 7 = 0");
+        for (const auto& r :
+             db.query("SELECT number, name, date, duration, type FROM logs WHERE logtype != 300"))
+            live.insert({std::get<std::string>(r[0]),
+                         r[1].index() == 0 ? "NULL" : std::get<std::string>(r[1]),
+                         testing::utcPlus8Text(std::get<std::int64_t>(r[2])),
+                         std::to_string(std::get<std::int64_t>(r[3])),
+                         callTypeText(std::get<std::int64_t>(r[4]))});
+    }
+
+    ScanRun run;
+    CallLogScanner scanner;
+    testing::runScan(run, scanner, CategoryCode::CallLog, path);
+    ASSERT_EQ(run.outcome, ScanOutcome::Completed);
+    std::set<Key> normal, deleted;
+    for (const PCallValue& r : run.store.CallLogRecords()) {
+        EXPECT_FALSE(r.number.starts_with("msg")) << r.number;
+        EXPECT_TRUE((r.state == RecordState::Normal ? normal : deleted).insert(keyOf(r)).second)
+            << "listed twice: " << r.number;
+    }
+    EXPECT_EQ(normal, live);
+    std::size_t recovered = 0;
+    for (const Key& k : deleted) {
+        EXPECT_FALSE(live.count(k)) << "a live call listed deleted: " << std::get<0>(k);
+        recovered += gone.count(k);
+    }
+    // With secure_delete off every deleted call's bytes stay in the file or its log.
+    EXPECT_GE(recovered * 100, gone.size() * 99) << recovered << " of " << gone.size();
+    EXPECT_LE((deleted.size() - recovered) * 200, normal.size() + deleted.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, SamsungLogs,
+    ::testing::Values(LogsLayout{"v40_1024", fx::AndroidSchema::samsung_logs_v40, 1024, false},
+                      LogsLayout{"v40_4096_wal", fx::AndroidSchema::samsung_logs_v40, 4096, true},
+                      LogsLayout{"v51_4096", fx::AndroidSchema::samsung_logs_v51, 4096, false},
+                      LogsLayout{"v51_1024_wal", fx::AndroidSchema::samsung_logs_v51, 1024, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pc
