@@ -16,6 +16,7 @@
 #include "SQLiteTable3.h"
 #include "category_profile.h"
 #include "phone_acquisition.h"
+#include "scanner_for.h"
 
 namespace pc {
 
@@ -86,18 +87,32 @@ void TForm2::buildLayout() {
 
     auto* fileBoxes = new QHBoxLayout;
     auto* phoneBoxes = new QHBoxLayout;
-    // CheckBox1.. for a database file, then as many for the phone, in the categories' order.
+    auto* fileStores = new QHBoxLayout;
+    auto* phoneStores = new QHBoxLayout;
+    // The phone's own three (CheckBox1..3 for a database file, 4..6 for the phone), then the
+    // stores of messages joined from several tables on a line of their own (7.. and 10..).
+    constexpr std::size_t kFirstStores = 3;
     for (std::size_t i = 0; i < std::size(boxes_); ++i) {
-        boxes_[i] = new QCheckBox(u(profileOf(kAllCategories[i % kCategoryCount]).branch));
-        boxes_[i]->setObjectName(QString("CheckBox%1").arg(i + 1));
-        (i < kCategoryCount ? fileBoxes : phoneBoxes)->addWidget(boxes_[i]);
+        const std::size_t c = i % kCategoryCount;
+        const bool phone = i >= kCategoryCount;
+        boxes_[i] = new QCheckBox(u(profileOf(kAllCategories[c]).branch));
+        const std::size_t number = c < kFirstStores
+                                       ? c + 1 + (phone ? kFirstStores : 0)
+                                       : 2 * kFirstStores + 1 + (c - kFirstStores) +
+                                             (phone ? kCategoryCount - kFirstStores : 0);
+        boxes_[i]->setObjectName(QString("CheckBox%1").arg(number));
+        QHBoxLayout* line = c < kFirstStores ? (phone ? phoneBoxes : fileBoxes)
+                                             : (phone ? phoneStores : fileStores);
+        line->addWidget(boxes_[i]);
     }
     otherTables_ = new QCheckBox(u("其它表"));
     otherTables_->setObjectName("CheckBoxOther");
     otherTables_->setToolTip(u("恢复所选数据库文件中所有的表 (任何 SQLite 数据库)"));
     fileBoxes->addWidget(otherTables_);
     fileLayout->addLayout(fileBoxes);
+    fileLayout->addLayout(fileStores);
     phoneLayout->addLayout(phoneBoxes);
+    phoneLayout->addLayout(phoneStores);
 
     auto* note = new QLabel(u("注:选择“从手机中扫描”,手机必须Root,并且要打开“USB调试\""));
     note->setObjectName("Label3");
@@ -230,11 +245,23 @@ bool TForm2::checkPickedDatabase(const std::string& path) {
             fileBox(CategoryCode::CallLog)->setChecked(true);
             fileBox(CategoryCode::Sms)->setChecked(false);
         }
-        // A database of none of the three: its own tables are what it holds.
-        const bool none =
-            !db.HasTable("data") && !db.HasTable("sms") && !db.HasTable("calls") && !samsungLogs;
+        // The stores of messages joined from several tables: ticked where the file holds them.
+        bool anyStore = false;
+        for (const CategoryCode code : kAllCategories)
+            if (index(code) >= index(CategoryCode::Mms)) {
+                const bool holds = holdsCategory(db, code);
+                fileBox(code)->setChecked(holds);
+                anyStore = anyStore || holds;
+            }
+        // A database of none of these: its own tables are what it holds.
+        const bool none = !db.HasTable("data") && !db.HasTable("sms") && !db.HasTable("calls") &&
+                          !samsungLogs && !anyStore;
         if (none)
             for (const CategoryCode code : kAllCategories)
+                fileBox(code)->setChecked(false);
+        if (anyStore && !db.HasTable("sms"))
+            for (const CategoryCode code :
+                 {CategoryCode::Contacts, CategoryCode::Sms, CategoryCode::CallLog})
                 fileBox(code)->setChecked(false);
         otherTables_->setChecked(none);
         return true;
@@ -290,6 +317,8 @@ void TForm2::BitBtn2Click() {
         PerCategory<bool> ticked{};
         for (const CategoryCode code : kAllCategories)
             ticked[index(code)] = phoneBox(code)->isChecked();
+        for (const CategoryCode code : storesMissing(ticked, *copies))
+            target_.log(std::string("手机中没有") + profileOf(code).branch + "的数据库，不扫描");
         run = phoneRun(ticked, std::move(*copies));
     }
     if (run.ScanQueue.empty() && !tables) {

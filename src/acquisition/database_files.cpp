@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "SQLiteTable3.h"
-#include "call_log_scanner.h"
 #include "category_profile.h"
+#include "scanner_for.h"
 #include "source_file.h"
 
 namespace pc {
@@ -31,9 +31,7 @@ std::vector<CategoryCode> categoriesIn(const std::string& path) {
     TSQLiteDatabase db(path);
     std::vector<CategoryCode> out;
     for (CategoryCode code : kAllCategories)
-        if (db.HasTable(profileOf(code).signature.table) ||
-            (code == CategoryCode::CallLog && db.HasTable(samsungLogsTable().table)))
-            out.push_back(code);
+        if (holdsCategory(db, code)) out.push_back(code);
     return out;
 }
 
@@ -128,7 +126,7 @@ namespace {
 
 bool isPhoneDatabaseName(const std::string& name) {
     return name == "mmssms.db" || name == "contacts2.db" || name == "calllog.db" ||
-           name == "logs.db";
+           name == "logs.db" || name == "bugle_db" || name == "msgstore.db";
 }
 
 // Where Android keeps its providers' databases, the device-encrypted storage of Android 7 and

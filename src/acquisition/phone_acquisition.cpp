@@ -5,7 +5,9 @@
 #include <fstream>
 #include <string_view>
 
+#include "SQLiteTable3.h"
 #include "phone_commands.h"
+#include "scanner_for.h"
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -47,6 +49,20 @@ bool adbFound(const std::string& appDir) {
     return false;
 }
 
+namespace {
+
+// Whether a copy holds the category's rows; a copy SQLite cannot read holds none.
+bool holds(const std::string& copy, CategoryCode code) {
+    try {
+        TSQLiteDatabase db(copy);
+        return holdsCategory(db, code);
+    } catch (const ESQLiteException&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,
                                             const CommandRunner& runCommand) {
     const std::string script = appDir + "zk.tmp";
@@ -84,14 +100,35 @@ std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,
     pulled.paths[index(CategoryCode::CallLog)] = callLogApart ? calls : contacts;
     pulled.copies = {contacts, sms};
     if (callLogApart) pulled.copies.push_back(calls);
+    // MMS lie in mmssms.db where it has their tables; the apps' stores are there where the
+    // phone has the app.
+    if (holds(sms, CategoryCode::Mms)) pulled.paths[index(CategoryCode::Mms)] = sms;
+    for (const auto& [code, file] : {std::pair{CategoryCode::GoogleMessages, "bugle_db"},
+                                     std::pair{CategoryCode::WhatsApp, "msgstore.db"},
+                                     std::pair{CategoryCode::WhatsApp, "wa.db"}}) {
+        const std::string copy = pulledCopyPath(appDir, file);
+        if (!fs::exists(copy)) continue;
+        pulled.copies.push_back(copy);
+        if (std::string_view(file) != "wa.db" && holds(copy, code))
+            pulled.paths[index(code)] = copy;
+    }
     return pulled;
+}
+
+std::vector<CategoryCode> storesMissing(const PerCategory<bool>& ticked,
+                                        const PhoneCopies& copies) {
+    std::vector<CategoryCode> missing;
+    for (const CategoryCode code : kAllCategories)
+        if (ticked[index(code)] && copies.paths[index(code)].empty()) missing.push_back(code);
+    return missing;
 }
 
 RunPlan phoneRun(const PerCategory<bool>& ticked, PhoneCopies copies) {
     RunPlan run;
     run.source = ScanSource::Phone;
     for (const CategoryCode code : kAllCategories)
-        if (ticked[index(code)]) run.ScanQueue.push_back(code);
+        if (ticked[index(code)] && !copies.paths[index(code)].empty())
+            run.ScanQueue.push_back(code);
     run.SourcePaths = std::move(copies.paths);
     run.copies = std::move(copies.copies);
     return run;

@@ -41,7 +41,12 @@ struct PhoneCopies {
 std::optional<PhoneCopies> acquireFromPhone(const std::string& appDir,
                                             const CommandRunner& runCommand);
 
-// A phone run: the categories ticked (by their place in kAllCategories), from the copies.
+// The categories ticked whose store the phone does not have (no app, no copy): named in the
+// log, not scanned.
+std::vector<CategoryCode> storesMissing(const PerCategory<bool>& ticked, const PhoneCopies& copies);
+
+// A phone run: the categories ticked (by their place in kAllCategories) the phone has, from the
+// copies.
 RunPlan phoneRun(const PerCategory<bool>& ticked, PhoneCopies copies);
 
 // Where the pulled copies go: AppDir + "Temp".

@@ -11,8 +11,10 @@ namespace pc {
 // The databases copied from a phone, each with its write-ahead log and rollback journal when the
 // phone has them: contacts2.db, mmssms.db, calllog.db where Android 7 and later keep the call log,
 // and logs.db where Samsung phones before Android 7 keep it.
-inline constexpr const char* kPhoneDatabases[] = {"contacts2.db", "mmssms.db", "calllog.db",
-                                                  "logs.db"};
+// Then the apps' stores where the phone has them: Google Messages' bugle_db, WhatsApp's
+// msgstore.db and wa.db.
+inline constexpr const char* kPhoneDatabases[] = {
+    "contacts2.db", "mmssms.db", "calllog.db", "logs.db", "bugle_db", "msgstore.db", "wa.db"};
 
 // The phone script, each line ending in CR LF (the first and last end in a blank). As root it
 // empties /dev/zktemp and copies into it each database, with its side files, from the folder

@@ -32,8 +32,19 @@ void addSources(CLI::App* command, pc::cli::RunSources& s, std::vector<std::stri
         ->check(CLI::ExistingFile);
     command
         ->add_option("--calls", s.calls,
-                     "contacts2.db (Android 6 and older) or calllog.db to recover the call log "
-                     "from")
+                     "contacts2.db (Android 6 and older), calllog.db or a Samsung's logs.db to "
+                     "recover the call log from")
+        ->check(CLI::ExistingFile);
+    command->add_option("--mms", s.mms, "mmssms.db to recover MMS messages from")
+        ->check(CLI::ExistingFile);
+    command
+        ->add_option("--google-messages", s.googleMessages,
+                     "bugle_db (Google Messages) to recover its messages from")
+        ->check(CLI::ExistingFile);
+    command
+        ->add_option("--whatsapp", s.whatsapp,
+                     "msgstore.db (WhatsApp) to recover its messages from; names come from wa.db "
+                     "beside it")
         ->check(CLI::ExistingFile);
     command
         ->add_option("--folder", s.folder,

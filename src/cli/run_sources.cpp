@@ -6,6 +6,7 @@
 
 #include "RunCommand.h"
 #include "app_dir.h"
+#include "category_profile.h"
 #include "database_files.h"
 #include "phone_acquisition.h"
 #include "source_file.h"
@@ -18,7 +19,7 @@ namespace {
 
 RunPlan filesRun(const RunSources& s) {
     RunPlan run;
-    const PerCategory<std::optional<std::string>> given = {s.contacts, s.sms, s.calls};
+    const PerCategory<std::optional<std::string>> given = s.files();
     for (const CategoryCode code : kAllCategories)
         if (given[index(code)]) run.queue(code, *given[index(code)]);
     return run;
@@ -87,6 +88,8 @@ std::optional<RunPlan> phonePlan(const RunSources& s, const NoteSink& note) {
             note(std::string("无法保存手机数据库的副本: ") + e.what(), true);
             return std::nullopt;
         }
+    for (const CategoryCode code : storesMissing(s.phoneCategories, *copies))
+        note(std::string("手机中没有") + profileOf(code).branch + "的数据库，不扫描", false);
     return phoneRun(s.phoneCategories, std::move(*copies));
 }
 
@@ -96,7 +99,9 @@ std::string sourcesProblem(const RunSources& s) {
     const int kinds = int(s.givenFiles()) + int(s.folder.has_value()) + int(s.phone);
     if (kinds > 1)
         return "give the databases one way: --contacts/--sms/--calls, --folder or --phone";
-    if (kinds == 0) return "nothing to scan: give --contacts, --sms, --calls, --folder or --phone";
+    if (kinds == 0)
+        return "nothing to scan: give --contacts, --sms, --calls, --mms, --google-messages, "
+               "--whatsapp, --folder or --phone";
     return {};
 }
 

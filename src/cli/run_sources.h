@@ -14,6 +14,9 @@ struct RunSources {
     std::optional<std::string> contacts;
     std::optional<std::string> sms;
     std::optional<std::string> calls;
+    std::optional<std::string> mms;             // an mmssms.db
+    std::optional<std::string> googleMessages;  // a bugle_db
+    std::optional<std::string> whatsapp;        // a msgstore.db (wa.db beside it gives names)
     // Every phone database found under this folder.
     std::optional<std::string> folder;
     // Copy the databases from a rooted phone instead, and scan these categories of them.
@@ -28,7 +31,15 @@ struct RunSources {
     // the program's Temp folder, removed after their last scan.
     std::string keepPhoneCopiesIn;
 
-    bool givenFiles() const { return contacts || sms || calls; }
+    // The files given, by CategoryCode.
+    PerCategory<std::optional<std::string>> files() const {
+        return {contacts, sms, calls, mms, googleMessages, whatsapp};
+    }
+    bool givenFiles() const {
+        for (const auto& f : files())
+            if (f) return true;
+        return false;
+    }
 };
 
 // What is wrong with the sources as given, for a usage error; empty when they can be run.

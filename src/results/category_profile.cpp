@@ -11,6 +11,44 @@ bool hasDefault(std::string_view item) {
     return item.find("default") != std::string_view::npos;
 }
 
+// A store whose messages join several tables: the same cells for each (the conversation, who
+// wrote it, when, which way, the state, the text). `table` is one only such a store has.
+CategoryProfile joinedMessages(CategoryCode code, const char* key, const char* branch,
+                               const char* table, const char* exportFile) {
+    static const std::string kMissing = "没有找到消息记录，扫描结束！";
+    static const std::string kNoMms = "没有找到彩信记录，扫描结束！";
+    const std::string& missing = code == CategoryCode::Mms ? kNoMms : kMissing;
+    return {.code = code,
+            .key = key,
+            .noun = branch,
+            .branch = branch,
+            .normalNode = code == CategoryCode::Mms ? "正常彩信" : "正常消息",
+            .deletedNode = code == CategoryCode::Mms ? "删除彩信" : "删除消息",
+            .missingTable = missing.c_str(),
+            .emptyDefinition = missing.c_str(),
+            .exportFile = exportFile,
+            .signature = {table,
+                          SignatureParams::Tail::Keep,
+                          [](std::string_view, std::string_view) { return false; },
+                          {}},
+            .refused = serialTypeSet({}),
+            .fields = {"chat", "sender", "date", "type", "state", "body"},
+            .columns = {{code == CategoryCode::Mms ? "电话" : "会话", 150},
+                        {"发送者", 120},
+                        {"日期", 120},
+                        {"类型", 50},
+                        {"状态", 50},
+                        {"信息", 350}},
+            .cellText = {0, 1, 2, 3, -1, 4},
+            .searchCells = {0, 5},
+            .searchDateCell = 2,
+            .searchNumberCell = 0,
+            .numberCell = 0,
+            .textCell = 5,
+            .longText = 4,
+            .listNameAfter = -1};
+}
+
 const CategoryProfile kProfiles[] = {
     {.code = CategoryCode::Contacts,
      .key = "contacts",
@@ -96,6 +134,10 @@ const CategoryProfile kProfiles[] = {
      .textCell = 1,
      .longText = -1,
      .listNameAfter = -1},
+    joinedMessages(CategoryCode::Mms, "mms", "彩信", "pdu", "彩信.txt"),
+    joinedMessages(CategoryCode::GoogleMessages, "google_messages", "Google 信息",
+                   "conversation_participants", "Google信息.txt"),
+    joinedMessages(CategoryCode::WhatsApp, "whatsapp", "WhatsApp", "message", "WhatsApp.txt"),
 };
 
 }  // namespace

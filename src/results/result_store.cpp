@@ -45,6 +45,7 @@ struct Unpacked {
     std::array<std::string_view, 5> texts;
 };
 
+// The call log and the stores that join tables (chat, sender, date, type, body) keep five.
 constexpr std::size_t textCount(CategoryCode code) {
     return code == CategoryCode::Contacts ? 2 : code == CategoryCode::Sms ? 4 : 5;
 }
@@ -129,6 +130,14 @@ PtelValue contactOf(const char* r, const TextBlocks* blocks) {
 PSMSvalue smsOf(const char* r, const TextBlocks* blocks) {
     const Unpacked u = unpack(r, CategoryCode::Sms, blocks);
     return {u.texts[0], u.texts[1], u.texts[2], u.texts[3], u.state, u.found, u.nulls};
+}
+
+// Texts: chat, sender, date, type, body.
+template <CategoryCode Code>
+PMessageValue messageOf(const char* r, const TextBlocks* blocks) {
+    const Unpacked u = unpack(r, Code, blocks);
+    return {Code,       u.texts[0], u.texts[1], u.texts[2], u.texts[3],
+            u.texts[4], u.state,    u.found,    u.nulls};
 }
 
 // Texts: number, name, type, duration, date.
@@ -233,6 +242,10 @@ std::uint32_t ResultStore::append(PCallValue r) {
                 {r.number, r.name, r.type, r.duration, r.date});
 }
 
+std::uint32_t ResultStore::append(PMessageValue r) {
+    return keep(r.code, r.state, r.found, r.nulls, {r.chat, r.sender, r.date, r.type, r.body});
+}
+
 const char* ResultStore::row(CategoryCode code, std::uint32_t index) const {
     const Category& c = category(code);
     if (c.passed > 0) {
@@ -292,6 +305,17 @@ RecordRange<PSMSvalue> ResultStore::SmsRecordsWithoutBodies() const {
 
 RecordRange<PCallValue> ResultStore::CallLogRecords() const {
     return {category(CategoryCode::CallLog).rows, callOf, blocks(CategoryCode::CallLog)};
+}
+
+RecordRange<PMessageValue> ResultStore::MessageRecords(CategoryCode code) const {
+    using Decode = RecordRange<PMessageValue>::Decode;
+    const Decode decode = code == CategoryCode::Mms ? messageOf<CategoryCode::Mms>
+                          : code == CategoryCode::GoogleMessages
+                              ? messageOf<CategoryCode::GoogleMessages>
+                          : code == CategoryCode::WhatsApp ? messageOf<CategoryCode::WhatsApp>
+                                                           : nullptr;
+    if (!decode) throw std::invalid_argument("not a store of joined messages");
+    return {category(code).rows, decode, blocks(code)};
 }
 
 std::vector<std::uint32_t> ResultStore::rowsMatching(CategoryTag tag) const {

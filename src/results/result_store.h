@@ -21,7 +21,7 @@ namespace pc {
 
 // One record as the cells of its report-list row (and export line), in column order.
 struct RowCells {
-    std::array<std::string_view, 6> cells;
+    std::array<std::string_view, 7> cells;
     std::size_t size;
     NullCells nulls = 0;
     bool isNull(std::size_t cell) const { return (nulls >> cell) & 1; }
@@ -104,6 +104,7 @@ class ResultStore {
     std::uint32_t append(PtelValue record);
     std::uint32_t append(PSMSvalue record);
     std::uint32_t append(PCallValue record);
+    std::uint32_t append(PMessageValue record);
     // A row as it is kept, packed, and the same bytes kept as a row of this store: rows handed
     // from one store to another without being taken apart.
     std::string_view packedRow(CategoryCode code, std::uint32_t index) const;
@@ -126,6 +127,8 @@ class ResultStore {
     // passes over every row that need no body.
     RecordRange<PSMSvalue> SmsRecordsWithoutBodies() const;
     RecordRange<PCallValue> CallLogRecords() const;
+    // The messages of a store that joins tables (Mms, GoogleMessages, WhatsApp).
+    RecordRange<PMessageValue> MessageRecords(CategoryCode code) const;
 
   private:
     struct Part {
@@ -159,7 +162,7 @@ class ResultStore {
 
     const TextBlocks* blocks(CategoryCode code) const { return category(code).blocks.get(); }
 
-    Category categories_[3];
+    PerCategory<Category> categories_;
     bool passThrough_ = false;
     mutable std::string repacked_;  // packedRow of a row whose long text lies in blocks
 };

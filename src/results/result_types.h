@@ -14,10 +14,20 @@
 
 namespace pc {
 
-enum class CategoryCode : std::uint8_t { Contacts = 0, Sms = 1, CallLog = 2 };
+// The last three are stores whose messages join several tables: MMS (mmssms.db's pdu, part and
+// addr), Google Messages (bugle_db), WhatsApp (msgstore.db, names from wa.db).
+enum class CategoryCode : std::uint8_t {
+    Contacts = 0,
+    Sms = 1,
+    CallLog = 2,
+    Mms = 3,
+    GoogleMessages = 4,
+    WhatsApp = 5,
+};
 // Every category, in the order a run scans them; everything kept per category is sized by it.
-inline constexpr CategoryCode kAllCategories[] = {CategoryCode::Contacts, CategoryCode::Sms,
-                                                  CategoryCode::CallLog};
+inline constexpr CategoryCode kAllCategories[] = {
+    CategoryCode::Contacts,       CategoryCode::Sms,     CategoryCode::CallLog, CategoryCode::Mms,
+    CategoryCode::GoogleMessages, CategoryCode::WhatsApp};
 inline constexpr std::size_t kCategoryCount = std::size(kAllCategories);
 // Something for each category, by its code.
 template <typename T>
@@ -76,6 +86,22 @@ struct PCallValue {
     std::string_view type;
     std::string_view duration;
     std::string_view date;
+    RecordState state;
+    Provenance found;
+    NullCells nulls;
+};
+
+// A message of a store that joins several tables. MMS: `chat` the other party's numbers (the
+// sender's, or the recipients'), `sender` the sender's number; Google Messages and WhatsApp: the
+// conversation and who wrote it (name and number where known). `body`: the texts in order, then
+// the attachments named.
+struct PMessageValue {
+    CategoryCode code;
+    std::string_view chat;
+    std::string_view sender;
+    std::string_view date;
+    std::string_view type;
+    std::string_view body;
     RecordState state;
     Provenance found;
     NullCells nulls;

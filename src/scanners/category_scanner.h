@@ -56,6 +56,12 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     // copy with --all-copies).
     virtual CarveStep examine(const CarvedRecord& record, Wanted wanted) = 0;
     virtual void afterCarve() {}
+    // The scan's work between its start and its end: the table's live rows and carved ones. A
+    // store whose rows join several tables does its own.
+    virtual ScanOutcome carveAll(const RunPlan& run);
+    ScanOutcome endEarly(ScanFailure::Reason reason, std::string detail = {});
+    ScanEvents& events() { return *events_; }
+    const ScanState& scanState() const { return *state_; }
     // The wanted columns (by their place in the wanted list) whose values tell one row from
     // another: a carved record that has a live row's values there is a copy of it, even where a
     // later cell overwrote the rest of it. All of them unless a category says otherwise.
@@ -107,7 +113,6 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     // The live cells of the table's leaves only: they are its rows.
     bool wantsLiveCells(std::uint32_t page) const override;
 
-    ScanOutcome carveAll(const RunPlan& run);
     void scanPages(const DatabaseImage& image, const DatabaseSource& source,
                    const ColumnSignature& signature, const RunPlan& run);
     // Hands over the cells of the region before `offsetInPage`: live rows on a leaf of the
@@ -127,8 +132,6 @@ class CategoryScanner : private CarveVisitor, private RegionVisitor {
     // and their slots fetched meanwhile: the look-ups then seldom wait on memory. `live`, when
     // given, is the record's key among the live rows, already known.
     void fetchCopyKeys(const CarvedRecord& record, const RecordKey* live = nullptr);
-    ScanOutcome endEarly(ScanFailure::Reason reason, std::string detail = {});
-
     const SignatureParams* chosen_ = nullptr;
     ScanEvents* events_ = nullptr;
     ResultStore* store_ = nullptr;

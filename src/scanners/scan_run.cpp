@@ -12,12 +12,21 @@ namespace pc {
 namespace {
 
 // Removes the run's copies that no scan after the queue's entry `at` reads.
+// Whether the scan of `database` reads `copy`: itself, or WhatsApp's names (wa.db) beside its
+// msgstore.db.
+bool reads(const std::string& database, const std::string& copy) {
+    namespace fs = std::filesystem;
+    if (database == copy) return true;
+    return fs::path(copy).filename() == "wa.db" && fs::path(database).filename() == "msgstore.db" &&
+           fs::path(copy).parent_path() == fs::path(database).parent_path();
+}
+
 void removeCopiesDoneWith(const RunPlan& run, std::size_t at) {
     for (const std::string& copy : run.copies) {
         bool readLater = false;
         for (std::size_t later = at + 1; later < run.ScanQueue.size(); ++later)
-            readLater = readLater || run.pathAt(later) == copy;
-        if (readLater || run.pathAt(at) != copy) continue;
+            readLater = readLater || reads(run.pathAt(later), copy);
+        if (readLater || !reads(run.pathAt(at), copy)) continue;
         std::error_code ignored;
         std::filesystem::remove(copy, ignored);
         for (const SideFileKind& side : kSideFiles)

@@ -38,6 +38,8 @@ TEST(PhoneScript, CopiesEachDatabaseWithItsSideFilesFromWhereItsAndroidKeepsIt) 
                   copy("com.android.providers.contacts", "contacts2.db") +
                   copy("com.android.providers.contacts", "calllog.db") +
                   copy("com.sec.android.provider.logsprovider", "logs.db") +
+                  copy("com.google.android.apps.messaging", "bugle_db") +
+                  copy("com.whatsapp", "msgstore.db") + copy("com.whatsapp", "wa.db") +
                   "exit\r\n"
                   "exit\r\n"
                   "del %0\r\n"
@@ -53,7 +55,7 @@ TEST(PhoneCommands, QuoteTheWindowsScriptPathFolderByFolder) {
               "cmd.exe /c if not exist \"D:\\Tools\\Phone Kit\\Temp\" md \"D:\\Tools\\Phone "
               "Kit\\Temp\"");
     EXPECT_EQ(w.feedScript, "cmd.exe /c adb shell < D:\\\"Tools\"\\\"Phone Kit\"\\zk.tmp");
-    ASSERT_EQ(w.pulls.size(), 12u);
+    ASSERT_EQ(w.pulls.size(), 21u);
     EXPECT_EQ(w.pulls[0],
               "cmd.exe /c adb pull /dev/zktemp/contacts2.db \"D:\\Tools\\Phone "
               "Kit\\Temp\\contacts2.db\"");

@@ -47,6 +47,17 @@ TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
     store.append(PtelValue{"王伟", "138", D, {7}, 0});
     store.append(PSMSvalue{"10086", "2013-05-17", "发送", "body", N, {8}, 0});
     store.append(PCallValue{"李娜", "139", "未接通", "300", "2013-05-17 08:00:00", N, {9}, 0});
+    for (const CategoryCode code :
+         {CategoryCode::Mms, CategoryCode::GoogleMessages, CategoryCode::WhatsApp})
+        store.append(PMessageValue{code,
+                                   "张三 (138)",
+                                   "本机",
+                                   "2021-03-04 10:00:00",
+                                   "发送",
+                                   "正文\n[附件: image/jpeg a.jpg]",
+                                   D,
+                                   {10},
+                                   0});
     auto cells = [&](CategoryCode c) {
         const RowCells row = store.rowCells(c, 0);
         return std::vector<std::string>(row.begin(), row.end());
@@ -58,6 +69,10 @@ TEST(ResultStore, LaysOutEachCategorysRowInColumnOrder) {
         cells(CategoryCode::CallLog),
         (std::vector<std::string>{"139", "李娜", "2013-05-17 08:00:00", "300", "未接通", "正常"}));
     EXPECT_EQ(store.foundAt(CategoryCode::CallLog, 0).offset, 9u);
+    EXPECT_EQ(cells(CategoryCode::WhatsApp),
+              (std::vector<std::string>{"张三 (138)", "本机", "2021-03-04 10:00:00", "发送", "删除",
+                                        "正文\n[附件: image/jpeg a.jpg]"}));
+    EXPECT_EQ(store.MessageRecords(CategoryCode::Mms)[0].sender, "本机");
     for (CategoryCode c : kAllCategories)
         EXPECT_EQ(profileOf(c).fields.size(), store.rowCells(c, 0).size);
 }

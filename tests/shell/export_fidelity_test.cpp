@@ -88,7 +88,9 @@ class ExportFidelityTest : public QObject {
             o.quiet = true;
             QCOMPARE(cli::runScanCommand(o), 0);
             int files = 0;
-            for (CategoryCode code : kAllCategories) {
+            // The fixtures hold the phone's own three.
+            for (CategoryCode code :
+                 {CategoryCode::Contacts, CategoryCode::Sms, CategoryCode::CallLog}) {
                 const std::string name = outputFileName(format, code);
                 QVERIFY2(fs::exists(window + "/" + name), name.c_str());
                 QVERIFY2(

@@ -1,0 +1,52 @@
+#include "joined_scanner.h"
+
+#include "MyFuns_.h"
+#include "file_error.h"
+
+namespace pc {
+
+RowsByKey rowsByKey(const GatheredTable* table, std::string_view column) {
+    RowsByKey out;
+    if (!table) return out;
+    const int c = table->column(column);
+    for (const GatheredRow& row : table->rows())
+        if (const auto key = table->number(row, c)) out[*key].push_back(&row);
+    return out;
+}
+
+std::string nameAndNumber(std::string_view name, std::string_view number) {
+    if (name.empty()) return std::string(number);
+    if (number.empty() || name == number) return std::string(name);
+    return std::string(name) + " (" + std::string(number) + ")";
+}
+
+void addLine(std::string& body, std::string_view text) {
+    if (text.empty()) return;
+    if (!body.empty()) body += '\n';
+    body += text;
+}
+
+void JoinedScanner::keepMessage(const MessageDraft& m) {
+    keep(PMessageValue{code(), m.chat, m.sender, m.date, m.type, m.body, m.state, m.found, 0});
+}
+
+std::string JoinedScanner::shownDate(std::optional<std::int64_t> ms) const {
+    if (!ms || *ms <= 0) return {};
+    FieldBuffer buffer;
+    return std::string(displayTime(*ms, javaDateTime(*ms), buffer));
+}
+
+ScanOutcome JoinedScanner::carveAll(const RunPlan& run) {
+    const std::string& path = run.pathOf(code());
+    TableGatherer gathered(tables(), events());
+    try {
+        gathered.gather(path, {run.allCopies}, scanState().ScanHalted);
+    } catch (const NotADatabase&) {
+        return endEarly(ScanFailure::Reason::NotADatabase);
+    }
+    if (!holds(gathered)) return endEarly(ScanFailure::Reason::MissingTable);
+    join(gathered, path);
+    return ScanOutcome::Completed;
+}
+
+}  // namespace pc

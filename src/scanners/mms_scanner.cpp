@@ -1,0 +1,175 @@
+#include "mms_scanner.h"
+
+#include <algorithm>
+#include <map>
+
+namespace pc {
+
+namespace {
+
+// addr.type: who the address is.
+constexpr std::int64_t kFrom = 137, kTo = 151, kCc = 130;
+// What Android stores as the sender of a message the phone sent.
+constexpr std::string_view kOwnAddressToken = "insert-address-token";
+
+struct Parts {
+    const GatheredTable* table;
+    int mid, seq, ct, name, cl, fn, data, text;
+};
+
+// A part as the message shows it: its text, or its attachment named; "" for the layout (SMIL).
+std::string partText(const Parts& p, const GatheredRow& row) {
+    const std::string type = p.table->text(row, p.ct);
+    if (type == "application/smil") return {};
+    const std::string text = p.table->text(row, p.text);
+    if (type == "text/plain" || (type.empty() && !text.empty())) return text;
+    std::string name;
+    for (const int c : {p.cl, p.name, p.fn})
+        if (name.empty()) name = p.table->text(row, c);
+    if (name.empty()) {
+        name = p.table->text(row, p.data);
+        name = name.substr(name.find_last_of('/') + 1);
+    }
+    return "[附件: " + (type.empty() ? std::string("?") : type) + (name.empty() ? "" : " " + name) +
+           "]";
+}
+
+// The parts in their order in the message.
+std::vector<const GatheredRow*> inOrder(const Parts& p, std::vector<const GatheredRow*> rows) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const GatheredRow* a, const GatheredRow* b) {
+        return std::pair(p.table->number(*a, p.seq).value_or(0), p.table->id(*a).value_or(0)) <
+               std::pair(p.table->number(*b, p.seq).value_or(0), p.table->id(*b).value_or(0));
+    });
+    return rows;
+}
+
+}  // namespace
+
+const char* mmsBoxText(std::int64_t box) {
+    switch (box) {
+        case 1: return "接收";
+        case 2: return "发送";
+        case 3: return "草稿";
+        case 4: return "待发送";
+        default: return "其它";
+    }
+}
+
+bool MmsScanner::holds(const TableGatherer& gathered) const {
+    return gathered.table("pdu") != nullptr;
+}
+
+void MmsScanner::join(const TableGatherer& gathered, const std::string&) {
+    const GatheredTable& pdu = *gathered.table("pdu");
+    const GatheredTable* part = gathered.table("part");
+    const GatheredTable* addr = gathered.table("addr");
+    const RowsByKey partsOf = rowsByKey(part, "mid");
+    const RowsByKey addrsOf = rowsByKey(addr, "msg_id");
+    Parts p{part, -1, -1, -1, -1, -1, -1, -1, -1};
+    if (part)
+        p = {part,
+             part->column("mid"),
+             part->column("seq"),
+             part->column("ct"),
+             part->column("name"),
+             part->column("cl"),
+             part->column("fn"),
+             part->column("_data"),
+             part->column("text")};
+    const int box = pdu.column("msg_box"), date = pdu.column("date"), sub = pdu.column("sub"),
+              marked = pdu.column("deleted");
+    std::vector<bool> partUsed(part ? part->rows().size() : 0);
+    auto partIndex = [&](const GatheredRow* row) {
+        return static_cast<std::size_t>(row - part->rows().data());
+    };
+
+    for (const GatheredRow& m : pdu.rows()) {
+        pump();
+        const auto id = pdu.id(m);
+        MessageDraft message;
+        message.state = m.state;
+        message.found = provenanceOf(m);
+        if (m.state == RecordState::Normal && pdu.number(m, marked).value_or(0) != 0) {
+            message.state = RecordState::Deleted;
+            message.found.markedDeleted = true;
+        }
+        const std::int64_t boxValue = pdu.number(m, box).value_or(0);
+        message.type = mmsBoxText(boxValue);
+        // pdu.date is in seconds.
+        const auto seconds = pdu.number(m, date);
+        message.date = shownDate(seconds ? std::optional(*seconds * 1000) : std::nullopt);
+
+        // Who: the sender, and the other party (the sender of a message received, the recipients
+        // of one sent). A live message reads its live addresses; a deleted one whichever remain.
+        std::string from, to;
+        if (const auto found = id ? addrsOf.find(*id) : addrsOf.end(); found != addrsOf.end()) {
+            const bool live = m.state == RecordState::Normal;
+            for (const GatheredRow* a : found->second) {
+                if (live && a->state != RecordState::Normal) continue;
+                const std::int64_t type = addr->number(*a, addr->column("type")).value_or(0);
+                const std::string address = addr->text(*a, addr->column("address"));
+                if (type == kFrom && from.empty()) from = address;
+                if ((type == kTo || type == kCc) && to.find(address) == std::string::npos)
+                    to += (to.empty() ? "" : ", ") + address;
+            }
+        }
+        const bool sent = boxValue >= 2 && boxValue <= 4;
+        message.sender = sent || from == kOwnAddressToken ? kThisPhone : from;
+        message.chat = sent ? to : from;
+
+        addLine(message.body, pdu.text(m, sub).empty() ? "" : "[主题] " + pdu.text(m, sub));
+        std::vector<const GatheredRow*> deletedParts;
+        if (const auto found = id ? partsOf.find(*id) : partsOf.end(); found != partsOf.end()) {
+            for (const GatheredRow* r : inOrder(p, found->second)) {
+                partUsed[partIndex(r)] = true;
+                // A deleted part of a live message is a row of its own.
+                if (m.state == RecordState::Normal && r->state == RecordState::Deleted)
+                    deletedParts.push_back(r);
+                else
+                    addLine(message.body, partText(p, *r));
+            }
+        }
+        // A deleted row that says nothing of a message is no message.
+        if (m.state == RecordState::Deleted && message.date.empty() && message.body.empty() &&
+            message.chat.empty())
+            continue;
+        keepMessage(message);
+        for (const GatheredRow* r : deletedParts) {
+            MessageDraft gone = message;
+            gone.state = RecordState::Deleted;
+            gone.found = provenanceOf(*r);
+            gone.body = partText(p, *r);
+            if (!gone.body.empty()) keepMessage(gone);
+        }
+    }
+    // Deleted parts whose message row is gone (or lost its id): one message of each id they
+    // name, with the addresses that name it too.
+    std::map<std::int64_t, std::vector<const GatheredRow*>> orphans;
+    for (std::size_t i = 0; part && i < part->rows().size(); ++i) {
+        const GatheredRow& r = part->rows()[i];
+        const auto mid = part->number(r, p.mid);
+        if (!partUsed[i] && r.state == RecordState::Deleted && mid) orphans[*mid].push_back(&r);
+    }
+    for (const auto& [mid, rows] : orphans) {
+        MessageDraft orphan;
+        orphan.state = RecordState::Deleted;
+        orphan.found = provenanceOf(*rows.front());
+        orphan.type = "其它";
+        for (const GatheredRow* r : inOrder(p, rows))
+            addLine(orphan.body, partText(p, *r));
+        if (const auto found = addrsOf.find(mid); found != addrsOf.end())
+            for (const GatheredRow* a : found->second) {
+                const std::int64_t type = addr->number(*a, addr->column("type")).value_or(0);
+                const std::string address = addr->text(*a, addr->column("address"));
+                if (type == kFrom)
+                    orphan.sender = address == kOwnAddressToken ? kThisPhone : address;
+                else if ((type == kTo || type == kCc) &&
+                         orphan.chat.find(address) == std::string::npos)
+                    orphan.chat += (orphan.chat.empty() ? "" : ", ") + address;
+            }
+        if (orphan.sender != kThisPhone && !orphan.sender.empty()) orphan.chat = orphan.sender;
+        if (!orphan.body.empty()) keepMessage(orphan);
+    }
+}
+
+}  // namespace pc
