@@ -11,13 +11,14 @@ HeaderPrefilter::HeaderPrefilter(std::span<const TableCarver* const> carvers) {
         Group& g = groups_.back();
         const TableCarver& c = *carvers[t];
         const std::uint64_t bit = std::uint64_t{1} << (t % 64);
-        const std::size_t n = c.columnCount();
+        // A row older than columns added may end its header after the fewest columns.
+        const std::size_t least = c.leastColumns();
         const std::uint32_t most = c.maxHeaderSize();
         for (unsigned b = 0; b < 256; ++b) {
-            if (b < 0x80 ? b >= 1 + n && b <= most : most >= 0x80) g.size[b] |= bit;
-            if (b >= 2 + n) g.roomy[b] |= bit;
+            if (b < 0x80 ? b >= 1 + least && b <= most : most >= 0x80) g.size[b] |= bit;
+            if (b >= 2 + least) g.roomy[b] |= bit;
             for (unsigned k = 0; k < kTypes; ++k) {
-                if (k >= n) {
+                if (k >= least) {
                     g.fits[k][b] |= bit;  // the header has ended: nothing more to look at
                     g.typedFits[k][b] |= bit;
                 } else if (b < 0x80) {

@@ -82,7 +82,10 @@ std::uint32_t RecordEnds::next(std::uint32_t from, std::uint32_t to) const {
 }
 
 TableCarver::TableCarver(const TableShape& shape, std::uint32_t encoding)
-    : shape_(&shape), encoding_(encoding), liveTypes_(shape.columns.size(), 0) {
+    : shape_(&shape),
+      encoding_(encoding),
+      liveTypes_(shape.columns.size(), 0),
+      leastColumns_(shape.columns.size()) {
     for (std::size_t k = 0; k < quick_.size() && k < shape.columns.size(); ++k)
         for (unsigned b = 0; b < 256; ++b)
             quick_[k][b] =
@@ -153,7 +156,9 @@ bool TableCarver::readLive(std::span<const std::uint8_t> payload, std::optional<
         if (at + size <= payload.size())
             out.set(declared(c), t, payload.subspan(at, size), encoding_);
     }
-    // Columns added after the row was written read as NULL, as SQLite reads them.
+    // Columns added after the row was written read as NULL, as SQLite reads them; deleted rows
+    // of that age have as few.
+    leastColumns_ = std::min<std::size_t>(leastColumns_, liveLayout_.columns);
     for (std::size_t c = liveLayout_.columns; c < n; ++c)
         liveTypes_[c] = static_cast<std::uint16_t>(liveTypes_[c] | 1u);
     if (shape_->rowidColumn >= 0 && rowid)
@@ -218,8 +223,8 @@ bool TableCarver::typedFor(std::size_t column, std::uint64_t t) const {
 
 std::uint32_t TableCarver::readTypes(std::span<const std::uint8_t> page, std::uint32_t at,
                                      std::uint32_t limit, std::size_t first,
-                                     std::vector<std::uint64_t>& types) const {
-    for (std::size_t c = first; c < shape_->columns.size(); ++c) {
+                                     std::vector<std::uint64_t>& types, std::size_t count) const {
+    for (std::size_t c = first; c < (count ? count : shape_->columns.size()); ++c) {
         if (at >= limit) return 0;
         const auto v = readVarint(page.first(limit), at);
         if (!v || !allowed(c, v->value)) return 0;
@@ -308,10 +313,16 @@ void TableCarver::recordAt(std::span<const std::uint8_t> page, std::uint32_t beg
                            const TextIndex* text, const StrangerRules& rules) const {
     const std::size_t n = shape_->columns.size();
     const auto h = readVarint(page.first(end), pos);
-    if (!h || h->value < 1 + n || h->value > maxHeaderSize() || pos + h->value > end) return;
+    if (!h || h->value < 1 + leastColumns_ || h->value > maxHeaderSize() || pos + h->value > end)
+        return;
     const std::uint32_t headerEnd = static_cast<std::uint32_t>(pos + h->value);
-    types_.resize(n);
-    if (readTypes(page, pos + h->length, headerEnd, 0, types_) != headerEnd) return;
+    // Every column, or (a row older than columns added) as few as the live rows show.
+    std::size_t columns = n;
+    for (;; --columns) {
+        types_.assign(n, 0);
+        if (readTypes(page, pos + h->length, headerEnd, 0, types_, columns) == headerEnd) break;
+        if (columns == leastColumns_) return;
+    }
     // The cell's payload length and row id, when they are still before the header.
     std::optional<std::int64_t> rowid;
     std::uint32_t cellStart = pos;
@@ -361,6 +372,7 @@ void TableCarver::recordAt(std::span<const std::uint8_t> page, std::uint32_t beg
     }
     auto r = judge(page.first(end), types_, headerEnd, text);
     if (!r) return;
+    r->allColumns = columns == n;
     if (!rowid) findCell(r->end - pos);
     r->header = pos;
     r->begin = cellStart;
@@ -393,45 +405,54 @@ void TableCarver::rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at
     const auto bytes = page.first(std::min<std::size_t>(limit, page.size()));
     // The header began 2 bytes in (its length byte and first type lost: a cell whose payload
     // length and row id were one byte each, the most common) or 3 (its length byte lost).
-    for (const std::uint32_t start : {at + 2, at + 3}) {
-        const std::size_t lost = at + 4 - start - 1;
-        if (lost >= n || !quickTypes(bytes, at + 4, lost)) continue;
-        std::vector<std::uint64_t>& types = rebuiltTypes_;
-        types.assign(n, 0);
-        const std::uint32_t headerEnd = readTypes(bytes, at + 4, limit, lost, types);
-        if (headerEnd == 0) continue;
-        std::uint64_t known = 0;
-        for (std::size_t c = lost; c < n; ++c)
-            known += serialBodySize(types[c]).value_or(0);
-        if (headerEnd + known > limit) continue;
-        const auto shortest = static_cast<std::uint32_t>(headerEnd + known);
-        auto tryLength = [&](std::uint64_t length) {
-            if (lost) {
-                const auto t = typeOfLength(0, length);
-                if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) return;
-                types[0] = *t;
-            }
-            auto r = judge(bytes, types, headerEnd, text);
-            if (!r) return;
-            r->begin = at;
-            r->header = start;
-            r->rebuilt = true;
-            out.push_back(std::move(*r));
-        };
-        if (!lost) {
-            if (ends.has(shortest)) tryLength(0);
-            continue;
+    for (const std::uint32_t start : {at + 2, at + 3})
+        for (std::size_t columns = n; columns >= leastColumns_ && columns > 0; --columns)
+            rebuiltWith(bytes, at, start, columns, limit, ends, out, text);
+}
+
+void TableCarver::rebuiltWith(std::span<const std::uint8_t> bytes, std::uint32_t at,
+                              std::uint32_t start, std::size_t columns, std::uint32_t limit,
+                              const RecordEnds& ends, std::vector<FoundRecord>& out,
+                              const TextIndex* text) const {
+    const std::size_t n = shape_->columns.size();
+    const std::size_t lost = at + 4 - start - 1;
+    if (lost >= columns || !quickTypes(bytes, at + 4, lost)) return;
+    std::vector<std::uint64_t>& types = rebuiltTypes_;
+    types.assign(n, 0);
+    const std::uint32_t headerEnd = readTypes(bytes, at + 4, limit, lost, types, columns);
+    if (headerEnd == 0) return;
+    std::uint64_t known = 0;
+    for (std::size_t c = lost; c < n; ++c)
+        known += serialBodySize(types[c]).value_or(0);
+    if (headerEnd + known > limit) return;
+    const auto shortest = static_cast<std::uint32_t>(headerEnd + known);
+    auto tryLength = [&](std::uint64_t length) {
+        if (lost) {
+            const auto t = typeOfLength(0, length);
+            if (!t || !allowed(0, *t) || serialBodySize(*t).value_or(0) != length) return;
+            types[0] = *t;
         }
-        // Without the first type, the first body may be any length that leaves the rest and
-        // ends the record where one may end: up to a bound, and the one that ends the range.
-        const std::uint32_t most = limit - shortest;
-        const std::uint32_t bound =
-            shortest + static_cast<std::uint32_t>(std::min<std::uint64_t>(most, kGuessedLengths));
-        for (std::uint32_t e = ends.next(shortest, bound + 1); e <= bound;
-             e = ends.next(e + 1, bound + 1))
-            tryLength(e - shortest);
-        if (most > kGuessedLengths && ends.has(limit)) tryLength(most);
+        auto r = judge(bytes, types, headerEnd, text);
+        if (!r) return;
+        r->begin = at;
+        r->header = start;
+        r->rebuilt = true;
+        r->allColumns = columns == n;
+        out.push_back(std::move(*r));
+    };
+    if (!lost) {
+        if (ends.has(shortest)) tryLength(0);
+        return;
     }
+    // Without the first type, the first body may be any length that leaves the rest and
+    // ends the record where one may end: up to a bound, and the one that ends the range.
+    const std::uint32_t most = limit - shortest;
+    const std::uint32_t bound =
+        shortest + static_cast<std::uint32_t>(std::min<std::uint64_t>(most, kGuessedLengths));
+    for (std::uint32_t e = ends.next(shortest, bound + 1); e <= bound;
+         e = ends.next(e + 1, bound + 1))
+        tryLength(e - shortest);
+    if (most > kGuessedLengths && ends.has(limit)) tryLength(most);
 }
 
 void TableCarver::rebuildMarked(std::span<const std::uint8_t> page, std::uint32_t begin,

@@ -87,6 +87,9 @@ class TableCarver {
                      std::vector<FoundRecord>& out, const TextIndex* text = nullptr) const;
 
     std::size_t columnCount() const { return shape_->columns.size(); }
+    // The fewest columns a record of the table holds: fewer than the table has where live rows
+    // were written before columns were added (ALTER TABLE ... ADD COLUMN), as upgrades do.
+    std::size_t leastColumns() const { return leastColumns_; }
     // The longest record header looked for.
     std::uint32_t maxHeaderSize() const;
     // Whether column `column` of a record of the table may hold serial type `type`.
@@ -150,10 +153,11 @@ class TableCarver {
   private:
     bool allowed(std::size_t column, std::uint64_t type) const;
     bool typedFor(std::size_t column, std::uint64_t type) const;
-    // Reads `count` serial types from `at`; the end of the header bytes, or 0.
+    // Reads the serial types of columns [first, count) from `at` (count 0: every column); the end
+    // of the header bytes, or 0.
     std::uint32_t readTypes(std::span<const std::uint8_t> page, std::uint32_t at,
                             std::uint32_t limit, std::size_t first,
-                            std::vector<std::uint64_t>& types) const;
+                            std::vector<std::uint64_t>& types, std::size_t count = 0) const;
     // The record whose types are `types` and whose bodies start at `body` of `page`, judged by
     // its stored bytes; nullopt when a text is not text or every value is NULL.
     std::optional<FoundRecord> judge(std::span<const std::uint8_t> page,
@@ -166,6 +170,10 @@ class TableCarver {
     void rebuiltAt(std::span<const std::uint8_t> page, std::uint32_t at, std::uint32_t limit,
                    const RecordEnds& ends, std::vector<FoundRecord>& out,
                    const TextIndex* text) const;
+    // ... of `columns` columns, its header starting at `start`.
+    void rebuiltWith(std::span<const std::uint8_t> bytes, std::uint32_t at, std::uint32_t start,
+                     std::size_t columns, std::uint32_t limit, const RecordEnds& ends,
+                     std::vector<FoundRecord>& out, const TextIndex* text) const;
     // Whether the bytes at `at` may be the serial types of columns `first` on, by the first few.
     bool quickTypes(std::span<const std::uint8_t> bytes, std::uint32_t at, std::size_t first) const;
 
@@ -178,6 +186,7 @@ class TableCarver {
         liveTypes_;  // per column: bits 0..11 the small types, 12 text, 13 blob
     mutable std::vector<std::uint64_t> types_, rebuiltTypes_;  // reused by the searches
     RecordLayout liveLayout_;
+    std::size_t leastColumns_;
     // The first few types looked at, from column 0 or 1 on (the first type of a rebuilt record
     // may be lost).
     static constexpr std::size_t kQuickTypes = 3;

@@ -260,7 +260,9 @@ class TableCarve : private RegionVisitor {
 
     Place placeOf(const Region& r) const {
         Place p;
-        p.owner = ownerOf(r.page);
+        // An older image may be of a page another table held then (auto-vacuum moves pages
+        // about): its own cells say whose it was, not the page's owner now.
+        p.owner = r.older ? formerOwnerOf(r.page) : ownerOf(r.page);
         if (r.reached) {
             p.liveOwner = liveOwnerOf(r.page);
             const PageRole role = map_->role(r.page);
@@ -278,9 +280,13 @@ class TableCarve : private RegionVisitor {
     }
 
     std::optional<std::size_t> ownerOf(std::uint32_t page) const {
-        if (const auto former = formerOwner_.find(page); former != formerOwner_.end())
-            return former->second;
+        if (const auto former = formerOwnerOf(page)) return former;
         return liveOwnerOf(page);
+    }
+
+    std::optional<std::size_t> formerOwnerOf(std::uint32_t page) const {
+        const auto former = formerOwner_.find(page);
+        return former == formerOwner_.end() ? std::nullopt : std::optional(former->second);
     }
 
     std::optional<std::size_t> liveOwnerOf(std::uint32_t page) const {

@@ -83,9 +83,17 @@ void GoogleMessagesScanner::join(const TableGatherer& gathered, const std::strin
         return nameAndNumber(chats->text(c, chats->column("name")), number);
     };
 
+    const auto live = liveIds(messages);
     for (const GatheredRow& m : messages.rows()) {
         pump();
         auto id = messages.id(m);
+        if (m.state == RecordState::Deleted) {
+            const auto status = messages.number(m, messages.column("message_status"));
+            const bool dated =
+                plausibleTime(messages.number(m, messages.column("received_timestamp"))) ||
+                plausibleTime(messages.number(m, messages.column("sent_timestamp")));
+            if (!status || !dated || (id && live.count(*id))) continue;
+        }
         if (!id && m.state == RecordState::Deleted) {
             const auto conv = messages.number(m, messages.column("conversation_id"));
             for (const char* column : {"received_timestamp", "sent_timestamp"}) {

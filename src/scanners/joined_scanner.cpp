@@ -14,6 +14,19 @@ RowsByKey rowsByKey(const GatheredTable* table, std::string_view column) {
     return out;
 }
 
+bool plausibleTime(std::optional<std::int64_t> ms) {
+    constexpr std::int64_t kYear2000 = 946684800000, kYear2100 = 4102444800000;
+    return ms && *ms >= kYear2000 && *ms < kYear2100;
+}
+
+std::unordered_set<std::int64_t> liveIds(const GatheredTable& table) {
+    std::unordered_set<std::int64_t> ids;
+    for (const GatheredRow& row : table.rows())
+        if (row.state == RecordState::Normal)
+            if (const auto id = table.id(row)) ids.insert(*id);
+    return ids;
+}
+
 std::string nameAndNumber(std::string_view name, std::string_view number) {
     if (name.empty()) return std::string(number);
     if (number.empty() || name == number) return std::string(name);

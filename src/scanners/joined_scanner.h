@@ -7,6 +7,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "category_scanner.h"
@@ -24,6 +25,13 @@ struct MessageDraft {
 // Rows of a table by the value of one of their columns (a message's parts by its id).
 using RowsByKey = std::unordered_map<std::int64_t, std::vector<const GatheredRow*>>;
 RowsByKey rowsByKey(const GatheredTable* table, std::string_view column);
+
+// Whether a time in milliseconds is one a phone's message can have (2000 to 2099).
+bool plausibleTime(std::optional<std::int64_t> ms);
+
+// The ids of a table's live rows: a deleted row of one of them is an older version of a live
+// row (a flag changed since), not a row deleted.
+std::unordered_set<std::int64_t> liveIds(const GatheredTable& table);
 
 // "name (number)", or whichever of them there is.
 std::string nameAndNumber(std::string_view name, std::string_view number);

@@ -43,6 +43,17 @@ std::vector<const GatheredRow*> inOrder(const Parts& p, std::vector<const Gather
     return rows;
 }
 
+// A deleted row of pdu that is a message: a box a message lies in and a time a phone can have, and
+// no older version of a live message. (Other tables' records may fit pdu's loose columns.)
+bool plausibleMessage(const GatheredTable& pdu, const GatheredRow& m,
+                      std::optional<std::int64_t> id,
+                      const std::unordered_set<std::int64_t>& live) {
+    const auto box = pdu.number(m, pdu.column("msg_box"));
+    const auto seconds = pdu.number(m, pdu.column("date"));
+    return box && *box >= 1 && *box <= 6 && seconds && plausibleTime(*seconds * 1000) &&
+           !(id && live.count(*id));
+}
+
 }  // namespace
 
 const char* mmsBoxText(std::int64_t box) {
@@ -83,9 +94,11 @@ void MmsScanner::join(const TableGatherer& gathered, const std::string&) {
         return static_cast<std::size_t>(row - part->rows().data());
     };
 
+    const auto live = liveIds(pdu);
     for (const GatheredRow& m : pdu.rows()) {
         pump();
         const auto id = pdu.id(m);
+        if (m.state == RecordState::Deleted && !plausibleMessage(pdu, m, id, live)) continue;
         MessageDraft message;
         message.state = m.state;
         message.found = provenanceOf(m);

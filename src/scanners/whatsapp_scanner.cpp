@@ -79,10 +79,18 @@ void WhatsAppScanner::join(const TableGatherer& gathered, const std::string& pat
                 chatOf.emplace(*id, shownAddress(names, jid == jidOf.end() ? "" : jid->second,
                                                  chats->text(c, chats->column("subject"))));
             }
+        const auto live = liveIds(*message);
         for (const GatheredRow& m : message->rows()) {
             pump();
             const auto chatId = message->number(m, message->column("chat_row_id"));
             if (!chatId || *chatId < 0) continue;  // the table's own placeholder row
+            if (m.state == RecordState::Deleted) {
+                const auto id = message->id(m);
+                const auto mine = message->number(m, message->column("from_me"));
+                if (!mine || *mine < 0 || *mine > 1 || (id && live.count(*id)) ||
+                    !plausibleTime(message->number(m, message->column("timestamp"))))
+                    continue;
+            }
             MessageDraft d;
             d.state = m.state;
             d.found = provenanceOf(m);
@@ -111,12 +119,20 @@ void WhatsAppScanner::join(const TableGatherer& gathered, const std::string& pat
         for (const GatheredRow& c : chatList ? chatList->rows() : kNoRows)
             subjects.emplace(chatList->text(c, chatList->column("key_remote_jid")),
                              chatList->text(c, chatList->column("subject")));
+        // A deleted row of a key a live row has is an older version of it.
+        std::set<std::string> liveKeys;
+        for (const GatheredRow& m : old->rows())
+            if (m.state == RecordState::Normal)
+                liveKeys.insert(old->text(m, old->column("key_id")));
         for (const GatheredRow& m : old->rows()) {
             pump();
             const std::string jid = old->text(m, old->column("key_remote_jid"));
             const std::string key = old->text(m, old->column("key_id"));
             // "-1": the table's own first row; a message of the new layout is listed there.
             if (jid.empty() || jid == "-1" || (!key.empty() && listed.count(key))) continue;
+            if (m.state == RecordState::Deleted &&
+                (liveKeys.count(key) || !plausibleTime(old->number(m, old->column("timestamp")))))
+                continue;
             MessageDraft d;
             d.state = m.state;
             d.found = provenanceOf(m);
