@@ -1,5 +1,6 @@
 #include "conversation_list_model.h"
 
+#include "category_profile.h"
 #include "html_text.h"
 
 namespace pc {
@@ -35,7 +36,7 @@ void ConversationListModel::refresh(const ContactNames* names) {
                 return [show, made = conversationsOf(store_)]() mutable { show(std::move(made)); };
             };
         },
-        static_cast<std::size_t>(store_.count(CategoryCode::Sms)));
+        messageCount(store_));
 }
 
 void ConversationListModel::clear() {
@@ -54,12 +55,13 @@ std::string ConversationListModel::threadHtml(int row) const {
         if (!name.empty()) html += " (" + htmlText(name) + ")";
     }
     html += "</h3>";
-    const auto& sms = store_.SmsRecords();
-    for (std::uint32_t m : c.messages) {
-        const PSMSvalue& v = sms[m];
+    for (const MessageRef m : c.messages) {
+        const ChatLine v = chatLine(store_, m);
         const bool deleted = v.state == RecordState::Deleted;
-        html += "<p><span style=\"color:gray\">" + htmlText(v.date) + " " + htmlText(v.type) +
-                "</span>";
+        html += "<p><span style=\"color:gray\">" + htmlText(v.date) + " " + htmlText(v.type);
+        if (m.code != CategoryCode::Sms)
+            html += " [" + htmlText(profileOf(m.code).branch) + "] " + htmlText(v.sender);
+        html += "</span>";
         if (deleted) html += " <b style=\"color:#c00000\">[已删除]</b>";
         html += "<br>" + htmlText(v.body, LineBreaks::AsBr) + "</p>";
     }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "category_profile.h"
 #include "contact_names.h"
 
 namespace pc {
@@ -62,26 +63,56 @@ class ConversationIds {
 
 }  // namespace
 
+ChatLine chatLine(const ResultStore& store, MessageRef m) {
+    if (m.code == CategoryCode::Sms) {
+        const PSMSvalue v = store.SmsRecords()[m.row];
+        return {v.date, v.type, {}, v.body, v.state};
+    }
+    const PMessageValue v = store.MessageRecords(m.code)[m.row];
+    return {v.date, v.type, v.sender, v.body, v.state};
+}
+
+std::size_t messageCount(const ResultStore& store) {
+    std::size_t n = 0;
+    for (const CategoryCode code : kMessageCategories)
+        n += static_cast<std::size_t>(store.count(code));
+    return n;
+}
+
 std::vector<Conversation> conversationsOf(const ResultStore& store) {
-    // The bodies are not needed: reading a million of them back from their blocks costs more than
-    // the grouping.
-    const auto sms = store.SmsRecordsWithoutBodies();
-    const auto n = static_cast<std::uint32_t>(sms.size());
+    const auto n = static_cast<std::uint32_t>(messageCount(store));
     std::vector<std::string_view> dates(n), addresses(n);
     std::vector<DateKey> keys(n);
     std::vector<std::uint32_t> conversationOf(n);
+    std::vector<MessageRef> refs(n);
     std::vector<Conversation> out;
     ConversationIds ids(n);
     std::uint32_t i = 0;
-    for (const PSMSvalue m : sms) {
-        dates[i] = m.date;
-        addresses[i] = m.address;
-        keys[i] = dateKey(m.date);
-        const auto [id, added] = ids.of(m.address);
+    auto add = [&](MessageRef ref, std::string_view address, std::string_view date,
+                   RecordState state) {
+        refs[i] = ref;
+        dates[i] = date;
+        addresses[i] = address;
+        keys[i] = dateKey(date);
+        const auto [id, added] = ids.of(address);
         if (added) out.emplace_back();
         conversationOf[i] = id;
-        out[id].deleted += m.state == RecordState::Deleted;
+        out[id].deleted += state == RecordState::Deleted;
         ++i;
+    };
+    // The bodies are not needed: reading a million of them back from their blocks costs more than
+    // the grouping.
+    std::uint32_t row = 0;
+    for (const PSMSvalue m : store.SmsRecordsWithoutBodies())
+        add({row++, CategoryCode::Sms}, m.address, m.date, m.state);
+    for (const CategoryCode code : kMessageCategories) {
+        if (code == CategoryCode::Sms) continue;
+        const CategoryProfile& p = profileOf(code);
+        const auto rows = static_cast<std::uint32_t>(store.count(code));
+        for (std::uint32_t r = 0; r < rows; ++r)
+            add({r, code}, store.cellAt(code, r, static_cast<std::size_t>(p.numberCell)),
+                store.cellAt(code, r, static_cast<std::size_t>(p.searchDateCell)),
+                store.stateAt(code, r));
     }
     // Every message in time order at once, so that each conversation's come out in order. Dates
     // are "yyyy-mm-dd hh:mm:ss" texts: their order is time order; messages of one time stay in
@@ -98,10 +129,13 @@ std::vector<Conversation> conversationsOf(const ResultStore& store) {
         return a < b;
     });
     for (std::uint32_t m : order)
-        out[conversationOf[m]].messages.push_back(m);
-    for (Conversation& c : out) {
-        c.address = addresses[c.messages.back()];
-        c.lastDate = dates[c.messages.back()];
+        out[conversationOf[m]].messages.push_back(refs[m]);
+    std::vector<std::uint32_t> last(out.size());
+    for (std::uint32_t m : order)
+        last[conversationOf[m]] = m;
+    for (std::size_t c = 0; c < out.size(); ++c) {
+        out[c].address = addresses[last[c]];
+        out[c].lastDate = dates[last[c]];
     }
     std::stable_sort(out.begin(), out.end(), [](const Conversation& a, const Conversation& b) {
         return a.lastDate > b.lastDate;

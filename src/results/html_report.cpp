@@ -112,7 +112,7 @@ void categoryPages(const std::string& dir, const ResultStore& store, CategoryCod
             const RowCells cells = store.rowCells(code, row);
             for (std::size_t c = 0; c < cells.size; ++c) {
                 const bool isState = p.cellText[c] < 0;
-                const bool isText = static_cast<int>(c) == p.textCell && code == CategoryCode::Sms;
+                const bool isText = static_cast<int>(c) == p.textCell && p.longText >= 0;
                 cell(html, cells.cells[c],
                      isState  ? (deleted ? "state-deleted" : nullptr)
                      : isText ? "text"
@@ -135,7 +135,6 @@ std::size_t conversationPages(const std::string& dir, const ResultStore& store,
                               std::vector<std::string>& written) {
     const std::vector<Conversation> all = conversationsOf(store);
     const ContactNames names(store);
-    const auto sms = store.SmsRecords();
     // Whole conversations to a page, about kReportRowsPerPage messages each.
     std::vector<std::pair<std::size_t, std::size_t>> pages;
     for (std::size_t c = 0, messages = 0, first = 0; c < all.size(); ++c) {
@@ -157,14 +156,20 @@ std::size_t conversationPages(const std::string& dir, const ResultStore& store,
             const std::string_view name = names.nameOf(conv.address);
             if (!name.empty()) html += " (<bdi>" + htmlText(name) + "</bdi>)";
             html += "</h3>\n";
-            for (std::uint32_t m : conv.messages) {
-                const PSMSvalue v = sms[m];
+            for (const MessageRef m : conv.messages) {
+                const ChatLine v = chatLine(store, m);
                 const bool sent = v.type == "发送";
                 html += sent ? "<p class=\"out\">" : "<p class=\"in\">";
                 html += "<span class=\"when\">";
                 appendHtmlText(html, v.date);
                 html += " ";
                 appendHtmlText(html, v.type);
+                if (m.code != CategoryCode::Sms) {
+                    html += " [";
+                    appendHtmlText(html, profileOf(m.code).branch);
+                    html += "] ";
+                    appendHtmlText(html, v.sender);
+                }
                 html += "</span>";
                 if (v.state == RecordState::Deleted)
                     html += " <span class=\"state-deleted\">[已删除]</span>";
@@ -274,7 +279,7 @@ std::vector<std::string> writeHtmlReport(const std::string& dir, const ReportFac
     for (const CategoryCode code : kAllCategories)
         if (store.count(code) > 0) categoryPages(dir, store, code, pump, pages);
     const bool conversations =
-        store.count(CategoryCode::Sms) > 0 && conversationPages(dir, store, pump, pages) > 0;
+        messageCount(store) > 0 && conversationPages(dir, store, pump, pages) > 0;
     std::vector<std::string> written;
     indexPage(dir, facts, store, conversations, written);
     written.insert(written.end(), pages.begin(), pages.end());

@@ -1,5 +1,6 @@
 #include "row_details.h"
 
+#include "category_profile.h"
 #include "result_columns.h"
 
 namespace pc {
@@ -20,6 +21,11 @@ int numberCell(CategoryCode code) {
     return code == CategoryCode::Contacts ? -1 : 0;
 }
 
+bool isMessageText(CategoryCode code, std::size_t cell) {
+    const CategoryProfile& p = profileOf(code);
+    return p.longText >= 0 && static_cast<int>(cell) == p.textCell;
+}
+
 }  // namespace
 
 std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_t index,
@@ -30,7 +36,7 @@ std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_
     std::string body;
     for (std::size_t i = 0; i < row.size && i < columns.size(); ++i) {
         // The message text goes last, whole.
-        if (code == CategoryCode::Sms && i == 4) {
+        if (isMessageText(code, i)) {
             body = row.cells[i];
             continue;
         }
@@ -45,7 +51,7 @@ std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_
     out += sideSuffix(found.source);
     out += ", 偏移 " + std::to_string(found.offset) + "\n";
     if (found.markedDeleted) out += "说明: 仍在数据库中，由应用标记为已删除 (deleted = 1)\n";
-    if (code == CategoryCode::Sms) out += "\n" + body;
+    if (profileOf(code).longText >= 0) out += "\n" + body;
     return out;
 }
 

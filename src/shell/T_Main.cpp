@@ -751,7 +751,7 @@ void TMain::applyColumnWidths(CategoryCode code) {
     const auto& columns = listColumns(code);
     const auto& kept = settings_.columnWidths(code);
     applyingWidths_ = true;
-    listView_->horizontalHeader()->setStretchLastSection(code == CategoryCode::Sms);
+    listView_->horizontalHeader()->setStretchLastSection(profileOf(code).longText >= 0);
     for (std::size_t i = 0; i < columns.size(); ++i)
         listView_->setColumnWidth(static_cast<int>(i), i < kept.size() && kept[i] > 0
                                                            ? kept[i]
@@ -999,7 +999,7 @@ void TMain::setCommandState(CommandState state) {
         searchBar_->setDataDays(QDate::fromString(QString::fromStdString(first), "yyyy-MM-dd"),
                                 QDate::fromString(QString::fromStdString(last), "yyyy-MM-dd"));
     }
-    searchBar_->conversationsButton()->setEnabled(!scanning && store_.count(CategoryCode::Sms) > 0);
+    searchBar_->conversationsButton()->setEnabled(!scanning && messageCount(store_) > 0);
     if (scanning) searchBar_->conversationsButton()->setChecked(false);
     start_->setEnabled(!scanning);
     startAction_->setEnabled(!scanning);
