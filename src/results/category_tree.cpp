@@ -12,6 +12,7 @@ namespace {
 constexpr int kTagRole = Qt::UserRole;
 constexpr int kTextRole = Qt::UserRole + 1;   // the text without its count
 constexpr int kTableRole = Qt::UserRole + 2;  // a carved table's index and the rows shown
+constexpr int kTimelineRole = Qt::UserRole + 3;
 
 QTreeWidgetItem* node(const QString& text, CategoryTag tag) {
     auto* item = new QTreeWidgetItem(QStringList{text});
@@ -74,6 +75,17 @@ void CategoryTree::addTablesBranch(const RecoveredRowStore& store) {
     }
     view_.addTopLevelItem(root);
     root->setExpanded(true);
+}
+
+void CategoryTree::addTimelineNode(std::size_t rows) {
+    auto* item = new QTreeWidgetItem(
+        QStringList{QString::fromUtf8("时间线") + "(" + QString::number(rows) + ")"});
+    item->setData(0, kTimelineRole, true);
+    view_.addTopLevelItem(item);
+}
+
+bool CategoryTree::isTimeline(const QTreeWidgetItem* item) {
+    return item && item->data(0, kTimelineRole).toBool();
 }
 
 std::optional<CategoryTree::TableTag> CategoryTree::tableTagOf(const QTreeWidgetItem* item) {

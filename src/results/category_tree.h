@@ -30,6 +30,10 @@ class CategoryTree {
     // children, each with its count.
     void addTablesBranch(const RecoveredRowStore& store);
 
+    // "时间线", last: every message and call of the run in time order; `rows` of them.
+    void addTimelineNode(std::size_t rows);
+    static bool isTimeline(const QTreeWidgetItem* item);
+
     static std::optional<CategoryTag> tagOf(const QTreeWidgetItem* item);
     // The table and the rows of it a node of the "其它表" branch shows.
     struct TableTag {

@@ -61,6 +61,27 @@ class ConversationIds {
     std::unordered_map<std::string, std::uint32_t> other_;
 };
 
+// The rows' places in time order: by their date texts, "yyyy-mm-dd hh:mm:ss", whose order is time
+// order; rows of one time in the order given.
+std::vector<std::uint32_t> timeOrder(const std::vector<std::string_view>& dates) {
+    const auto n = static_cast<std::uint32_t>(dates.size());
+    std::vector<DateKey> keys(n);
+    for (std::uint32_t m = 0; m < n; ++m)
+        keys[m] = dateKey(dates[m]);
+    std::vector<std::uint32_t> order(n);
+    for (std::uint32_t m = 0; m < n; ++m)
+        order[m] = m;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (keys[a] != keys[b]) return keys[a] < keys[b];
+        if (dates[a].size() != dates[b].size() || dates[a].size() > 24) {
+            const int c = dates[a].compare(dates[b]);
+            if (c != 0) return c < 0;
+        }
+        return a < b;
+    });
+    return order;
+}
+
 }  // namespace
 
 ChatLine chatLine(const ResultStore& store, MessageRef m) {
@@ -82,7 +103,6 @@ std::size_t messageCount(const ResultStore& store) {
 std::vector<Conversation> conversationsOf(const ResultStore& store) {
     const auto n = static_cast<std::uint32_t>(messageCount(store));
     std::vector<std::string_view> dates(n), addresses(n);
-    std::vector<DateKey> keys(n);
     std::vector<std::uint32_t> conversationOf(n);
     std::vector<MessageRef> refs(n);
     std::vector<Conversation> out;
@@ -93,7 +113,6 @@ std::vector<Conversation> conversationsOf(const ResultStore& store) {
         refs[i] = ref;
         dates[i] = date;
         addresses[i] = address;
-        keys[i] = dateKey(date);
         const auto [id, added] = ids.of(address);
         if (added) out.emplace_back();
         conversationOf[i] = id;
@@ -114,20 +133,8 @@ std::vector<Conversation> conversationsOf(const ResultStore& store) {
                 store.cellAt(code, r, static_cast<std::size_t>(p.searchDateCell)),
                 store.stateAt(code, r));
     }
-    // Every message in time order at once, so that each conversation's come out in order. Dates
-    // are "yyyy-mm-dd hh:mm:ss" texts: their order is time order; messages of one time stay in
-    // the order found.
-    std::vector<std::uint32_t> order(n);
-    for (std::uint32_t m = 0; m < n; ++m)
-        order[m] = m;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (keys[a] != keys[b]) return keys[a] < keys[b];
-        if (dates[a].size() != dates[b].size() || dates[a].size() > 24) {
-            const int c = dates[a].compare(dates[b]);
-            if (c != 0) return c < 0;
-        }
-        return a < b;
-    });
+    // Every message in time order at once, so that each conversation's come out in order.
+    const std::vector<std::uint32_t> order = timeOrder(dates);
     for (std::uint32_t m : order)
         out[conversationOf[m]].messages.push_back(refs[m]);
     std::vector<std::uint32_t> last(out.size());
@@ -140,6 +147,25 @@ std::vector<Conversation> conversationsOf(const ResultStore& store) {
     std::stable_sort(out.begin(), out.end(), [](const Conversation& a, const Conversation& b) {
         return a.lastDate > b.lastDate;
     });
+    return out;
+}
+
+std::vector<MessageRef> timelineOf(const ResultStore& store) {
+    std::vector<MessageRef> refs;
+    std::vector<std::string_view> dates;
+    for (const CategoryCode code : kAllCategories) {
+        const int dateCell = profileOf(code).searchDateCell;
+        if (dateCell < 0) continue;  // contacts have no time
+        const auto rows = static_cast<std::uint32_t>(store.count(code));
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            refs.push_back({r, code});
+            dates.push_back(store.cellAt(code, r, static_cast<std::size_t>(dateCell)));
+        }
+    }
+    std::vector<MessageRef> out;
+    out.reserve(refs.size());
+    for (const std::uint32_t m : timeOrder(dates))
+        out.push_back(refs[m]);
     return out;
 }
 

@@ -40,4 +40,7 @@ struct Conversation {
 
 std::vector<Conversation> conversationsOf(const ResultStore& store);
 
+// Every message and call of the store in time order (of one time, in the order found).
+std::vector<MessageRef> timelineOf(const ResultStore& store);
+
 }  // namespace pc

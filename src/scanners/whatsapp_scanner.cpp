@@ -72,13 +72,22 @@ void WhatsAppScanner::join(const TableGatherer& gathered, const std::string& pat
                 jidOf.emplace(*id, raw);
             }
         std::unordered_map<std::int64_t, std::string> chatOf;
-        for (const GatheredRow& c : chats ? chats->rows() : kNoRows)
-            if (const auto id = chats->id(c)) {
-                const auto jid =
-                    jidOf.find(chats->number(c, chats->column("jid_row_id")).value_or(-1));
-                chatOf.emplace(*id, shownAddress(names, jid == jidOf.end() ? "" : jid->second,
-                                                 chats->text(c, chats->column("subject"))));
-            }
+        std::vector<std::string> idless;  // deleted chats whose cell lost its id
+        for (const GatheredRow& c : chats ? chats->rows() : kNoRows) {
+            const auto jid = jidOf.find(chats->number(c, chats->column("jid_row_id")).value_or(-1));
+            std::string shown = shownAddress(names, jid == jidOf.end() ? "" : jid->second,
+                                             chats->text(c, chats->column("subject")));
+            if (const auto id = chats->id(c))
+                chatOf.emplace(*id, std::move(shown));
+            else if (jid != jidOf.end())
+                idless.push_back(std::move(shown));
+        }
+        // One deleted chat without its id and one chat id no chat row names: the same chat.
+        std::set<std::int64_t> unnamed;
+        for (const GatheredRow& m : message->rows())
+            if (const auto c = message->number(m, message->column("chat_row_id")))
+                if (*c >= 0 && !chatOf.count(*c)) unnamed.insert(*c);
+        if (idless.size() == 1 && unnamed.size() == 1) chatOf.emplace(*unnamed.begin(), idless[0]);
         const auto live = liveIds(*message);
         for (const GatheredRow& m : message->rows()) {
             pump();

@@ -343,10 +343,28 @@ void TMain::buildCentre() {
     tablesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tablesView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 6);
 
+    timelineModel_ = new TimelineModel(store_, work_, this);
+    timelineView_ = new QTableView;
+    timelineView_->setObjectName("TimelineView");
+    timelineView_->setModel(timelineModel_);
+    timelineView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    timelineView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    timelineView_->setWordWrap(false);
+    timelineView_->verticalHeader()->setVisible(false);
+    timelineView_->horizontalHeader()->setStretchLastSection(true);
+    connect(timelineView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { showTimelineDetails(); });
+    connect(timelineModel_, &TimelineModel::refreshed, this, [this] {
+        if (listStack_->currentWidget() != timelineView_) return;
+        searchBar_->showCount(u("%1 条").arg(timelineModel_->rowCount()));
+        timelineView_->resizeColumnsToContents();
+    });
+
     listStack_ = new QStackedWidget;
     listStack_->addWidget(listView_);
     listStack_->addWidget(conversationView_);
     listStack_->addWidget(tablesView_);
+    listStack_->addWidget(timelineView_);
     detail_ = new DetailPane;
     auto* listAndDetail = new QSplitter(Qt::Vertical);
     listAndDetail->setObjectName("Splitter3");
@@ -425,6 +443,22 @@ void TMain::showDetails() {
     const std::uint32_t row = model_->storeIndex(current.row());
     detail_->showRow(store_, *code, row, names(),
                      store_.partPath(*code, store_.partOf(*code, row)));
+}
+
+void TMain::showTimeline() {
+    searchBar_->conversationsButton()->setChecked(false);
+    searchBar_->setQueryEnabled(false);
+    listStack_->setCurrentWidget(timelineView_);
+    detail_->clear();
+    timelineModel_->refresh();
+}
+
+void TMain::showTimelineDetails() {
+    const QModelIndex current = timelineView_->currentIndex();
+    if (!current.isValid()) return detail_->clear();
+    const MessageRef r = timelineModel_->rowAt(current.row());
+    detail_->showRow(store_, r.code, r.row, names(),
+                     store_.partPath(r.code, store_.partOf(r.code, r.row)));
 }
 
 void TMain::showThread() {
@@ -711,10 +745,15 @@ void TMain::TreeView1Click(QTreeWidgetItem* item) {
         showTableRows(table->table, table->filter);
         return;
     }
+    if (CategoryTree::isTimeline(node)) {
+        showTimeline();
+        return;
+    }
     const auto tag = CategoryTree::tagOf(node);
     if (!tag) return;
     searchBar_->conversationsButton()->setChecked(false);  // a node's rows, not the conversations
-    if (listStack_->currentWidget() == tablesView_) listStack_->setCurrentWidget(listView_);
+    searchBar_->setQueryEnabled(true);
+    if (listStack_->currentWidget() != listView_) listStack_->setCurrentWidget(listView_);
     setColumns(tag->code);
     model_->showNode(*tag);
     // A search typed while a carved table was shown narrows this list too.
@@ -777,6 +816,7 @@ void TMain::beginRun(RunPlan plan) {
     // Work on the old rows ends before they go.
     work_->wait();
     conversationView_->clear();
+    timelineModel_->clear();
     plan_ = std::move(plan);
     // Nothing of the run before is shown again: its rows go, the carved tables' too.
     clearRows();
@@ -884,6 +924,11 @@ void TMain::endRun() {
     panels_[0]->setText(QString::fromStdString(word));
     panels_[2]->setText(QString::fromStdString(report_.totals()));
     log(word);
+    std::size_t dated = 0;
+    for (const CategoryCode code : kAllCategories)
+        if (profileOf(code).searchDateCell >= 0)
+            dated += static_cast<std::size_t>(store_.count(code));
+    if (dated > 0) tree_->addTimelineNode(dated);
     // The list shows a node of this run: the branch scanned last, at the top.
     if (QTreeWidgetItem* top = treeView_->topLevelItem(0)) {
         if (!CategoryTree::tagOf(top) && top->childCount() > 0) top = top->child(0);

@@ -30,6 +30,7 @@
 #include "scan_host.h"
 #include "scan_run_target.h"
 #include "text_export.h"
+#include "timeline_model.h"
 #include "update_check.h"
 #include "vendor_server.h"
 #include "window_settings.h"
@@ -152,6 +153,8 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
   private:
     void copyCell(int CategoryProfile::*cell);  // a cell of the current row, to the clipboard
     void showTableRows(std::size_t table, RowFilter filter);
+    void showTimeline();
+    void showTimelineDetails();
     void FormCreate();
     void placeOnScreen();
     bool placedFramed_ = false;
@@ -244,7 +247,9 @@ class TMain : public QMainWindow, public ScanHost, public ScanRunTarget {
     ReportListModel* model_ = nullptr;
     SearchBar* searchBar_ = nullptr;
     QStackedWidget* listStack_ = nullptr;
-    QTableView* tablesView_ = nullptr;  // the rows of a table of the "其它表" branch
+    QTableView* tablesView_ = nullptr;    // the rows of a table of the "其它表" branch
+    QTableView* timelineView_ = nullptr;  // "时间线": the run's messages and calls in time order
+    TimelineModel* timelineModel_ = nullptr;
     RecoveredTablesModel* tablesModel_ = nullptr;
     ConversationsView* conversationView_ = nullptr;
     DetailPane* detail_ = nullptr;

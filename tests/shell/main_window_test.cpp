@@ -148,7 +148,8 @@ class MainWindowTest : public QObject {
         f.run(contactsDb(f.dir), std::array<bool, 3>{true, true, true});
         // The newest branch is on top: call log, SMS (which this file lacks), contacts.
         const QStringList tree = f.treeTexts();
-        QCOMPARE(tree.size(), 9);
+        QCOMPARE(tree.size(), 10);
+        QVERIFY(tree[9].startsWith(QString::fromUtf8("时间线(")));  // the calls in time order
         QVERIFY(tree[0].startsWith(QString::fromUtf8("通话记录(")));
         QCOMPARE(tree[3], QString::fromUtf8("短信"));
         QVERIFY(tree[6].startsWith(QString::fromUtf8("通讯录(")));
@@ -178,7 +179,8 @@ class MainWindowTest : public QObject {
             deleted += r.state == RecordState::Deleted;
         QCOMPARE(f.treeTexts(), QStringList({QString::fromUtf8("短信(%1)").arg(all),
                                              QString::fromUtf8("正常短信(%1)").arg(all - deleted),
-                                             QString::fromUtf8("删除短信(%1)").arg(deleted)}));
+                                             QString::fromUtf8("删除短信(%1)").arg(deleted),
+                                             QString::fromUtf8("时间线(%1)").arg(all)}));
         auto* tree = f.child<QTreeWidget>("TreeView1");
         QTreeWidgetItem* root = tree->topLevelItem(0);
         f.window->TreeView1Click(root->child(1));
@@ -375,7 +377,7 @@ class MainWindowTest : public QObject {
         std::filesystem::current_path(started);
         QVERIFY(std::filesystem::is_empty(elsewhere));
         QVERIFY(f.prompter.texts().back().starts_with("扫描完成！\n"));
-        QCOMPARE(f.treeTexts().size(), 9);
+        QCOMPARE(f.treeTexts().size(), 10);
         QVERIFY(std::filesystem::is_directory(f.window->AppDir() + "Temp"));
         QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/contacts2.db"));
         QVERIFY(!std::filesystem::exists(f.window->AppDir() + "Temp/mmssms.db"));

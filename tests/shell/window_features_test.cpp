@@ -26,6 +26,7 @@
 #include "contact_names.h"
 #include "date_field.h"
 #include "file_digest.h"
+#include "message_stores.h"
 #include "profile_file.h"
 #include "sqlite_db.h"
 #include "text_codec.h"
@@ -576,7 +577,7 @@ class WindowFeaturesTest : public QObject {
         f.window->scanDialog().BitBtn2Click();
         // Each database its own branch, named by its file where a kind has more than one.
         auto* tree = f.child<QTreeWidget>("TreeView1");
-        QCOMPARE(tree->topLevelItemCount(), 4);
+        QCOMPARE(tree->topLevelItemCount(), 5);  // and the timeline
         QVERIFY(tree->topLevelItem(1)->text(0).startsWith(
             QString::fromUtf8("短信 — backup/mmssms.db(")));
         QVERIFY(tree->topLevelItem(2)->text(0).startsWith(
@@ -608,6 +609,52 @@ class WindowFeaturesTest : public QObject {
         QVERIFY(f.prompter.shown.back().text.find("没有找到") != std::string::npos);
     }
 
+    // The apps' stores in a phone's folder: found and ticked, their branches and rows, and the
+    // run's messages and calls together in time order under "时间线".
+    void theAppsStoresAndTheTimeline() {
+        Fixture f;
+        const std::string dump = f.dir.file("dump/data/data");
+        fs::create_directories(dump + "/com.android.providers.telephony/databases");
+        fs::create_directories(dump + "/com.whatsapp/databases");
+        fixtures::StoreOptions o{fixtures::AndroidSchema::mms_aosp14, {}, 3, 5, 7, false};
+        fixtures::buildMmsStore(dump + "/com.android.providers.telephony/databases/mmssms.db", o);
+        o.schema = fixtures::AndroidSchema::whatsapp_new;
+        fixtures::buildWhatsAppStore(dump + "/com.whatsapp/databases/msgstore.db", o);
+        f.prompter.folders = {f.dir.file("dump")};
+        f.child<QPushButton>("BitBtn12")->click();
+        QVERIFY(f.child<QCheckBox>("CheckBox7")->isChecked());  // 彩信
+        QVERIFY(f.child<QCheckBox>("CheckBox9")->isChecked());  // WhatsApp
+        f.window->scanDialog().BitBtn2Click();
+        const QStringList tree = f.treeTexts();
+        QVERIFY2(tree.filter(QRegularExpression(QString::fromUtf8("^彩信\\(\\d+\\)$"))).size() == 1,
+                 qPrintable(tree.join('|')));
+        QVERIFY(tree.filter(QRegularExpression("^WhatsApp\\(\\d+\\)$")).size() == 1);
+        const std::size_t rows =
+            static_cast<std::size_t>(f.window->store().count(CategoryCode::Mms) +
+                                     f.window->store().count(CategoryCode::WhatsApp) +
+                                     f.window->store().count(CategoryCode::Sms));
+        QVERIFY(tree.contains(QString::fromUtf8("时间线(%1)").arg(rows)));
+
+        auto* view = f.child<QTreeWidget>("TreeView1");
+        f.window->TreeView1Click(view->topLevelItem(view->topLevelItemCount() - 1));
+        auto* timeline = f.child<QTableView>("TimelineView");
+        QTRY_COMPARE(static_cast<std::size_t>(timeline->model()->rowCount()), rows);
+        QSet<QString> kinds;
+        QString last;
+        for (int r = 0; r < timeline->model()->rowCount(); ++r) {
+            const QString date = timeline->model()->index(r, 0).data().toString();
+            if (!date.isEmpty()) {
+                QVERIFY2(date >= last, qPrintable(date + " after " + last));
+                last = date;
+            }
+            kinds.insert(timeline->model()->index(r, 1).data().toString());
+        }
+        QVERIFY(kinds.contains(QString::fromUtf8("彩信")) && kinds.contains("WhatsApp"));
+        // A row's details, the message whole.
+        timeline->setCurrentIndex(timeline->model()->index(0, 0));
+        QVERIFY(!f.child<QTextBrowser>("DetailPane")->toPlainText().isEmpty());
+    }
+
     void severalPickedFilesEachReadForTheirCategories() {
         Fixture f;
         const Linked l = linkedDatabases(f.dir.file("db"));
@@ -623,7 +670,7 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(f.window->runPlan().SourcePaths[0], l.contacts);
         QCOMPARE(f.window->runPlan().SourcePaths[1], l.sms);
         QCOMPARE(f.window->runPlan().SourcePaths[2], l.contacts);
-        QCOMPARE(f.treeTexts().size(), 9);
+        QCOMPARE(f.treeTexts().size(), 10);  // the three branches and the timeline
     }
 
     // A database of none of the three: its own tables, each with its normal and deleted rows,
