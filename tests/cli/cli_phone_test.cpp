@@ -90,6 +90,35 @@ TEST_P(CliPhone, ScansTheCategoriesAskedFor) {
               GetParam() != fx::PhoneLayout::Android6);
 }
 
+// The apps' stores where the phone has them: pulled, scanned, and gone with their side files and
+// WhatsApp's names after the run; a store the phone lacks (MMS tables here) is named, no error.
+TEST(CliPhoneApps, ScansGoogleMessagesAndWhatsAppAndRemovesTheirCopies) {
+    TempDir phone, program;
+    const fx::PhoneFixture expected =
+        fx::buildPhone(phone.path().string(), fx::PhoneLayout::Android10, true);
+    fs::copy_file(PHONECARVE_BIN, program.file("phonecarve"));
+    FakeAdb adb(phone.path().string(), "ok", FakeAdb::Holds::Root);
+    const std::string cmd = "'" + program.file("phonecarve") + "' scan --phone --format jsonl >'" +
+                            program.file("out") + "' 2>'" + program.file("err") + "'";
+    const int raw = std::system(cmd.c_str());
+    const std::string out = testing::readText(program.file("out")),
+                      err = testing::readText(program.file("err"));
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << err;
+    auto normal = [&](const std::string& category) {
+        std::size_t n = 0;
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);)
+            n += line.starts_with("{\"category\":\"" + category + "\",\"state\":\"normal\"");
+        return n;
+    };
+    EXPECT_EQ(normal("google_messages"), expected.googleMessages);
+    EXPECT_EQ(normal("whatsapp"), expected.whatsapp);
+    EXPECT_GT(expected.whatsapp, 0u);
+    EXPECT_NE(err.find("手机中没有彩信的数据库"), std::string::npos) << err;
+    for (const std::string& name : pulledFileNames())
+        EXPECT_FALSE(fs::exists(program.file("Temp/" + name))) << name;
+}
+
 // A copy of the phone's file system scans as the phone does.
 TEST_P(CliPhone, ScansAFolderLikeThePhonesFileSystem) {
     const Result r = run("scan --folder '" + phone_.path().string() + "' --format jsonl");
