@@ -46,9 +46,13 @@ int main(int argc, char** argv) {
         saved &= window.scanDialog().grab().save(QString::fromStdString(out + "/dialog.png"));
         window.scanDialog().BitBtn2Click();
         auto* tree = window.findChild<QTreeWidget*>("TreeView1");
-        for (int i = 0; i < tree->topLevelItemCount(); ++i)
-            if (pc::CategoryTree::tagOf(tree->topLevelItem(i))->code == pc::CategoryCode::Sms)
-                tree->setCurrentItem(tree->topLevelItem(i));
+        // The SMS branch with rows (the MMS sample's database has an SMS table, empty).
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = tree->topLevelItem(i);
+            const auto tag = pc::CategoryTree::tagOf(item);
+            if (tag && tag->code == pc::CategoryCode::Sms && !item->text(0).endsWith("(0)"))
+                tree->setCurrentItem(item);
+        }
         auto* search = window.findChild<QLineEdit*>("SearchEdit");
         search->setText(QString::fromUtf8("明天"));
         emit search->returnPressed();
