@@ -129,6 +129,7 @@ int runCarveCommand(const CarveOptions& o) {
     try {
         RecoveryOptions options;
         options.allCopies = o.allCopies;
+        options.allTables = o.allTables;
         carveTables(o.file, run, options, running);
         progress.clear();
         writer->finish();

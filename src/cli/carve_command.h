@@ -17,6 +17,8 @@ struct CarveOptions {
     std::optional<std::string> out;  // JSON lines: a file (default standard output); CSV: a
                                      // folder; sqlite: a new database file
     bool allCopies = false;
+    // The shadow tables of FTS and R*Tree tables too, their rows raw.
+    bool allTables = false;
     bool quiet = false;
 };
 

@@ -133,6 +133,9 @@ int main(int argc, char** argv) {
                       "database file");
     carve->add_flag("--all-copies", c.allCopies,
                     "list every copy of a row found, not each row once");
+    carve->add_flag("--all-tables", c.allTables,
+                    "list the shadow tables of full-text (FTS) and R*Tree tables too, their rows "
+                    "as stored (the virtual tables' rows are listed under their own names)");
     carve->add_flag("-q,--quiet", c.quiet, "print only errors on standard error");
 
     pc::cli::ReportOptions r;

@@ -19,6 +19,7 @@
 #include "region_walk.h"
 #include "sqlite_format.h"
 #include "table_carver.h"
+#include "virtual_tables.h"
 
 namespace pc {
 
@@ -60,6 +61,9 @@ struct Candidate {
     FoundRecord record;
     bool wholeCell;   // read as a cell of a page that was a leaf: its bounds are the page's word
     bool ownerMatch;  // the page is (or was) a leaf of this table
+    // An older image of a page of this table now: whose it was is more likely this table's than
+    // another's that fits as well.
+    bool hinted = false;
 };
 
 // Better first: the record whose page says whose it is; a cell read whole; one that holds every
@@ -68,8 +72,8 @@ struct Candidate {
 bool better(const Candidate& a, const Candidate& b, std::size_t columnsA, std::size_t columnsB) {
     auto rank = [](const Candidate& c, std::size_t columns) {
         return std::make_tuple(c.ownerMatch, c.wholeCell, c.record.allColumns,
-                               c.record.typed == columns, c.record.likeLive, !c.record.rebuilt,
-                               c.record.typed, c.record.end - c.record.begin);
+                               c.record.typed == columns, c.hinted, c.record.likeLive,
+                               !c.record.rebuilt, c.record.typed, c.record.end - c.record.begin);
     };
     return rank(a, columnsA) > rank(b, columnsB);
 }
@@ -152,8 +156,10 @@ class TableCarve : private RegionVisitor {
         if (schemaRead_) return;
         schemaRead_ = true;
         std::set<std::string> fullText;
-        for (const SchemaEntry& e : map_->schema())
+        for (const SchemaEntry& e : map_->schema()) {
             if (e.type == "table" && isFullTextTable(e.sql)) fullText.insert(e.name);
+            if (e.type == "table" && e.rootPage == 0) events_.virtualTableFound(e.name, e.sql);
+        }
         for (const SchemaEntry& e : map_->schema()) {
             if (e.type != "table" || e.rootPage < 2 || e.name.rfind("sqlite_", 0) == 0) continue;
             auto shape = tableShape(e.sql);
@@ -216,8 +222,12 @@ class TableCarve : private RegionVisitor {
                 v[0].bytes != "table")
                 continue;
             const std::string name(v[1].bytes);
+            // A table of the schema now (an FTS table's content table goes by its table's name).
+            const auto& live = map_->schema();
             if (std::any_of(tables_.begin(), tables_.end(),
-                            [&](const TableShape& t) { return t.name == name; }))
+                            [&](const TableShape& t) { return t.name == name; }) ||
+                std::any_of(live.begin(), live.end(),
+                            [&](const SchemaEntry& e) { return e.name == name; }))
                 continue;
             auto shape = tableShape(v[4].bytes);
             if (!shape) continue;
@@ -247,6 +257,7 @@ class TableCarve : private RegionVisitor {
     struct Place {
         std::optional<std::size_t> owner;      // the table whose leaf it is or was
         std::optional<std::size_t> liveOwner;  // the live table whose b-tree holds it now
+        std::optional<std::size_t> hint;       // for an older image: the page's table now
         bool indexOnly = false;  // a page of an index, now or once: its bytes are keys, not rows
     };
 
@@ -263,6 +274,7 @@ class TableCarve : private RegionVisitor {
         // An older image may be of a page another table held then (auto-vacuum moves pages
         // about): its own cells say whose it was, not the page's owner now.
         p.owner = r.older ? formerOwnerOf(r.page) : ownerOf(r.page);
+        if (r.older && !p.owner) p.hint = liveOwnerOf(r.page);
         if (r.reached) {
             p.liveOwner = liveOwnerOf(r.page);
             const PageRole role = map_->role(r.page);
@@ -376,9 +388,9 @@ class TableCarve : private RegionVisitor {
             // A page whose structure the map does not vouch for but that reads as a table leaf
             // was one: its cells are rows as they were.
             if (!r.reached && header && header->kind == BtreeKind::TableLeaf)
-                readFormerCells(r, carverOf(t), t, place.owner == t, out[i]);
+                readFormerCells(r, carverOf(t), t, place, out[i]);
             // sqlite_master's own records are taken wherever they fit.
-            rules_[t].apply = place.owner != t && t < tableCount();
+            rules_[t].apply = place.owner != t && place.hint != t && t < tableCount();
             strict_[t] = rules_[t].apply;
             rules_[t].formerLeaf = std::any_of(out[i].begin(), out[i].end(), [](auto& c) {
                 return c.wholeCell && c.record.content >= 2;
@@ -426,12 +438,12 @@ class TableCarve : private RegionVisitor {
                 carver.rebuildMarked(r.bytes, fb.begin, fb.end, starts, found[i], text(), &freed);
             }
             for (FoundRecord& f : found[i])
-                out[i].push_back({t, std::move(f), false, ownerMatch});
+                out[i].push_back({t, std::move(f), false, ownerMatch, place.hint == t});
         }
     }
 
     void readFormerCells(const Region& r, const TableCarver& carver, std::size_t table,
-                         bool ownerMatch, std::vector<Candidate>& out) const {
+                         const Place& place, std::vector<Candidate>& out) const {
         for (const BtreeCell& cell : r.cells) {
             const auto local = r.bytes.subspan(cell.payloadStart, cell.localSize);
             auto record = carver.readRecord(local, cell.rowid);
@@ -442,7 +454,8 @@ class TableCarve : private RegionVisitor {
             record->begin = cell.offset;
             record->header = cell.payloadStart;
             record->end = cell.offset + cell.size;
-            out.push_back({table, std::move(*record), true, ownerMatch});
+            out.push_back(
+                {table, std::move(*record), true, place.owner == table, place.hint == table});
         }
     }
 
@@ -458,7 +471,7 @@ class TableCarve : private RegionVisitor {
             });
             std::move(found.begin(), found.end(), std::back_inserter(all));
         }
-        if (!place.owner) keepLikelyOwner(all);
+        if (!place.owner) keepLikelyOwner(all, place.hint);
         std::sort(all.begin(), all.end(), [&](const Candidate& a, const Candidate& b) {
             return better(a, b, columnsOf(a.table), columnsOf(b.table));
         });
@@ -480,18 +493,24 @@ class TableCarve : private RegionVisitor {
     // A page no structure vouches for was most likely a leaf of the one table whose cells it
     // still holds whole: the other tables' records there are chance fits. Two tables that fit
     // the same cells leave it undecided.
-    void keepLikelyOwner(std::vector<Candidate>& all) const {
+    void keepLikelyOwner(std::vector<Candidate>& all, std::optional<std::size_t> hint) const {
+        // Whole cells count; those that hold every column of the table count more (a table
+        // with many columns fits the shorter records of another, as SQLite allows).
         std::map<std::size_t, int> whole;
         for (const Candidate& c : all)
-            if (c.wholeCell && c.table < tableCount()) ++whole[c.table];
+            if (c.wholeCell && c.table < tableCount())
+                whole[c.table] += c.record.allColumns ? 2 : 1;
         if (whole.empty()) return;
         const auto best = std::max_element(whole.begin(), whole.end(),
                                            [](auto& a, auto& b) { return a.second < b.second; });
         const int most = best->second;
+        std::size_t owner = best->first;
         if (std::count_if(whole.begin(), whole.end(), [&](auto& w) { return w.second == most; }) >
-            1)
-            return;
-        const std::size_t owner = best->first;
+            1) {
+            // Tables that fit as well: the one whose page it is now, if it is among them.
+            if (!hint || !whole.count(*hint) || whole.at(*hint) != most) return;
+            owner = *hint;
+        }
         std::erase_if(
             all, [&](const Candidate& c) { return c.table != owner && c.table < tableCount(); });
     }
@@ -596,7 +615,10 @@ CarveResult carveTables(const std::string& path, CarveEvents& events,
                         const RecoveryOptions& options, const std::uint8_t& halted) {
     const ImageLoad load = loadDatabaseImage(path);
     if (!load.image) throw NotADatabase(path + ": not an SQLite 3 database");
-    return TableCarve(path, *load.image, events, options, halted).run();
+    VirtualTableRows shown(events, options.allTables);
+    const CarveResult result = TableCarve(path, *load.image, shown, options, halted).run();
+    shown.finish();
+    return result;
 }
 
 Recovery recoverTables(const std::string& path, const RecoveryOptions& options) {

@@ -38,11 +38,15 @@ class CarveEvents : public WalkEvents {
     // Live rows first, each table's in b-tree order; then deleted rows in the order of the pages
     // and images they were found in.
     virtual void rowFound(const RecoveredRowView& row) = 0;
+    // A virtual table of the schema (CREATE VIRTUAL TABLE), before any table is announced.
+    virtual void virtualTableFound(const std::string& /*name*/, const std::string& /*sql*/) {}
 };
 
 struct RecoveryOptions {
     // List every copy of a row (a live row's stale copies, a deleted row's repeats).
     bool allCopies = false;
+    // List the shadow tables of virtual tables (FTS, R*Tree) too, their rows raw.
+    bool allTables = false;
 };
 
 struct CarveResult {
