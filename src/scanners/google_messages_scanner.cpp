@@ -141,27 +141,12 @@ void GoogleMessagesScanner::join(const TableGatherer& gathered, const std::strin
         }
         if (m.state == RecordState::Deleted && message.date.empty() && message.body.empty())
             continue;
-        keepMessage(message);
-        for (const GatheredRow* r : deletedParts) {
-            MessageDraft gone = message;
-            gone.state = RecordState::Deleted;
-            gone.found = provenanceOf(*r);
-            gone.body = partText(*parts, *r);
-            if (!gone.body.empty()) keepMessage(gone);
-        }
+        keepWithDeletedParts(message, deletedParts,
+                             [&](const GatheredRow& r) { return partText(*parts, r); });
     }
     // Deleted parts whose message is gone: their texts, in their conversation where it is known.
-    std::map<std::int64_t, std::vector<const GatheredRow*>> orphans;
-    for (std::size_t i = 0; parts && i < parts->rows().size(); ++i) {
-        const GatheredRow& r = parts->rows()[i];
-        const auto mid = parts->number(r, parts->column("message_id"));
-        if (!partUsed[i] && r.state == RecordState::Deleted && mid) orphans[*mid].push_back(&r);
-    }
-    for (const auto& [mid, rows] : orphans) {
-        MessageDraft orphan;
-        orphan.state = RecordState::Deleted;
-        orphan.found = provenanceOf(*rows.front());
-        orphan.type = "其它";
+    for (const auto& [mid, rows] : orphanParts(parts, "message_id", partUsed)) {
+        MessageDraft orphan = orphanDraft(*rows.front());
         orphan.chat = chatName(parts->number(*rows.front(), parts->column("conversation_id")));
         orphan.date = shownDate(parts->number(*rows.front(), parts->column("timestamp")));
         for (const GatheredRow* r : rows)

@@ -43,6 +43,40 @@ void JoinedScanner::keepMessage(const MessageDraft& m) {
     keep(PMessageValue{code(), m.chat, m.sender, m.date, m.type, m.body, m.state, m.found, 0});
 }
 
+void JoinedScanner::keepWithDeletedParts(const MessageDraft& message,
+                                         const std::vector<const GatheredRow*>& deletedParts,
+                                         const PartText& text) {
+    keepMessage(message);
+    for (const GatheredRow* r : deletedParts) {
+        MessageDraft gone = message;
+        gone.state = RecordState::Deleted;
+        gone.found = provenanceOf(*r);
+        gone.body = text(*r);
+        if (!gone.body.empty()) keepMessage(gone);
+    }
+}
+
+std::map<std::int64_t, std::vector<const GatheredRow*>> JoinedScanner::orphanParts(
+    const GatheredTable* parts, std::string_view key, const std::vector<bool>& used) {
+    std::map<std::int64_t, std::vector<const GatheredRow*>> orphans;
+    if (!parts) return orphans;
+    const int column = parts->column(key);
+    for (std::size_t i = 0; i < parts->rows().size(); ++i) {
+        const GatheredRow& r = parts->rows()[i];
+        const auto id = parts->number(r, column);
+        if (!used[i] && r.state == RecordState::Deleted && id) orphans[*id].push_back(&r);
+    }
+    return orphans;
+}
+
+MessageDraft JoinedScanner::orphanDraft(const GatheredRow& first) {
+    MessageDraft orphan;
+    orphan.state = RecordState::Deleted;
+    orphan.found = provenanceOf(first);
+    orphan.type = "其它";
+    return orphan;
+}
+
 std::string JoinedScanner::shownDate(std::optional<std::int64_t> ms) const {
     if (!ms || *ms <= 0) return {};
     FieldBuffer buffer;

@@ -5,6 +5,8 @@
 // has.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -53,6 +55,17 @@ class JoinedScanner : public CategoryScanner {
 
     // Shows and keeps one message.
     void keepMessage(const MessageDraft& message);
+    using PartText = std::function<std::string(const GatheredRow& part)>;
+    // Keeps a message, then each deleted part of it (a live message's) as a deleted row of its
+    // own with the message's chat, sender and time.
+    void keepWithDeletedParts(const MessageDraft& message,
+                              const std::vector<const GatheredRow*>& deletedParts,
+                              const PartText& text);
+    // The deleted parts no message took, by the message id they name (in `key`).
+    static std::map<std::int64_t, std::vector<const GatheredRow*>> orphanParts(
+        const GatheredTable* parts, std::string_view key, const std::vector<bool>& used);
+    // A deleted message made of parts whose message is gone, found where `first` is.
+    static MessageDraft orphanDraft(const GatheredRow& first);
     // A time in milliseconds as the run shows dates; "" for none (0 or no value).
     std::string shownDate(std::optional<std::int64_t> ms) const;
     static Provenance provenanceOf(const GatheredRow& row) { return {row.offset, row.source}; }

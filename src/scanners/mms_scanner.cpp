@@ -146,28 +146,13 @@ void MmsScanner::join(const TableGatherer& gathered, const std::string&) {
         if (m.state == RecordState::Deleted && message.date.empty() && message.body.empty() &&
             message.chat.empty())
             continue;
-        keepMessage(message);
-        for (const GatheredRow* r : deletedParts) {
-            MessageDraft gone = message;
-            gone.state = RecordState::Deleted;
-            gone.found = provenanceOf(*r);
-            gone.body = partText(p, *r);
-            if (!gone.body.empty()) keepMessage(gone);
-        }
+        keepWithDeletedParts(message, deletedParts,
+                             [&](const GatheredRow& r) { return partText(p, r); });
     }
     // Deleted parts whose message row is gone (or lost its id): one message of each id they
     // name, with the addresses that name it too.
-    std::map<std::int64_t, std::vector<const GatheredRow*>> orphans;
-    for (std::size_t i = 0; part && i < part->rows().size(); ++i) {
-        const GatheredRow& r = part->rows()[i];
-        const auto mid = part->number(r, p.mid);
-        if (!partUsed[i] && r.state == RecordState::Deleted && mid) orphans[*mid].push_back(&r);
-    }
-    for (const auto& [mid, rows] : orphans) {
-        MessageDraft orphan;
-        orphan.state = RecordState::Deleted;
-        orphan.found = provenanceOf(*rows.front());
-        orphan.type = "其它";
+    for (const auto& [mid, rows] : orphanParts(part, "mid", partUsed)) {
+        MessageDraft orphan = orphanDraft(*rows.front());
         for (const GatheredRow* r : inOrder(p, rows))
             addLine(orphan.body, partText(p, *r));
         if (const auto found = addrsOf.find(mid); found != addrsOf.end())
