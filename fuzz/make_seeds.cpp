@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "altered_files.h"
 #include "android_schemas.h"
 #include "contacts_fixture.h"
 #include "sms_fixture.h"
@@ -32,6 +33,14 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> whole{static_cast<std::uint8_t>(3 + i)};
         whole.insert(whole.end(), bytes.begin(), bytes.end());
         pc::testing::writeBytes((scanDir / ("file-" + std::to_string(i))).string(), whole);
+    }
+    // Files whose structures lie, whole (first byte 9).
+    const std::string base = (tmp.path() / "altered-base.db").string();
+    fx::buildAlterationBase(base);
+    for (const fx::AlteredFile& f : fx::alteredCopies(base, tmp.path().string())) {
+        std::vector<std::uint8_t> whole{9};
+        whole.insert(whole.end(), f.bytes.begin(), f.bytes.end());
+        pc::testing::writeBytes((scanDir / ("altered-" + f.name)).string(), whole);
     }
     for (auto schema : {fx::AndroidSchema::mmssms_old, fx::AndroidSchema::mmssms_new,
                         fx::AndroidSchema::contacts2_old, fx::AndroidSchema::contacts2_new,

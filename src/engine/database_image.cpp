@@ -22,11 +22,11 @@ ImageLoad loadDatabaseImage(const std::string& path) {
     if (!header) return load;
 
     const std::uint64_t size = FileSizeOf(path);
-    std::uint64_t pageCount = header->pageCount;
-    if (pageCount == 0 || pageCount * header->pageSize > size) {
-        pageCount = std::min<std::uint64_t>(size / header->pageSize,
-                                            std::numeric_limits<std::uint32_t>::max());
-    }
+    // The file's whole pages are read whatever the header says: a count cut short leaves rows
+    // in the pages past it, a count past the file's end names pages that are not there.
+    const std::uint64_t whole =
+        std::min<std::uint64_t>(size / header->pageSize, std::numeric_limits<std::uint32_t>::max());
+    const std::uint64_t pageCount = whole;
     DatabaseHeader corrected = *header;
     corrected.pageCount = static_cast<std::uint32_t>(pageCount);
     try {
@@ -35,6 +35,8 @@ ImageLoad loadDatabaseImage(const std::string& path) {
         load.image.emplace(std::move(map), corrected);
         if (header->pageCount > pageCount)
             load.image->setMissingPages(header->pageCount - pageCount);
+        else if (header->pageCount != 0 && header->pageCount < pageCount)
+            load.image->setPagesPastHeader(pageCount - header->pageCount);
     } catch (const FileError&) {
         // Like a failed read: the scan goes on over an image without pages and finds nothing.
         load.imageReadFailed = true;

@@ -27,6 +27,9 @@ class DatabaseImage {
     // Pages the header claims beyond the end of the file: a copy cut short.
     std::uint64_t missingPages() const { return missingPages_; }
     void setMissingPages(std::uint64_t n) { missingPages_ = n; }
+    // Whole pages the file holds past the page count its header gives.
+    std::uint64_t pagesPastHeader() const { return pagesPastHeader_; }
+    void setPagesPastHeader(std::uint64_t n) { pagesPastHeader_ = n; }
     // Lets the system drop pages the carver has passed, so huge files stay cheap to scan.
     void releaseBefore(std::uint64_t offset) const { map_.releaseBefore(offset); }
     void prefetch(std::uint64_t offset, std::uint64_t length) const {
@@ -41,6 +44,7 @@ class DatabaseImage {
     MappedFile map_;
     DatabaseHeader header_;
     std::uint64_t missingPages_ = 0;
+    std::uint64_t pagesPastHeader_ = 0;
 };
 
 struct ImageLoad {

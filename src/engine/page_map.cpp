@@ -87,6 +87,9 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
     std::optional<bool> tableTree;
     std::vector<std::uint32_t> stack{root};
     std::vector<std::uint32_t> children;
+    // The page's bytes its cells hold so far: a pointer to a cell met already, or into one, is
+    // one the page's header lies about (two pointers to one cell would list its row twice).
+    std::vector<bool> held;
     while (!stack.empty() && !(halted_ && *halted_)) {
         const std::uint32_t p = stack.back();
         stack.pop_back();
@@ -99,9 +102,13 @@ void PageMap::walkTree(std::uint32_t root, bool readSchema, const LeafCellVisito
         if (header->table() != *tableTree) continue;
         pages_[p] = {root, 0, 0, roleOf(header->kind)};
         children.clear();
+        held.assign(bytes.size(), false);
         for (std::uint32_t i = 0; i < header->cellCount; ++i) {
             const auto cell = readCell(bytes, *header, i, usable);
-            if (!cell) continue;
+            if (!cell || cell->offset >= held.size() || held[cell->offset]) continue;
+            const std::size_t end = std::min<std::size_t>(held.size(), cell->offset + cell->size);
+            std::fill(held.begin() + cell->offset, held.begin() + static_cast<std::ptrdiff_t>(end),
+                      true);
             if (cell->overflowPage != 0)
                 claimOverflow(root, cell->payloadSize - cell->localSize, cell->overflowPage);
             if (!header->leaf()) children.push_back(cell->leftChild);

@@ -111,6 +111,13 @@ void noteSources(const DatabaseImage& image, const DatabaseSource& source, WalkE
                       0,
                       image.missingPages() * image.pageSize(),
                       {}});
+    if (image.pagesPastHeader() > 0)
+        events.noted({Kind::PastHeader,
+                      {},
+                      image.pagesPastHeader(),
+                      0,
+                      image.pagesPastHeader() * image.pageSize(),
+                      {}});
     for (const DatabaseSource::SideFile* side : {&source.wal(), &source.journal()}) {
         if (!side->present) continue;
         const std::string name = std::filesystem::path(side->path).filename().string();

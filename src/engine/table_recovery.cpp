@@ -29,6 +29,11 @@ namespace {
 constexpr const char* kSchemaTable =
     "CREATE TABLE schema_entry(type text, name text, tbl_name text, rootpage integer, sql text)";
 
+bool isVirtualTable(const std::string& sql) {
+    static const std::regex kVirtual(R"(^\s*CREATE\s+VIRTUAL\s+TABLE\b)", std::regex::icase);
+    return std::regex_search(sql, kVirtual);
+}
+
 bool isFullTextTable(const std::string& sql) {
     static const std::regex kFts(R"(^\s*CREATE\s+VIRTUAL\s+TABLE\b[\s\S]*\bUSING\s+FTS[34]\b)",
                                  std::regex::icase);
@@ -161,7 +166,11 @@ class TableCarve : private RegionVisitor {
             if (e.type == "table" && e.rootPage == 0) events_.virtualTableFound(e.name, e.sql);
         }
         for (const SchemaEntry& e : map_->schema()) {
-            if (e.type != "table" || e.rootPage < 2 || e.name.rfind("sqlite_", 0) == 0) continue;
+            if (e.type != "table" || e.name.rfind("sqlite_", 0) == 0) continue;
+            // A table whose root page the schema no longer names right (0, past the end): its
+            // records are still looked for in the pages no structure reaches.
+            const bool rooted = e.rootPage >= 2 && e.rootPage <= pages_.pageCount();
+            if (!rooted && e.rootPage == 0 && isVirtualTable(e.sql)) continue;
             auto shape = tableShape(e.sql);
             if (!shape) continue;
             shape->name = e.name;
@@ -176,7 +185,7 @@ class TableCarve : private RegionVisitor {
                         c.name = fullTextColumnName(c.name);
                 }
             }
-            rootTable_[e.rootPage] = tables_.size();
+            if (rooted) rootTable_[e.rootPage] = tables_.size();
             addTable(std::move(*shape));
         }
         schemaShape_ = tableShape(kSchemaTable);

@@ -14,6 +14,7 @@ struct SourceNote {
         OpenFailed,    // the database file could not be opened
         ReadFailed,    // it could not be read whole: what was read is scanned
         Incomplete,    // the header claims `count` pages (`bytes` bytes) more than the file holds
+        PastHeader,    // the file holds `count` whole pages past the header's page count; read
         LogRead,       // `file`, a write-ahead log: `count` frames, `committed` of them committed
         JournalRead,   // `file`, a rollback journal: `count` records
         HotJournal,    // `file` holds a transaction that never committed; read as rolled back

@@ -37,6 +37,9 @@ std::string noteText(const SourceNote& n) {
         case Kind::Incomplete:
             return "文件不完整: 缺少 " + std::to_string(n.count) + " 页 (" +
                    std::to_string(n.bytes) + " 字节)";
+        case Kind::PastHeader:
+            return "数据库头记录的页数少于文件: 文件末尾另有 " + std::to_string(n.count) + " 页 (" +
+                   std::to_string(n.bytes) + " 字节), 一并读取";
         case Kind::LogRead:
             return "读取日志文件 " + n.file + ": " + std::to_string(n.count) + " 帧, 其中 " +
                    std::to_string(n.committed) + " 帧已提交";

@@ -55,17 +55,18 @@ TEST(ImageLoader, ZeroPageSizeIsNotADatabase) {
     EXPECT_FALSE(loadDatabaseImage(dir.file("db")).image);
 }
 
-TEST(ImageLoader, CorrectsAPageCountThatIsZeroOrTooLarge) {
+TEST(ImageLoader, ReadsEveryWholePageWhateverTheHeaderCounts) {
     struct Case {
         std::uint32_t storedCount;
         std::uint64_t fileBytes;
         std::uint32_t expectedCount;
+        std::uint64_t missing, past;
     };
     for (const Case& c : std::vector<Case>{
-             {0, 4 * 1024, 4},                 // old SQLite left it 0
-             {100, 4 * 1024, 4},               // claims more than the file holds
-             {0xFFFFFFFF, 4 * 1024 + 300, 4},  // a trailing partial page is not loaded
-             {2, 4 * 1024, 2},                 // smaller than the file: used as it is
+             {0, 4 * 1024, 4, 0, 0},                          // old SQLite left it 0
+             {100, 4 * 1024, 4, 96, 0},                       // claims more than the file holds
+             {0xFFFFFFFF, 4 * 1024 + 300, 4, 0xFFFFFFFB, 0},  // a partial page is not loaded
+             {2, 4 * 1024, 4, 0, 2},  // smaller than the file: the pages past it read too
          }) {
         TempDir dir;
         RawImage img(1024, 4);
@@ -76,6 +77,8 @@ TEST(ImageLoader, CorrectsAPageCountThatIsZeroOrTooLarge) {
         ASSERT_TRUE(load.image);
         EXPECT_EQ(load.image->pageCount(), c.expectedCount) << c.storedCount;
         EXPECT_EQ(load.image->bytes().size(), std::uint64_t{c.expectedCount} * 1024);
+        EXPECT_EQ(load.image->missingPages(), c.missing) << c.storedCount;
+        EXPECT_EQ(load.image->pagesPastHeader(), c.past) << c.storedCount;
     }
 }
 
