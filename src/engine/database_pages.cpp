@@ -5,7 +5,7 @@ namespace pc {
 DatabasePages::DatabasePages(const DatabaseImage& image, std::uint32_t pageCount,
                              const MappedFile& wal, const MappedFile& journal,
                              const std::vector<Replacement>& replacements)
-    : image_(&image), pageCount_(pageCount) {
+    : image_(&image), header_(image.header()), pageCount_(pageCount) {
     files_[static_cast<int>(SourceFile::Main)] = image.bytes();
     files_[static_cast<int>(SourceFile::Wal)] = wal.bytes();
     files_[static_cast<int>(SourceFile::Journal)] = journal.bytes();
@@ -15,6 +15,10 @@ DatabasePages::DatabasePages(const DatabaseImage& image, std::uint32_t pageCount
     replaced_.assign(pageCount_ + 1, {SourceFile::Main, 0});
     for (const Replacement& r : replacements)
         if (contains(r.page)) replaced_[r.page] = {r.source, r.offset};
+    if (const auto newest = parseDatabaseHeader(peek(1));
+        newest && newest->pageSize == header_.pageSize)
+        header_ = *newest;
+    header_.pageCount = pageCount_;
 }
 
 }  // namespace pc

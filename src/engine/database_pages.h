@@ -19,7 +19,7 @@ class DatabasePages {
   public:
     // The main file's pages as they are.
     explicit DatabasePages(const DatabaseImage& image)
-        : image_(&image), pageCount_(image.pageCount()) {
+        : image_(&image), header_(image.header()), pageCount_(image.pageCount()) {
         files_[0] = image.bytes();
     }
 
@@ -34,7 +34,9 @@ class DatabasePages {
     DatabasePages(const DatabaseImage& image, std::uint32_t pageCount, const MappedFile& wal,
                   const MappedFile& journal, const std::vector<Replacement>& replacements);
 
-    const DatabaseHeader& header() const { return image_->header(); }
+    // The newest page 1's header (a log or journal may hold a newer page 1 than the main file:
+    // its free list and counts are the newest state's); the main file's page size always.
+    const DatabaseHeader& header() const { return header_; }
     std::uint32_t pageSize() const { return image_->pageSize(); }
     std::uint32_t usableSize() const { return header().usableSize(); }
     std::uint32_t pageCount() const { return pageCount_; }
@@ -108,6 +110,7 @@ class DatabasePages {
     }
 
     const DatabaseImage* image_;
+    DatabaseHeader header_;
     std::uint32_t pageCount_;
     std::array<std::span<const std::uint8_t>, 3> files_;  // by SourceFile
     std::array<const MappedFile*, 3> sideMaps_{};         // the log's and journal's

@@ -528,8 +528,14 @@ class TableCarve : private RegionVisitor {
         if (c.table >= tableCount()) return;  // a schema entry
         carverOf(c.table).values(bytes_, c.record, values_);
         if (!firstCopy(c.table, values_.values())) return;
-        events_.rowFound({c.table, RecordState::Deleted, r.source, r.fileOffset + c.record.begin,
-                          c.record.rowid, values_.values()});
+        // A whole cell of a table leaf that neither the b-trees nor the free list reach (its
+        // parent's pointer altered, its root misnamed): a live row the structures hide.
+        const bool unreached = c.wholeCell && !r.reached && !r.older &&
+                               map_->role(r.page) == PageRole::Unknown && r.header &&
+                               r.header->kind == BtreeKind::TableLeaf;
+        events_.rowFound({c.table, unreached ? RecordState::Normal : RecordState::Deleted, r.source,
+                          r.fileOffset + c.record.begin, c.record.rowid, values_.values(),
+                          unreached});
     }
 
     // A row's keys: by its values without the row id, and, for a table whose INTEGER PRIMARY
@@ -612,8 +618,8 @@ class Collector : public CarveEvents {
         values.reserve(row.values.size());
         for (const ValueView& v : row.values)
             values.push_back(toFieldValue(v));
-        recovery.rows.push_back(
-            {row.table, row.state, row.source, row.offset, row.rowid, std::move(values)});
+        recovery.rows.push_back({row.table, row.state, row.source, row.offset, row.rowid,
+                                 std::move(values), row.unreached});
     }
     Recovery recovery;
 };

@@ -28,6 +28,9 @@ struct RecoveredRowView {
     std::uint64_t offset;  // of the record's cell (or header, where the cell start is gone)
     std::optional<std::int64_t> rowid;
     std::span<const ValueView> values;  // one per column of the table, in declared order
+    // A live row of a table leaf no structure reaches (its pointers altered) and no free list
+    // holds: normal, but found only by its page's own bytes.
+    bool unreached = false;
 };
 
 class CarveEvents : public WalkEvents {
@@ -72,6 +75,7 @@ struct RecoveredRow {
     std::uint64_t offset;
     std::optional<std::int64_t> rowid;
     std::vector<FieldValue> values;  // one per column of the table
+    bool unreached = false;
 };
 
 struct Recovery {

@@ -41,7 +41,9 @@ PackedRows::Place PackedRows::append(const RecoveredRowView& r) {
     std::string& out = blocks_.back();
     const Place place = (Place{blocks_.size() - 1} << 32) | out.size();
     put(out, static_cast<std::uint32_t>(r.table));
-    put(out, static_cast<std::uint8_t>(r.state));
+    // The state, and whether the row was unreached in its top bit.
+    put(out,
+        static_cast<std::uint8_t>(static_cast<std::uint8_t>(r.state) | (r.unreached ? 0x80 : 0)));
     put(out, static_cast<std::uint8_t>(r.source));
     put(out, r.offset);
     put<std::uint8_t>(out, r.rowid ? 1 : 0);
@@ -69,7 +71,9 @@ RecoveredRowView PackedRows::read(const std::string& block, std::size_t& at,
                                   std::vector<ValueView>& values) {
     RecoveredRowView r{};
     r.table = get<std::uint32_t>(block, at);
-    r.state = static_cast<RecordState>(get<std::uint8_t>(block, at));
+    const auto state = get<std::uint8_t>(block, at);
+    r.state = static_cast<RecordState>(state & 0x7F);
+    r.unreached = (state & 0x80) != 0;
     r.source = static_cast<SourceFile>(get<std::uint8_t>(block, at));
     r.offset = get<std::uint64_t>(block, at);
     const bool hasRowid = get<std::uint8_t>(block, at) != 0;

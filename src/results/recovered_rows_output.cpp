@@ -171,6 +171,7 @@ void appendJsonRow(std::string& out, const JsonTable& table, const RecoveredRowV
     out += sourceKey(row.source);
     out += "\",\"offset\":";
     appendInteger(out, static_cast<std::int64_t>(row.offset));
+    if (row.unreached) out += ",\"unreached\":true";
     out += ",\"rowid\":";
     row.rowid ? appendInteger(out, *row.rowid) : void(out += "null");
     out += ",\"values\":{";
