@@ -10,6 +10,7 @@
 #include "message_stores.h"
 #include "scan_runner.h"
 #include "scanner_for.h"
+#include "sqlite_db.h"
 #include "temp_dir.h"
 
 namespace pc {
@@ -147,6 +148,40 @@ INSTANTIATE_TEST_SUITE_P(
                       StoreCase{"whatsapp_legacy_modern_1024", CategoryCode::WhatsApp,
                                 fx::AndroidSchema::whatsapp_legacy, 1024, Mode::Modern}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace pc
+
+namespace pc {
+namespace {
+
+// A vendor's build (Xiaomi) gives pdu a `deleted` column: a message its app deleted stays a live
+// row with deleted = 1, listed deleted and marked so.
+TEST(JoinedStoreMarks, AnMmsItsAppMarkedDeletedIsListedDeleted) {
+    testing::TempDir dir;
+    const std::string path = dir.file("mmssms.db");
+    fixtures::StoreOptions o{fixtures::AndroidSchema::mms_miui, {}, 3, 6, 9, false};
+    const fixtures::StoreFixture f = fixtures::buildMmsStore(path, o);
+    fixtures::SqliteDb(path).exec("UPDATE pdu SET deleted = 1 WHERE _id = 17");
+    testing::ScanRun run;
+    auto scanner = scannerFor(CategoryCode::Mms);
+    testing::runScan(run, *scanner, CategoryCode::Mms, path);
+    int marked = 0;
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(run.store.count(CategoryCode::Mms));
+         ++i) {
+        const PMessageValue m = run.store.MessageRecords(CategoryCode::Mms)[i];
+        const bool isMarked = std::string(m.body).find("第17条") != std::string::npos;
+        if (run.store.foundAt(CategoryCode::Mms, i).markedDeleted) {
+            ++marked;
+            EXPECT_TRUE(isMarked) << m.body;
+            EXPECT_EQ(m.state, RecordState::Deleted);
+        } else if (isMarked) {
+            EXPECT_NE(m.state, RecordState::Normal) << "the marked message listed live";
+        }
+    }
+    EXPECT_EQ(marked, 1);
+    EXPECT_FALSE(f.live.empty());
+}
 
 }  // namespace
 }  // namespace pc

@@ -616,7 +616,7 @@ class WindowFeaturesTest : public QObject {
         const std::string dump = f.dir.file("dump/data/data");
         fs::create_directories(dump + "/com.android.providers.telephony/databases");
         fs::create_directories(dump + "/com.whatsapp/databases");
-        fixtures::StoreOptions o{fixtures::AndroidSchema::mms_aosp14, {}, 3, 5, 7, false};
+        fixtures::StoreOptions o{fixtures::AndroidSchema::mms_aosp14, {}, 3, 6, 7, false};
         fixtures::buildMmsStore(dump + "/com.android.providers.telephony/databases/mmssms.db", o);
         o.schema = fixtures::AndroidSchema::whatsapp_new;
         fixtures::buildWhatsAppStore(dump + "/com.whatsapp/databases/msgstore.db", o);
