@@ -26,17 +26,8 @@ void ConversationListModel::refresh(const ContactNames* names) {
         endResetModel();
         emit refreshed();
     };
-    if (!work_ || work_->held()) {
-        show(conversationsOf(store_));
-        return;
-    }
-    work_->queue(
-        [this, show] {
-            return [this, show]() -> ListWork::Apply {
-                return [show, made = conversationsOf(store_)]() mutable { show(std::move(made)); };
-            };
-        },
-        messageCount(store_));
+    makeThenShow(
+        work_, messageCount(store_), [this] { return conversationsOf(store_); }, show);
 }
 
 void ConversationListModel::clear() {

@@ -67,4 +67,21 @@ class ListWork : public QObject {
     bool saidBusy_ = false;
 };
 
+// Makes something of about `rows` rows on the work's thread (at once without one, or while it is
+// held) and hands it to `show` on the window's thread.
+template <typename Make, typename Show>
+void makeThenShow(ListWork* work, std::size_t rows, Make make, Show show) {
+    if (!work || work->held()) {
+        show(make());
+        return;
+    }
+    work->queue(
+        [make, show] {
+            return [make, show]() -> ListWork::Apply {
+                return [show, made = make()]() mutable { show(std::move(made)); };
+            };
+        },
+        rows);
+}
+
 }  // namespace pc

@@ -58,17 +58,8 @@ void TimelineModel::refresh() {
     std::size_t rows = 0;
     for (const CategoryCode code : kAllCategories)
         rows += static_cast<std::size_t>(store_.count(code));
-    if (!work_ || work_->held()) {
-        show(timelineOf(store_));
-        return;
-    }
-    work_->queue(
-        [this, show] {
-            return [this, show]() -> ListWork::Apply {
-                return [show, made = timelineOf(store_)]() mutable { show(std::move(made)); };
-            };
-        },
-        rows);
+    makeThenShow(
+        work_, rows, [this] { return timelineOf(store_); }, show);
 }
 
 void TimelineModel::clear() {
