@@ -1,6 +1,7 @@
 #include "row_details.h"
 
 #include "category_profile.h"
+#include "recovered_rows_output.h"
 #include "result_columns.h"
 
 namespace pc {
@@ -52,6 +53,22 @@ std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_
     out += ", 偏移 " + std::to_string(found.offset) + "\n";
     if (found.markedDeleted) out += "说明: 仍在数据库中，由应用标记为已删除 (deleted = 1)\n";
     if (profileOf(code).longText >= 0) out += "\n" + body;
+    return out;
+}
+
+std::string tableRowDetails(const RecoveredRowStore& store, std::uint32_t index,
+                            const std::string& file) {
+    std::vector<ValueView> values;
+    const RecoveredRowView row = store.row(index, values);
+    const TableShape& table = store.table(row.table);
+    std::string out;
+    for (std::size_t c = 0; c < table.columns.size() && c < row.values.size(); ++c)
+        out += table.columns[c].name + ": " + valueText(row.values[c]) + "\n";
+    out += std::string("状态: ") + stateText(row.state) + "\n";
+    out += "位置: " + sourceName(row.source) + " " + file + sideSuffix(row.source) + ", 偏移 " +
+           std::to_string(row.offset) + "\n";
+    if (row.unreached)
+        out += "说明: 未被引用的页：数据库的结构不再指向这一页，行仍完整地在页中，按正常列出\n";
     return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include "contact_names.h"
 #include "copied_rows.h"
+#include "recovered_row_store.h"
 #include "result_store.h"
 
 namespace pc {
@@ -15,6 +16,11 @@ namespace pc {
 // text last, whole, with its line breaks.
 std::string rowDetails(const ResultStore& store, CategoryCode code, std::uint32_t index,
                        const ContactNames* names, const std::string& file);
+
+// A carved table's row (`index` of `store`, found in `file`): each column on a line of its own,
+// its state, where it was found, and why a live row found only by its page's bytes is live.
+std::string tableRowDetails(const RecoveredRowStore& store, std::uint32_t index,
+                            const std::string& file);
 
 // The rows' cells for the clipboard: TAB text and an HTML table.
 CopiedRows copiedRows(const ResultStore& store, CategoryCode code,

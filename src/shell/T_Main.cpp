@@ -342,6 +342,13 @@ void TMain::buildCentre() {
     tablesView_->verticalHeader()->setVisible(false);
     tablesView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tablesView_->verticalHeader()->setDefaultSectionSize(listView_->fontMetrics().height() + 6);
+    connect(tablesView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!current.isValid() || current.row() >= tablesModel_->rowCount())
+                    return detail_->clear();
+                detail_->showTableRow(tables_, tablesModel_->storeIndex(current.row()),
+                                      plan_.otherTablesOf);
+            });
 
     timelineModel_ = new TimelineModel(store_, work_, this);
     timelineView_ = new QTableView;

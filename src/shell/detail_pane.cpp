@@ -14,6 +14,11 @@ void DetailPane::showRow(const ResultStore& store, CategoryCode code, std::uint3
     setPlainText(QString::fromStdString(rowDetails(store, code, index, names, file)));
 }
 
+void DetailPane::showTableRow(const RecoveredRowStore& store, std::uint32_t index,
+                              const std::string& file) {
+    setPlainText(QString::fromStdString(tableRowDetails(store, index, file)));
+}
+
 void DetailPane::showThread(const std::string& html) {
     if (html.empty())
         clear();

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "altered_files.h"
 #include "contact_names.h"
 #include "date_field.h"
 #include "file_digest.h"
@@ -653,6 +654,32 @@ class WindowFeaturesTest : public QObject {
         // A row's details, the message whole.
         timeline->setCurrentIndex(timeline->model()->index(0, 0));
         QVERIFY(!f.child<QTextBrowser>("DetailPane")->toPlainText().isEmpty());
+    }
+
+    // A table whose schema names no root page: its rows, on pages nothing reaches, are live, and
+    // the details say why.
+    void rowsOnPagesNothingReachesAreLiveAndSaidSo() {
+        Fixture f;
+        const std::string base = f.dir.file("base.db");
+        fixtures::buildAlterationBase(base);
+        const std::string path = f.dir.file("altered.db");
+        for (const fixtures::AlteredFile& a : fixtures::alteredCopies(base, f.dir.path().string()))
+            if (a.name == "root_zero") testing::writeBytes(path, a.bytes);
+        f.window->carveTables(path);
+        auto* tree = f.child<QTreeWidget>("TreeView1");
+        QTreeWidgetItem* tables = tree->topLevelItem(tree->topLevelItemCount() - 1);
+        QTreeWidgetItem* a = nullptr;
+        for (int i = 0; i < tables->childCount(); ++i)
+            if (tables->child(i)->text(0).startsWith("a(")) a = tables->child(i);
+        QVERIFY(a);
+        QCOMPARE(a->child(1)->text(0), QString::fromUtf8("删除(0)"));
+        f.window->TreeView1Click(a);
+        auto* view = f.child<QTableView>("TablesView");
+        QVERIFY(view->model()->rowCount() > 0);
+        view->setCurrentIndex(view->model()->index(0, 0));
+        const QString details = f.child<QTextBrowser>("DetailPane")->toPlainText();
+        QVERIFY2(details.contains(QString::fromUtf8("未被引用的页")), qPrintable(details));
+        QVERIFY(details.contains(QString::fromUtf8("状态: 正常")));
     }
 
     void severalPickedFilesEachReadForTheirCategories() {
