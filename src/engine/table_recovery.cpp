@@ -118,6 +118,7 @@ class TableCarve : private RegionVisitor {
         SchemaPass schema(*this);
         if (!walk.run(schema, control, 1, pageCount)) return {true};
         if (!walk.run(*this, control, 1, pageCount + regions)) return {true};
+        noteUnreached();
         events_.pageReached(pageCount + 2 * regions);
         return {};
     }
@@ -171,6 +172,7 @@ class TableCarve : private RegionVisitor {
             // records are still looked for in the pages no structure reaches.
             const bool rooted = e.rootPage >= 2 && e.rootPage <= pages_.pageCount();
             if (!rooted && e.rootPage == 0 && isVirtualTable(e.sql)) continue;
+            if (!rooted) events_.noted({SourceNote::Kind::BadRoot, e.name, e.rootPage, 0, 0, {}});
             auto shape = tableShape(e.sql);
             if (!shape) continue;
             shape->name = e.name;
@@ -524,6 +526,21 @@ class TableCarve : private RegionVisitor {
             all, [&](const Candidate& c) { return c.table != owner && c.table < tableCount(); });
     }
 
+    // The table leaves nothing reaches, said once: how many, and the first of them.
+    void noteUnreached() {
+        if (unreachedPages_.empty()) return;
+        std::string pages;
+        std::size_t shown = 0;
+        for (const std::uint32_t p : unreachedPages_) {
+            if (shown++ == 10) {
+                pages += " ...";
+                break;
+            }
+            pages += (pages.empty() ? "" : " ") + std::to_string(p);
+        }
+        events_.noted({SourceNote::Kind::Unreached, {}, unreachedPages_.size(), 0, 0, pages});
+    }
+
     void keepDeleted(const Region& r, const Candidate& c) {
         if (c.table >= tableCount()) return;  // a schema entry
         carverOf(c.table).values(bytes_, c.record, values_);
@@ -533,6 +550,7 @@ class TableCarve : private RegionVisitor {
         const bool unreached = c.wholeCell && !r.reached && !r.older &&
                                map_->role(r.page) == PageRole::Unknown && r.header &&
                                r.header->kind == BtreeKind::TableLeaf;
+        if (unreached) unreachedPages_.insert(r.page);
         events_.rowFound({c.table, unreached ? RecordState::Normal : RecordState::Deleted, r.source,
                           r.fileOffset + c.record.begin, c.record.rowid, values_.values(),
                           unreached});
@@ -584,7 +602,9 @@ class TableCarve : private RegionVisitor {
     std::uint32_t lastLivePage_ = 0;
     std::uint32_t livePages_ = 0;
     std::map<std::uint32_t, std::size_t> rootTable_;
-    std::map<std::uint32_t, std::size_t> formerOwner_;  // free pages a dropped table left
+    std::map<std::uint32_t, std::size_t> formerOwner_;
+    std::set<std::uint32_t> unreachedPages_;  // table leaves nothing reaches, rows found there  //
+                                              // free pages a dropped table left
     // Announced tables and their shapes as records store them; never moved once announced.
     std::deque<TableShape> tables_, stored_;
     std::vector<TableCarver> carvers_;  // by table

@@ -15,6 +15,8 @@ struct SourceNote {
         ReadFailed,    // it could not be read whole: what was read is scanned
         Incomplete,    // the header claims `count` pages (`bytes` bytes) more than the file holds
         PastHeader,    // the file holds `count` whole pages past the header's page count; read
+        BadRoot,       // the schema gives table `file` root page `count`, no page of a b-tree
+        Unreached,     // `count` table leaves no structure reaches hold live rows: pages `detail`
         LogRead,       // `file`, a write-ahead log: `count` frames, `committed` of them committed
         JournalRead,   // `file`, a rollback journal: `count` records
         HotJournal,    // `file` holds a transaction that never committed; read as rolled back

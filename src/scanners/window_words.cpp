@@ -40,6 +40,12 @@ std::string noteText(const SourceNote& n) {
         case Kind::PastHeader:
             return "数据库头记录的页数少于文件: 文件末尾另有 " + std::to_string(n.count) + " 页 (" +
                    std::to_string(n.bytes) + " 字节), 一并读取";
+        case Kind::BadRoot:
+            return "表 " + n.file + " 的根页 (" + std::to_string(n.count) +
+                   ") 不是它的 b-tree: 在未被引用的页中查找它的行";
+        case Kind::Unreached:
+            return std::to_string(n.count) + " 个表页没有被任何结构引用, 其中的行按正常列出 (页 " +
+                   n.detail + ")";
         case Kind::LogRead:
             return "读取日志文件 " + n.file + ": " + std::to_string(n.count) + " 帧, 其中 " +
                    std::to_string(n.committed) + " 帧已提交";

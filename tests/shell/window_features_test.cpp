@@ -680,6 +680,11 @@ class WindowFeaturesTest : public QObject {
         const QString details = f.child<QTextBrowser>("DetailPane")->toPlainText();
         QVERIFY2(details.contains(QString::fromUtf8("未被引用的页")), qPrintable(details));
         QVERIFY(details.contains(QString::fromUtf8("状态: 正常")));
+        // The log names the structure that disagreed, and the pages found without it.
+        const QStringList log = f.logMessages();
+        QVERIFY2(!log.filter(QString::fromUtf8("表 a 的根页 (0)")).isEmpty(),
+                 qPrintable(log.join('|')));
+        QVERIFY(!log.filter(QString::fromUtf8("个表页没有被任何结构引用")).isEmpty());
     }
 
     void severalPickedFilesEachReadForTheirCategories() {
