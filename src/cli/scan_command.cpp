@@ -22,6 +22,9 @@ int runWorkbookScan(const ScanOptions& o) {
     run.allCopies = o.allCopies;
     run.utcOffsetSeconds = o.utcOffsetSeconds;
     ResultStore store;
+    // Every row is kept until the workbook is written, in row order: bodies compressed, half
+    // the memory for a third more time.
+    store.keepLongTextsInBlocks(true);
     ScanState state;
     KeptRowsHost host(o.quiet);
     const bool all = runQueue(run, host, store, state);
