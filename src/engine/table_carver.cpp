@@ -319,8 +319,11 @@ void TableCarver::recordAt(std::span<const std::uint8_t> page, std::uint32_t beg
     // Every column, or (a row older than columns added) as few as the live rows show.
     std::size_t columns = n;
     for (;; --columns) {
-        types_.assign(n, 0);
-        if (readTypes(page, pos + h->length, headerEnd, 0, types_, columns) == headerEnd) break;
+        types_.resize(n);
+        if (readTypes(page, pos + h->length, headerEnd, 0, types_, columns) == headerEnd) {
+            std::fill(types_.begin() + static_cast<std::ptrdiff_t>(columns), types_.end(), 0);
+            break;
+        }
         if (columns == leastColumns_) return;
     }
     // The cell's payload length and row id, when they are still before the header.

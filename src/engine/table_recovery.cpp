@@ -40,15 +40,6 @@ bool isFullTextTable(const std::string& sql) {
     return std::regex_search(sql, kFts);
 }
 
-// "c0name" is column "name"; docid and other names stay as they are.
-std::string fullTextColumnName(const std::string& stored) {
-    std::size_t digits = 1;
-    while (digits < stored.size() && std::isdigit(static_cast<unsigned char>(stored[digits])))
-        ++digits;
-    return stored.size() > digits && stored[0] == 'c' && digits > 1 ? stored.substr(digits)
-                                                                    : stored;
-}
-
 // Whether `bytes` may hold a schema entry's CREATE text: SQLite writes every one starting with
 // the word in capitals, in the database's encoding.
 bool mayHoldCreate(std::span<const std::uint8_t> bytes, std::uint32_t encoding) {

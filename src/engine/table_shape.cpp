@@ -1,7 +1,9 @@
 #include "table_shape.h"
+#include <cctype>
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <memory>
 
 namespace pc {
@@ -128,6 +130,14 @@ void toDeclaredOrder(const TableShape& shape, std::vector<FieldValue>& values) {
     for (std::size_t i = 0; i < values.size(); ++i)
         declared[shape.stored[i]] = std::move(values[i]);
     values = std::move(declared);
+}
+
+std::string fullTextColumnName(const std::string& stored) {
+    std::size_t digits = 1;
+    while (digits < stored.size() && std::isdigit(static_cast<unsigned char>(stored[digits])))
+        ++digits;
+    return stored.size() > digits && stored[0] == 'c' && digits > 1 ? stored.substr(digits)
+                                                                    : stored;
 }
 
 }  // namespace pc

@@ -46,4 +46,8 @@ void toDeclaredOrder(const TableShape& shape, std::vector<FieldValue>& values);
 // its own (a virtual table).
 std::optional<TableShape> tableShape(std::string_view createSql);
 
+// An FTS3/FTS4 content table's column "c0name" is the table's column "name"; docid and other
+// names stay as they are.
+std::string fullTextColumnName(const std::string& stored);
+
 }  // namespace pc

@@ -102,14 +102,8 @@ void VirtualTableRows::tableFound(std::size_t index, const TableShape& table) {
         std::none_of(fts5_.begin(), fts5_.end(), [&](const auto& f) { return f.first == stem; })) {
         role = Role::Plain;
         renamed.name = table.name.substr(0, stem.size());
-        for (ColumnShape& c : renamed.columns) {
-            std::size_t digits = 1;
-            while (digits < c.name.size() &&
-                   std::isdigit(static_cast<unsigned char>(c.name[digits])))
-                ++digits;
-            if (c.name[0] == 'c' && digits > 1 && digits < c.name.size())
-                c.name = c.name.substr(digits);
-        }
+        for (ColumnShape& c : renamed.columns)
+            c.name = fullTextColumnName(c.name);
     }
     // An FTS5 table's rows: its content table's, columns c0, c1 ... by their declared names.
     for (const auto& [fts, columns] : fts5_)

@@ -7,10 +7,15 @@
 
 namespace pc {
 
+GatheredTable::GatheredTable(TableShape shape) : shape_(std::move(shape)) {
+    for (const ColumnShape& c : shape_.columns)
+        lowerNames_.push_back(asciiLower(c.name));
+}
+
 int GatheredTable::column(std::string_view name) const {
-    for (std::size_t c = 0; c < shape_.columns.size(); ++c)
-        if (asciiLower(shape_.columns[c].name) == asciiLower(name)) return static_cast<int>(c);
-    return -1;
+    const std::string wanted = asciiLower(name);
+    const auto at = std::find(lowerNames_.begin(), lowerNames_.end(), wanted);
+    return at == lowerNames_.end() ? -1 : static_cast<int>(at - lowerNames_.begin());
 }
 
 std::optional<std::int64_t> GatheredTable::number(const GatheredRow& row, int column) const {

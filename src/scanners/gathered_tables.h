@@ -22,7 +22,7 @@ struct GatheredRow {
 
 class GatheredTable {
   public:
-    explicit GatheredTable(TableShape shape) : shape_(std::move(shape)) {}
+    explicit GatheredTable(TableShape shape);
     const TableShape& shape() const { return shape_; }
     std::vector<GatheredRow>& rows() { return rows_; }
     const std::vector<GatheredRow>& rows() const { return rows_; }
@@ -39,6 +39,7 @@ class GatheredTable {
 
   private:
     TableShape shape_;
+    std::vector<std::string> lowerNames_;  // the columns' names, lower-cased once
     std::vector<GatheredRow> rows_;
 };
 

@@ -17,6 +17,26 @@ struct Parts {
     int mid, seq, ct, name, cl, fn, data, text;
 };
 
+// The sender and the recipients (joined by ", ") of a message's addresses; only the live ones
+// for a live message.
+struct Parties {
+    std::string from, to;
+};
+Parties partiesOf(const GatheredTable* addr, const std::vector<const GatheredRow*>& rows,
+                  bool liveOnly) {
+    Parties p;
+    const int typeColumn = addr->column("type"), addressColumn = addr->column("address");
+    for (const GatheredRow* a : rows) {
+        if (liveOnly && a->state != RecordState::Normal) continue;
+        const std::int64_t type = addr->number(*a, typeColumn).value_or(0);
+        const std::string address = addr->text(*a, addressColumn);
+        if (type == kFrom && p.from.empty()) p.from = address;
+        if ((type == kTo || type == kCc) && p.to.find(address) == std::string::npos)
+            p.to += (p.to.empty() ? "" : ", ") + address;
+    }
+    return p;
+}
+
 // A part as the message shows it: its text, or its attachment named; "" for the layout (SMIL).
 std::string partText(const Parts& p, const GatheredRow& row) {
     const std::string type = p.table->text(row, p.ct);
@@ -114,18 +134,10 @@ void MmsScanner::join(const TableGatherer& gathered, const std::string&) {
 
         // Who: the sender, and the other party (the sender of a message received, the recipients
         // of one sent). A live message reads its live addresses; a deleted one whichever remain.
-        std::string from, to;
-        if (const auto found = id ? addrsOf.find(*id) : addrsOf.end(); found != addrsOf.end()) {
-            const bool live = m.state == RecordState::Normal;
-            for (const GatheredRow* a : found->second) {
-                if (live && a->state != RecordState::Normal) continue;
-                const std::int64_t type = addr->number(*a, addr->column("type")).value_or(0);
-                const std::string address = addr->text(*a, addr->column("address"));
-                if (type == kFrom && from.empty()) from = address;
-                if ((type == kTo || type == kCc) && to.find(address) == std::string::npos)
-                    to += (to.empty() ? "" : ", ") + address;
-            }
-        }
+        const auto found = id ? addrsOf.find(*id) : addrsOf.end();
+        const auto [from, to] =
+            found == addrsOf.end() ? Parties{}
+                                   : partiesOf(addr, found->second, m.state == RecordState::Normal);
         const bool sent = boxValue >= 2 && boxValue <= 4;
         message.sender = sent || from == kOwnAddressToken ? kThisPhone : from;
         message.chat = sent ? to : from;
@@ -155,17 +167,11 @@ void MmsScanner::join(const TableGatherer& gathered, const std::string&) {
         MessageDraft orphan = orphanDraft(*rows.front());
         for (const GatheredRow* r : inOrder(p, rows))
             addLine(orphan.body, partText(p, *r));
-        if (const auto found = addrsOf.find(mid); found != addrsOf.end())
-            for (const GatheredRow* a : found->second) {
-                const std::int64_t type = addr->number(*a, addr->column("type")).value_or(0);
-                const std::string address = addr->text(*a, addr->column("address"));
-                if (type == kFrom)
-                    orphan.sender = address == kOwnAddressToken ? kThisPhone : address;
-                else if ((type == kTo || type == kCc) &&
-                         orphan.chat.find(address) == std::string::npos)
-                    orphan.chat += (orphan.chat.empty() ? "" : ", ") + address;
-            }
-        if (orphan.sender != kThisPhone && !orphan.sender.empty()) orphan.chat = orphan.sender;
+        if (const auto found = addrsOf.find(mid); found != addrsOf.end()) {
+            const auto [from, to] = partiesOf(addr, found->second, false);
+            orphan.sender = from == kOwnAddressToken ? kThisPhone : from;
+            orphan.chat = orphan.sender != kThisPhone && !from.empty() ? from : to;
+        }
         if (!orphan.body.empty()) keepMessage(orphan);
     }
 }
